@@ -1,0 +1,3 @@
+#include "core/UiPort.h"
+
+// The port is an interface; this unit anchors its vtable in one object file.

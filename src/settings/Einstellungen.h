@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tafelbot {
+
+// Number of table categories ("Vtr-Nr." ... "geändert") and of those that can be mail columns.
+inline constexpr int AnzahlKategorien = 15;
+inline constexpr int AnzahlMailKategorien = 12;
+
+// Category indexes, as used in the order and width lines and in the column lists.
+enum Kategorie : int {
+    KatVtrNr = 0,
+    KatDatum = 1,
+    KatStunde = 2,
+    KatStattFach = 3,
+    KatFach = 4,
+    KatStattLehrer = 5,
+    KatVertreter = 6,
+    KatKlassen = 7,
+    KatRaum = 8,
+    KatVerlegtVon = 9,
+    KatText = 10,
+    KatMitbetreuung = 11,
+    KatEMail = 12,
+    KatGesendet = 13,
+    KatGeaendert = 14,
+};
+
+// The mail-server record: the fields of the server settings dialog.
+struct TEinstellungen {
+    std::string Absendername;
+    std::string SmtpServer;
+    std::string Port;
+    std::string Kontoname;
+    std::string Kennwort;  // plain text, in memory only
+    std::string Anmeldename;
+    std::string Absender;
+    std::string AntwortAn;
+    std::string KopieAn;
+    std::string Zusatztext;
+    bool KennwortSpeichern = true;
+    bool KopieSenden = false;
+    bool ZusatztextAnhaengen = false;
+    int Authentifizierung = 2;  // index into TSmtpAuthType
+    int Prioritaet = 0;         // index into TSmtpPriority
+};
+
+// Every value of the settings file, held in memory while the program runs. Texts are
+// Windows-1252 bytes.
+struct Einstellungen {
+    std::string GpnDatei;
+    std::string AktDatum;  // YYYYMMDD
+    int Periode = 1;       // 1-based
+
+    bool FehlermeldungBeimEinlesen = true;
+    bool SamstagsSchule = false;
+    bool LehrerLangnamen = true;
+    bool DatumBeiVerlegungAmSelbenTag = false;
+
+    std::string Versionstext;  // "v1.3", written back unchanged
+
+    std::array<int, AnzahlKategorien> Reihenfolge{};
+    std::array<int, AnzahlKategorien> Spaltenbreiten{};
+    std::array<std::string, AnzahlMailKategorien> Ueberschriften;
+    int LoeschTage = 30;
+
+    TEinstellungen Server;
+    // The scrambled password line as last read from the file.
+    std::string GespeichertesKennwort;
+
+    // Sent-mail records, newest plan date first: row key + "," + send stamp YYYYMMDDhhmm.
+    std::vector<std::string> GesendeteMails;
+
+    // Derived from Reihenfolge, not stored: category per slot, -1 for an empty slot.
+    std::array<int, AnzahlKategorien> Bildschirmspalten{};
+    std::array<int, AnzahlKategorien> Mailspalten{};
+};
+
+}  // namespace tafelbot

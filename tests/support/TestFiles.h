@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace tafelbot::testing {
+
+// A fresh directory under the system's temporary directory, removed with everything in it
+// when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The directory, ending in "/".
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+// Writes bytes to a file (overwriting it); throws std::runtime_error on failure.
+void writeFile(const std::string& path, const std::string& bytes);
+// Reads a whole file; throws std::runtime_error on failure.
+std::string readFile(const std::string& path);
+
+}  // namespace tafelbot::testing
