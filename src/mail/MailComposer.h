@@ -1,0 +1,46 @@
+#pragma once
+
+#include "plan/PlanDaten.h"
+#include "settings/Einstellungen.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tafelbot {
+
+class UiPort;
+
+// Everything the substitution mail of one teacher is made from. All texts are Windows-1252.
+struct MailInput {
+    const Zeilenliste& zeilen;
+    int aktuelleZeile = -1; // index into zeilen.Zeilen: the row whose teacher is mailed
+    const TLehrer& lehrer;  // that row's teacher
+    const std::array<int, AnzahlKategorien>& mailspalten;
+    const std::array<std::string, AnzahlMailKategorien>& ueberschriften;
+    const std::string& zusatztext;
+    bool zusatztextAnhaengen = false;
+    const std::vector<std::string>& gesendeteMails;
+    const std::string& aktDatum;  // YYYYMMDD
+    const std::string& wochentag; // "Donnerstag"
+    const std::string& datumText; // "22.02.2004"
+};
+
+// The mail as the HTML client transmits it, plus what the send panel and the records need.
+struct ComposedMail {
+    std::string hdrTo;
+    std::string subject;
+    std::string sendPanelHeading;
+    std::vector<std::string> htmlText;
+    std::vector<std::string> plainText;
+    std::string sendStamp; // YYYYMMDDhhmm, the same minute as the "generiert" line
+};
+
+// Composes the substitution mail of the current row's teacher. The only side effect is the
+// error box for a changed plan whose earlier record cannot be found. Reads the clock once.
+ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui);
+
+// `<`, `>`, `&` and `"` as HTML character references; everything else unchanged.
+std::string htmlEscape(const std::string& text);
+
+} // namespace tafelbot

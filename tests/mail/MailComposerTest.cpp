@@ -1,0 +1,258 @@
+#include "mail/MailComposer.h"
+
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+#include "support/RecordingUi.h"
+
+#include <gtest/gtest.h>
+
+namespace tafelbot {
+namespace {
+
+using testing::RecordingUi;
+
+class FixedClock : public platform::Clock {
+public:
+    platform::CivilTime now{2026, 12, 7, 6, 45, 59, 0, 1};
+    platform::CivilTime localNow() override { return now; }
+    std::optional<platform::CivilTime> utcNow() override { return now; }
+    std::uint32_t tickCount() override { return 0; }
+};
+
+std::array<int, AnzahlKategorien> spalten(std::vector<int> codes) {
+    std::array<int, AnzahlKategorien> a;
+    a.fill(-1);
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        a[i] = codes[i];
+    return a;
+}
+
+TVZeile zeile(const std::string& vertreter, const std::string& stunde, int nr) {
+    TVZeile z;
+    z.Vertreter = vertreter;
+    z.Stunde = stunde;
+    z.VertretungNr = nr;
+    z.Datum = "07.12.";
+    z.Klassen = "5a";
+    z.Fach = "M";
+    z.StattFach = "D";
+    z.StattLehrer = "Kurz";
+    z.Raum = "R1";
+    z.Text = "frei";
+    z.HatEMail = true;
+    z.Senden = true;
+    return z;
+}
+
+class MailComposerTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::setClockForTesting(&clock); }
+    void TearDown() override { platform::setClockForTesting(nullptr); }
+
+    ComposedMail compose(int aktuelle = 0) {
+        MailInput input{zeilen,   aktuelle, lehrer,   mailspalten, ueberschriften, zusatztext,
+                        zusatzAn, records,  aktDatum, wochentag,   datumText};
+        return composeSubstitutionMail(input, ui);
+    }
+
+    FixedClock clock;
+    RecordingUi ui;
+    Zeilenliste zeilen;
+    TLehrer lehrer{true, "MUE", "Müller"_cp, "Anna", "anna@schule.test"};
+    std::array<int, AnzahlKategorien> mailspalten = spalten({2, 7, 10, 11});
+    std::array<std::string, AnzahlMailKategorien> ueberschriften{
+        "Nr",         "Datum",  "Std.", "statt Fach",  "Fach", "Vertr. für"_cp,
+        "Vertretung", "Klasse", "Raum", "verlegt von", "Text", "Mitbetreuung"};
+    std::string zusatztext = "Bitte <b>pünktlich</b>!"_cp;
+    bool zusatzAn = false;
+    std::vector<std::string> records;
+    std::string aktDatum = "20261207";
+    std::string wochentag = "Montag";
+    std::string datumText = "07.12.2026";
+};
+
+TEST_F(MailComposerTest, TeacherWithTwoRowsGetsOneTableAndTwoPlainBlocks) {
+    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12), zeile("Schmidt", "1", 4),
+                     zeile("Müller"_cp, "5", 13)};
+    zeilen.Zeilen[2].Mitbetreuung = true;
+    zeilen.Zeilen[2].Text = "";
+    zeilen.ZeilenFolge = {1, 2, 0}; // display order puts period 5 before period 3
+
+    ComposedMail mail = compose(0);
+
+    EXPECT_EQ(mail.hdrTo, "anna@schule.test");
+    EXPECT_EQ(mail.subject, "Vertretungsplan für Montag, 07.12.2026"_cp);
+    EXPECT_EQ(mail.sendPanelHeading, "Versenden einer eMail an Anna Müller:"_cp);
+    EXPECT_EQ(mail.sendStamp, "202612070645");
+    EXPECT_TRUE(ui.boxes.empty());
+
+    const std::vector<std::string> plain = {
+        "Vertretungsplan-Information für Müller Anna"_cp,
+        "===================================================",
+        "",
+        "Montag, den 07.12.2026",
+        "",
+        "Std.:   5",
+        "Klasse:   5a",
+        "Text:   ",
+        "Mitbetreuung:   ja",
+        "",
+        "Std.:   3",
+        "Klasse:   5a",
+        "Text:   frei",
+        "Mitbetreuung:   nein",
+        "",
+        "Wenn Sie die Informationen in tabellarischer Form angezeigt haben wollen,",
+        "müssen Sie in Ihrem eMail-Programm HTML-Mails zulassen (bzw. die Option"_cp,
+        "\"Nachrichten als Nur-Text lesen\" ausschalten).",
+        "",
+        "Diese Mail wurde mit dem Programm Tafelbot 1.2 (Vertretungspläne per eMail, "
+        "Tafelbot-Team)"_cp,
+        "am 07.12.2026 um 06.45 Uhr generiert.",
+    };
+    EXPECT_EQ(mail.plainText, plain);
+
+    const std::vector<std::string> html = {
+        "<html><head><meta name=\"author\" content=\"Tafelbot-Team\">",
+        "<meta name=\"generator\" content=\"Tafelbot 1.2\"></head><body>",
+        "<br>Vertretungsplan-Information für <b>Müller Anna"_cp,
+        "</b><br><br><u><b>Montag, den 07.12.2026</b></u><br><br>",
+        "<table border=\"1\" cellpadding=\"4\"><tr>",
+        "<tr><td>Std.</td><td>Klasse</td><td>Text</td><td>Mitbetreuung</td></tr>",
+        "<tr><td>5</td><td>5a</td><td> </td><td>ja</td></tr>",
+        "<tr><td>3</td><td>5a</td><td>frei </td><td>nein</td></tr>",
+        "</tr></table><br><br>",
+        "Diese Mail wurde mit dem Programm Tafelbot 1.2 (Vertretungspläne per eMail, "
+        "Tafelbot-Team)"_cp,
+        "am 07.12.2026 um 06.45 Uhr generiert.<br>",
+        "</body></html>",
+    };
+    EXPECT_EQ(mail.htmlText, html);
+}
+
+TEST_F(MailComposerTest, NoticeRowSaysNoSubstitutionsAndHasNoPeriodLine) {
+    TVZeile notiz = zeile("Müller"_cp, "-1", -1);
+    notiz.Klassen = notiz.Text = notiz.Datum = "";
+    zeilen.Zeilen = {notiz};
+    zeilen.ZeilenFolge = {0};
+    mailspalten = spalten({0, 2, 7});
+
+    ComposedMail mail = compose();
+
+    EXPECT_EQ(mail.htmlText[6], "<tr><td>-1</td><td>keine Vertretungen</td><td></td></tr>");
+    const std::vector<std::string> block(mail.plainText.begin() + 4, mail.plainText.begin() + 7);
+    EXPECT_EQ(block, (std::vector<std::string>{"", "Nr:   -1", "Klasse:   "}));
+}
+
+TEST_F(MailComposerTest, ChangedPlanNamesTheEarlierMailOrAsksOnceWhenItIsUnknown) {
+    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12), zeile("Müller"_cp, "4", 13)};
+    zeilen.Zeilen[0].Geaendert = zeilen.Zeilen[1].Geaendert = true;
+    zeilen.ZeilenFolge = {0, 1};
+    const std::string stale = "Der Vertretungsplan, der Ihnen am ";
+
+    // Records of another date and of another teacher do not count; the first match does.
+    records = {"20261208,3,D,MUE,\"5a\",R1,,,0,202612071200",
+               "20261207,2,D,SCH,\"5a\",R1,,,0,202612061111",
+               "20261207,3,D,MUE,\"5a\",R1,,,0,202612061705",
+               "20261207,4,D,MUE,\"5a\",R1,,,0,202612051010"};
+    ComposedMail mail = compose(1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(mail.subject, "NEUER Vertretungsplan für Montag, 07.12.2026"_cp);
+    EXPECT_NE(std::find(mail.htmlText.begin(), mail.htmlText.end(),
+                        stale + "06.12.2026 um 17.05 Uhr zugeschickt wurde, hat keine "
+                                "Gültigkeit mehr!<br><br>"_cp),
+              mail.htmlText.end());
+    auto it = std::find(mail.plainText.begin(), mail.plainText.end(),
+                        stale + "06.12.2026 um 17.05 Uhr zugeschickt wurde,");
+    ASSERT_NE(it, mail.plainText.end());
+    EXPECT_EQ(*(it - 1), "");
+    EXPECT_EQ(*(it + 1), "hat keine Gültigkeit mehr!"_cp);
+
+    records = {"20261207,3,D,SCH,\"5a\",R1,,,0,202612061705"};
+    mail = compose(0);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].kind, "error");
+    EXPECT_EQ(ui.boxes[0].text, "Für eine geänderte eMail (für Müller)\n\r"
+                                "konnte keine Information in der INI-Datei gefundet werden!"_cp);
+    EXPECT_NE(std::find(mail.plainText.begin(), mail.plainText.end(),
+                        stale + "??.??.???? um ??.?? Uhr zugeschickt wurde,"),
+              mail.plainText.end());
+
+    // A damaged stamp gives a short text, never a crash.
+    records = {"20261207,3,D,MUE,\"5a\",R1,,,0,2026"};
+    mail = compose(0);
+    EXPECT_NE(std::find(mail.plainText.begin(), mail.plainText.end(),
+                        stale + "..2026 um . Uhr zugeschickt wurde,"),
+              mail.plainText.end());
+}
+
+TEST_F(MailComposerTest, ColumnListsDecideTheColumns) {
+    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12)};
+    zeilen.Zeilen[0].VerlegtVon = "01.12. / 2";
+    zeilen.ZeilenFolge = {0};
+
+    mailspalten = spalten({8, -1, 2, 4}); // ends at the first -1
+    ComposedMail mail = compose();
+    EXPECT_EQ(mail.htmlText[5], "<tr><td>Raum</td></tr>");
+    EXPECT_EQ(mail.htmlText[6], "<tr><td>R1</td></tr>");
+
+    mailspalten = spalten({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+    mail = compose();
+    EXPECT_EQ(mail.htmlText[5], "<tr><td>Nr</td><td>Datum</td><td>Std.</td><td>statt Fach</td>"
+                                "<td>Fach</td><td>Vertr. für</td><td>Vertretung</td>"
+                                "<td>Klasse</td><td>Raum</td><td>verlegt von</td><td>Text</td>"
+                                "<td>Mitbetreuung</td></tr>"_cp);
+    EXPECT_EQ(mail.htmlText[6], "<tr><td>12</td><td>07.12.</td><td>3</td><td>D</td><td>M</td>"
+                                "<td>Kurz</td><td>Müller</td><td>5a</td><td>R1</td>"
+                                "<td>01.12. / 2</td><td>frei </td><td>nein</td></tr>"_cp);
+    const std::vector<std::string> block(mail.plainText.begin() + 5, mail.plainText.begin() + 17);
+    EXPECT_EQ(block,
+              (std::vector<std::string>{
+                  "Nr:   12", "Datum:   07.12.", "Std.:   3", "statt Fach:   D", "Fach:   M",
+                  "Vertr. für:   Kurz"_cp, "Vertretung:   Müller"_cp, "Klasse:   5a", "Raum:   R1",
+                  "verlegt von:   01.12. / 2", "Text:   frei", "Mitbetreuung:   nein"}));
+}
+
+TEST_F(MailComposerTest, AdditionalTextOnlyWhenSwitchedOnAndUnescaped) {
+    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12)};
+    zeilen.ZeilenFolge = {0};
+
+    ComposedMail mail = compose();
+    for (const auto* lines : {&mail.htmlText, &mail.plainText})
+        for (const std::string& line : *lines)
+            EXPECT_EQ(line.find("pünktlich"_cp), std::string::npos) << line;
+
+    zusatzAn = true;
+    mail = compose();
+    auto html = std::find(mail.htmlText.begin(), mail.htmlText.end(), zusatztext);
+    ASSERT_NE(html, mail.htmlText.end());
+    EXPECT_EQ(*(html - 1), "</tr></table><br><br>");
+    EXPECT_EQ(*(html + 1), "<br><br>");
+    auto plain = std::find(mail.plainText.begin(), mail.plainText.end(), zusatztext);
+    ASSERT_NE(plain, mail.plainText.end());
+    EXPECT_EQ(*(plain - 1), "");
+    EXPECT_EQ(*(plain + 1), "");
+    EXPECT_EQ(*(plain + 2),
+              "Wenn Sie die Informationen in tabellarischer Form angezeigt haben wollen,");
+}
+
+TEST_F(MailComposerTest, PlanDataAndNamesAreEscapedInHtmlOnly) {
+    lehrer.Langname = "O'Neil & <Co>";
+    lehrer.Vorname = "\"Jo\"";
+    zeilen.Zeilen = {zeile(lehrer.Langname, "3", 12)};
+    zeilen.Zeilen[0].Klassen = "5<a>";
+    zeilen.Zeilen[0].Text = "R&D";
+    zeilen.ZeilenFolge = {0};
+
+    ComposedMail mail = compose();
+    EXPECT_EQ(mail.htmlText[2], "<br>Vertretungsplan-Information für <b>O'Neil &amp; "
+                                "&lt;Co&gt; &quot;Jo&quot;"_cp);
+    EXPECT_EQ(mail.htmlText[6], "<tr><td>3</td><td>5&lt;a&gt;</td><td>R&amp;D </td>"
+                                "<td>nein</td></tr>");
+    EXPECT_EQ(mail.plainText[0], "Vertretungsplan-Information für O'Neil & <Co> \"Jo\""_cp);
+    EXPECT_EQ(mail.plainText[6], "Klasse:   5<a>");
+    EXPECT_EQ(mail.sendPanelHeading, "Versenden einer eMail an \"Jo\" O'Neil & <Co>:");
+}
+
+} // namespace
+} // namespace tafelbot
