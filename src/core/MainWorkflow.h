@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/InfoLog.h"
+#include "core/TableModel.h"
 #include "core/UiPort.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
@@ -29,6 +30,8 @@ public:
     Einstellungen werte;  // the values of the settings file
     Plan plan;
     Zeilenliste zeilen;
+    // The substitution table: the sixteen lines, the scroll bar, the highlight.
+    TableModel tabelle{ui, zeilen, werte};
 
     bool ersteAktivierung = true;
     bool sending = false;

@@ -1,0 +1,256 @@
+#include "core/TableModel.h"
+
+#include "core/UiPort.h"
+
+#include <algorithm>
+
+namespace tafelbot {
+
+namespace {
+
+// Widths come from a hand-edited file; a negative one would turn the geometry inside out.
+int breiteVon(const Einstellungen& werte, int kategorie) {
+    return std::max(0, werte.Spaltenbreiten[static_cast<std::size_t>(kategorie)]);
+}
+
+int markerKategorie(int marker) {
+    static constexpr std::array<int, 3> kategorien{KatMitbetreuung, KatGesendet, KatGeaendert};
+    return kategorien[static_cast<std::size_t>(marker)];
+}
+
+} // namespace
+
+Tabellenlayout berechneLayout(const Einstellungen& werte) {
+    Tabellenlayout layout;
+    layout.nummerBreite = breiteVon(werte, KatVtrNr);
+    layout.kopf.push_back({KatVtrNr, 2, layout.nummerBreite});
+    layout.zellen.push_back({KatVtrNr, 2, layout.nummerBreite});
+    int links = layout.nummerBreite + 1;
+    for (std::size_t k = 1; k < werte.Bildschirmspalten.size(); ++k) {
+        const int kategorie = werte.Bildschirmspalten[k];
+        if (kategorie < 1 || kategorie >= AnzahlKategorien)
+            break;
+        const int breite = breiteVon(werte, kategorie);
+        const Tabellenlayout::Kopf& vorher = layout.kopf.back();
+        layout.kopf.push_back({kategorie, vorher.links + vorher.breite, breite});
+        layout.zellen.push_back({kategorie, links, breite + 1});
+        links += breite; // neighbours share one border line
+    }
+    return layout;
+}
+
+int Tabellenlayout::slotVon(int kategorie) const {
+    for (std::size_t k = 0; k < zellen.size(); ++k)
+        if (zellen[k].kategorie == kategorie)
+            return static_cast<int>(k);
+    return -1;
+}
+
+int Tabellenlayout::hakenLinks() const {
+    const int slot = slotVon(KatEMail);
+    if (slot < 1)
+        return -1;
+    const Zelle& zelle = zellen[static_cast<std::size_t>(slot)];
+    return zelle.links + (zelle.breite - HakenGroesse) / 2;
+}
+
+int Tabellenlayout::markierungLinks(int marker) const {
+    const int slot = slotVon(markerKategorie(marker));
+    if (slot < 1)
+        return -1;
+    const Zelle& zelle = zellen[static_cast<std::size_t>(slot)];
+    return zelle.links + (zelle.breite - MarkierungGroesse) / 2;
+}
+
+int Tabellenlayout::rechterRand() const {
+    if (zellen.size() < 2)
+        return 2 + nummerBreite;
+    return zellen.back().links + zellen.back().breite;
+}
+
+TableModel::TableModel(UiPort& ui, Zeilenliste& zeilen, const Einstellungen& werte)
+    : ui_(ui), daten_(zeilen), werte_(werte) {}
+
+void TableModel::anlegen() {
+    if (angelegt_)
+        return;
+    angelegt_ = true;
+    layout_ = berechneLayout(werte_);
+    for (int i = 0; i < Seitengroesse; ++i) {
+        Tabellenzeile& linie = linien_[static_cast<std::size_t>(i)];
+        for (std::size_t k = 0; k < layout_.zellen.size(); ++k) {
+            linie.fuellung[k] = normaleFuellung(static_cast<int>(k));
+            linie.schrift[k] = Schwarz;
+        }
+        zeigeLinie(i, false);
+    }
+    ui_.viewChanged(ViewPart::Table);
+}
+
+Farbe TableModel::normaleFuellung(int slot) const {
+    return layout_.zellen[static_cast<std::size_t>(slot)].kategorie == KatEMail ? Hellgelb : Weiss;
+}
+
+void TableModel::zeigeLinie(int linie, bool sichtbar) {
+    Tabellenzeile& l = linien_[static_cast<std::size_t>(linie)];
+    l.sichtbar = sichtbar;
+    // A control whose column is not on screen has no place to be drawn and stays hidden.
+    l.hakenSichtbar = sichtbar && layout_.hakenLinks() >= 0;
+    for (int m = 0; m < 3; ++m)
+        l.markierungSichtbar[static_cast<std::size_t>(m)] =
+            sichtbar && layout_.markierungLinks(m) >= 0;
+}
+
+void TableModel::uebergabe(int anzahl) {
+    anlegen();
+    anzahl = std::max(0, anzahl);
+    const int neu = std::min(anzahl, Seitengroesse);
+    for (int i = AnzeigeZeilen; i < neu; ++i)
+        zeigeLinie(i, true);
+    for (int i = anzahl; i < AnzeigeZeilen; ++i)
+        zeigeLinie(i, false);
+    AnzeigeZeilen = neu;
+    position = 0;
+    if (anzahl > Seitengroesse) {
+        scrollbar = true;
+        maximum = anzahl - 1;
+    } else {
+        scrollbar = false;
+        maximum = Seitengroesse - 1;
+    }
+    ScrollBar1Change();
+    Lehrerfilter.clear();
+    MarkiereZeilen();
+}
+
+void TableModel::setzePosition(int neu) {
+    if (neu < 0)
+        neu = 0;
+    if (neu == position)
+        return;
+    position = neu;
+    ScrollBar1Change();
+}
+
+const TVZeile* TableModel::zeileVonLinie(int linie) const {
+    if (linie < 0 || linie >= AnzeigeZeilen)
+        return nullptr;
+    const int index = linien_[static_cast<std::size_t>(linie)].zeile;
+    if (index < 0 || static_cast<std::size_t>(index) >= daten_.Zeilen.size())
+        return nullptr;
+    return &daten_.Zeilen[static_cast<std::size_t>(index)];
+}
+
+void TableModel::ScrollBar1Change() {
+    anlegen();
+    const int letzteSeite = std::max(0, maximum - (Seitengroesse - 1));
+    if (position > letzteSeite)
+        position = letzteSeite;
+    for (int i = 0; i < AnzeigeZeilen; ++i) {
+        const auto r = static_cast<std::size_t>(position + i);
+        if (r >= daten_.ZeilenFolge.size())
+            break;
+        const int index = daten_.ZeilenFolge[r];
+        if (index < 0 || static_cast<std::size_t>(index) >= daten_.Zeilen.size())
+            continue;
+        linien_[static_cast<std::size_t>(i)].zeile = index;
+        fuelleLinie(i, daten_.Zeilen[static_cast<std::size_t>(index)]);
+    }
+    if (!Lehrerfilter.empty())
+        MarkiereZeilen();
+    ui_.viewChanged(ViewPart::Table);
+}
+
+void TableModel::fuelleLinie(int linie, const TVZeile& z) {
+    Tabellenzeile& l = linien_[static_cast<std::size_t>(linie)];
+    l.nummer = std::to_string(z.VertretungNr);
+    for (std::size_t k = 1; k < layout_.zellen.size(); ++k) {
+        std::string& text = l.text[k];
+        switch (layout_.zellen[k].kategorie) {
+        case KatDatum:
+            text = z.Datum;
+            break;
+        case KatStunde:
+            text = z.Stunde == "-1" ? std::string() : z.Stunde;
+            break;
+        case KatStattFach:
+            text = z.StattFach;
+            break;
+        case KatFach:
+            text = z.Fach;
+            break;
+        case KatStattLehrer:
+            text = z.StattLehrer;
+            break;
+        case KatVertreter:
+            text = z.Vertreter;
+            break;
+        case KatKlassen:
+            text = z.Klassen;
+            break;
+        case KatRaum:
+            text = z.Raum;
+            break;
+        case KatVerlegtVon:
+            text = z.VerlegtVon;
+            break;
+        case KatText:
+            text = z.Text;
+            break;
+        default:
+            break;
+        }
+    }
+    l.markierung[0] = z.Mitbetreuung ? Grau : Weiss;
+    if (layout_.hakenLinks() < 0)
+        return;
+    l.hakenSichtbar = z.HatEMail;
+    l.hakenGesetzt = z.HatEMail && z.Senden;
+    l.markierungSichtbar[1] = z.HatEMail && layout_.markierungLinks(1) >= 0;
+    l.markierungSichtbar[2] = z.HatEMail && layout_.markierungLinks(2) >= 0;
+    l.markierung[1] = z.Gesendet ? Grau : Weiss;
+    l.markierung[2] = z.Geaendert ? Rot : Weiss;
+}
+
+void TableModel::faerbeLinie(int linie, bool hervorgehoben) {
+    Tabellenzeile& l = linien_[static_cast<std::size_t>(linie)];
+    for (std::size_t k = 1; k < layout_.zellen.size(); ++k) {
+        l.fuellung[k] = hervorgehoben ? Marineblau : normaleFuellung(static_cast<int>(k));
+        l.schrift[k] = hervorgehoben ? Weiss : Schwarz;
+    }
+}
+
+// The teacher of a line is read from the row it shows, not from the "Vertreter" label, so that
+// the highlight and the tick boxes also work when that column is not on screen.
+void TableModel::MarkiereZeilen() {
+    anlegen();
+    for (int i = 0; i < AnzeigeZeilen; ++i) {
+        const TVZeile* z = zeileVonLinie(i);
+        faerbeLinie(i, z != nullptr && !Lehrerfilter.empty() && z->Vertreter == Lehrerfilter);
+    }
+    ui_.viewChanged(ViewPart::Table);
+}
+
+void TableModel::nummerGeklickt(int linie) {
+    const TVZeile* z = zeileVonLinie(linie);
+    if (z == nullptr)
+        return;
+    if (z->Vertreter != Lehrerfilter)
+        Lehrerfilter = z->Vertreter;
+    else
+        Lehrerfilter.clear();
+    MarkiereZeilen();
+}
+
+void TableModel::hakenGeklickt(int linie, bool gesetzt) {
+    const TVZeile* z = zeileVonLinie(linie);
+    if (z == nullptr || !linien_[static_cast<std::size_t>(linie)].hakenSichtbar)
+        return;
+    const std::string lehrer = z->Vertreter; // the reference is into the list being changed
+    for (TVZeile& zeile : daten_.Zeilen)
+        if (zeile.Vertreter == lehrer)
+            zeile.Senden = gesetzt;
+    ScrollBar1Change();
+}
+
+} // namespace tafelbot
