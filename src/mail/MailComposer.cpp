@@ -1,6 +1,7 @@
 #include "mail/MailComposer.h"
 
 #include "core/UiPort.h"
+#include "mail/SendDriver.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
@@ -160,7 +161,7 @@ ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
 
     for (int index : input.zeilen.ZeilenFolge) {
         const TVZeile& zeile = input.zeilen.Zeilen.at(static_cast<std::size_t>(index));
-        if (zeile.Vertreter != aktuelle.Vertreter)
+        if (!selberLehrer(zeile, aktuelle))
             continue;
         plain.push_back("");
         std::string zeileHtml = "<tr>";

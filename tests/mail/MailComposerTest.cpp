@@ -27,8 +27,10 @@ std::array<int, AnzahlKategorien> spalten(std::vector<int> codes) {
     return a;
 }
 
-TVZeile zeile(const std::string& vertreter, const std::string& stunde, int nr) {
+TVZeile zeile(const std::string& vertreter, const std::string& stunde, int nr,
+              int lehrerIndex = 0) {
     TVZeile z;
+    z.LehrerIndex = lehrerIndex;
     z.Vertreter = vertreter;
     z.Stunde = stunde;
     z.VertretungNr = nr;
