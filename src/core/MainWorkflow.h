@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/InfoLog.h"
+#include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
 #include "core/UiPort.h"
 #include "plan/PlanDaten.h"
@@ -57,6 +58,12 @@ public:
     // Teacher list of the server settings dialog ("+ Name" / "-  Name").
     std::vector<std::string> lehrerListe;
 
+    // The server settings dialog's fields.
+    ServerSettingsModel serverDialog;
+    // The password prompt's input field. It outlives the prompt: the send driver keeps the
+    // password of a run here.
+    std::string kennwortEingabe;
+
     // ---- start-up and closing ----
     // The first activation of the window: settings, data, rows, purge. Later calls do nothing.
     void formActivate();
@@ -76,6 +83,15 @@ public:
     void vorigerSchultag();                             // SpeedButton2Click
     void datumEingegeben(const std::string& text);      // Edit1KeyPress with Enter
     void periodeGewaehlt(int eintrag);                  // TPerioden.Button1Click, -1 = none
+
+    // ---- server settings (ServerSettings.cpp) ----
+    // "Ok": the dialog's fields into the record, then the settings file written.
+    bool einstellungenSpeichern();
+    // "Abbrechen": the settings file read again, which puts the stored values back into the
+    // record and the dialog's fields.
+    void einstellungenAbbrechen();
+    // The dialog's fields from the record, after every reading of the settings file.
+    void serverDialogLaden();
 
     // Shows or hides the busy notice and redraws it at once.
     void zeigeBusy(bool sichtbar);
