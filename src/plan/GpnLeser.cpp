@@ -1,0 +1,556 @@
+#include "plan/GpnLeser.h"
+
+#include "core/InfoLog.h"
+#include "core/UiPort.h"
+#include "plan/Felder.h"
+#include "plan/PlanDaten.h"
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+#include "settings/DatumText.h"
+#include "settings/Einstellungen.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+namespace tafelbot {
+
+namespace {
+
+enum class Satzart { Sonstige, P0, pU0, pL0, PE, L00, Le, U0, Uf, Uk, Ul, Uz, X0, V0, Vk };
+
+Satzart satzartVon(std::string_view zeile) {
+    std::string_view drei = zeile.substr(0, 3);
+    if (drei == "00L")
+        return Satzart::L00;
+    if (drei == "0pU")
+        return Satzart::pU0;
+    if (drei == "0pL")
+        return Satzart::pL0;
+    static constexpr std::array<std::pair<std::string_view, Satzart>, 11> Zweier = {{
+        {"0P", Satzart::P0},
+        {"PE", Satzart::PE},
+        {"Le", Satzart::Le},
+        {"0U", Satzart::U0},
+        {"Uf", Satzart::Uf},
+        {"Uk", Satzart::Uk},
+        {"Ul", Satzart::Ul},
+        {"Uz", Satzart::Uz},
+        {"0X", Satzart::X0},
+        {"0V", Satzart::V0},
+        {"Vk", Satzart::Vk},
+    }};
+    std::string_view zwei = zeile.substr(0, 2);
+    for (const auto& [kennung, art] : Zweier) {
+        if (zwei == kennung)
+            return art;
+    }
+    return Satzart::Sonstige;
+}
+
+// Calls `f(zeile, nummer)` for every line; a line ends at LF, a CR before it is dropped, and a
+// last line without line end counts.
+template <class F>
+void jedeZeile(std::string_view daten, F&& f) {
+    int nummer = 0;
+    std::size_t pos = 0;
+    while (pos < daten.size()) {
+        std::size_t ende = daten.find('\n', pos);
+        std::size_t weiter = ende == std::string_view::npos ? daten.size() : ende + 1;
+        if (ende == std::string_view::npos)
+            ende = daten.size();
+        std::string_view zeile = daten.substr(pos, ende - pos);
+        if (!zeile.empty() && zeile.back() == '\r')
+            zeile.remove_suffix(1);
+        f(zeile, ++nummer);
+        pos = weiter;
+    }
+}
+
+bool enthaelt(std::string_view text, char c) {
+    return text.find(c) != std::string_view::npos;
+}
+
+std::string fehlerInZeile(int n) {
+    return "FEHLER in der gpn-Datei in Zeile " + std::to_string(n) + ":";
+}
+
+// DD.MM.YY of a date text YYYYMMDD.
+std::string kurzesDatum(std::string_view datum) {
+    return std::string(teilText(datum, 7, 2)) + "." + std::string(teilText(datum, 5, 2)) + "." +
+           std::string(teilText(datum, 3, 2));
+}
+
+// The second pass: one object per read, holding the state the lines depend on.
+class DatenLeser {
+public:
+    DatenLeser(const GpnKontext& k, bool hatPerioden) : k_(k), hatPerioden_(hatPerioden) {}
+
+    void zeile(std::string_view z, int n) {
+        switch (satzartVon(z)) {
+        case Satzart::pU0:
+            unterrichtInPeriode_ = InListe(k_.werte.Periode, FeldListe(z).feld(2));
+            break;
+        case Satzart::pL0:
+            lehrerliste(z, n);
+            break;
+        case Satzart::PE: {
+            FeldListe f(z);
+            lehrerInPeriode_ = InListe(lehrerlisteNr_, f.feld(2));
+            unterrichtInPeriode_ = InListe(k_.werte.Periode, f.feld(2));
+            break;
+        }
+        case Satzart::L00:
+            if (lehrerGilt())
+                lehrer(z);
+            break;
+        case Satzart::Le:
+            if (lehrerGilt())
+                lehrerDaten(z, n);
+            break;
+        case Satzart::U0:
+            if (unterrichtGilt())
+                unterrichtsKopf(z, n);
+            break;
+        case Satzart::Uf:
+        case Satzart::Uk:
+        case Satzart::Ul:
+            if (unterrichtGilt())
+                unterrichtsZeile(z, n);
+            break;
+        case Satzart::Uz:
+            if (unterrichtGilt())
+                zuordnung(z, n);
+            break;
+        case Satzart::X0:
+            verlegung(z, n);
+            break;
+        case Satzart::V0:
+            vertretung(z, n);
+            break;
+        case Satzart::Vk:
+            vertretungsKlassen(z, n);
+            break;
+        case Satzart::P0:
+        case Satzart::Sonstige:
+            break;
+        }
+    }
+
+private:
+    bool lehrerGilt() const { return !hatPerioden_ || lehrerInPeriode_; }
+    bool unterrichtGilt() const { return !hatPerioden_ || unterrichtInPeriode_; }
+
+    void ueberschrift(int nr, const char* text) {
+        if (ueberschriften_[static_cast<std::size_t>(nr)])
+            return;
+        ueberschriften_[static_cast<std::size_t>(nr)] = true;
+        k_.log.display(text, true);
+    }
+
+    void melde(const std::string& erste, const std::string& zweite) {
+        MeldeFehler(k_.log, k_.plan, erste, zweite);
+    }
+
+    // Reads an integer field; a failure is logged and leaves `ziel` as it is.
+    void ganzzahl(std::string_view text, int n, std::int32_t& ziel, const char* meldung) {
+        if (auto wert = alsGanzzahl(text))
+            ziel = *wert;
+        else
+            melde(fehlerInZeile(n), meldung);
+    }
+
+    void pruefeLehrer(std::string_view kurzname, int n) {
+        if (k_.plan.lehrerIndex(std::string(kurzname)) < 0)
+            melde(fehlerInZeile(n),
+                  "Lehrerkurzname \"" + std::string(kurzname) + "\" nicht definiert!");
+    }
+
+    void lehrerliste(std::string_view z, int n) {
+        if (letzte0pLZeile_ == n - 1) {
+            ++pLLauf_;
+        } else {
+            pLLauf_ = 1;
+            lehrerlisteNr_ = 0;
+        }
+        letzte0pLZeile_ = n;
+        if (InListe(k_.werte.Periode, FeldListe(z).feld(2)))
+            lehrerlisteNr_ = pLLauf_;
+    }
+
+    void lehrer(std::string_view z) {
+        ueberschrift(0, "1. Einlesen der Lehrerdaten ...");
+        lehrerOffen_ = true;
+        FeldListe f(z);
+        TLehrer l;
+        l.Kurzname = f.feld(2);
+        l.Langname = f.feld(3);
+        k_.plan.Lehrer.push_back(std::move(l));
+    }
+
+    void lehrerDaten(std::string_view z, int n) {
+        if (!lehrerOffen_) {
+            melde(fehlerInZeile(n), "Kann \"Le\"-Datensatz nicht einem Lehrer zuordnen!");
+            return;
+        }
+        lehrerOffen_ = false;
+        FeldListe f(z);
+        TLehrer& l = k_.plan.Lehrer.back();
+        l.Vorname = f.feld(6);
+        l.EMail = f.feld(15);
+        l.HatEMail = !l.EMail.empty();
+    }
+
+    std::string gespeicherteZeilen() const {
+        return "f=" + std::string(uf_) + " k=" + std::string(uk_) + " l=" + std::string(ul_);
+    }
+
+    void unterrichtsKopf(std::string_view z, int n) {
+        ueberschrift(1, "2. Einlesen der Unterrichtsdaten ...");
+        if (zustand_ < 100)
+            melde(fehlerInZeile(n), "Neuer OU-Datensatz obwohl vorheriger noch nicht komplett! " +
+                                        gespeicherteZeilen());
+        zustand_ = 1;
+        ganzzahl(FeldListe(z).feld(2), n, unterrichtNr_,
+                 "Falscher Integerwert der Unterrichtsnummer!");
+        uf_ = uk_ = ul_ = {};
+        ufFelder_ = ukFelder_ = ulFelder_ = FeldListe();
+    }
+
+    void unterrichtsZeile(std::string_view z, int n) {
+        switch (satzartVon(z)) {
+        case Satzart::Uf:
+            uf_ = z;
+            ufFelder_ = FeldListe(z);
+            break;
+        case Satzart::Uk:
+            uk_ = z;
+            ukFelder_ = FeldListe(z);
+            break;
+        default:
+            ul_ = z;
+            ulFelder_ = FeldListe(z);
+            break;
+        }
+        if (zustand_ < 1 || zustand_ >= 4)
+            melde(fehlerInZeile(n) + " ",
+                  "Zu wenig oder mehr als 4 Daten-Zeilen (OU, Uf, Uk, Ul) eines Unterrichts. " +
+                      gespeicherteZeilen());
+        ++zustand_;
+    }
+
+    void legeUnterrichtAn(int n) {
+        zustand_ = 100;
+        ersterIndex_ = k_.plan.Unterrichte.size();
+        for (std::int64_t k = 1;; ++k) {
+            std::string_view kurzname = ulFelder_.feld(2 * k + 1);
+            if (kurzname.empty())
+                break;
+            TUnterricht u;
+            u.Nr = unterrichtNr_;
+            u.Lehrer = kurzname;
+            k_.plan.Unterrichte.push_back(std::move(u));
+            pruefeLehrer(kurzname, n);
+        }
+        lehrerDesUnterrichts_ = k_.plan.Unterrichte.size() - ersterIndex_;
+    }
+
+    // A class list of the "Uk" line: for each number c, field 2c+1 and a comma.
+    std::string klassenAusFeldern(const FeldListe& uzFelder) const {
+        std::string klassen;
+        bool irgendeines = false;
+        for (std::int64_t i = 9;; ++i) {
+            std::string_view feld = uzFelder.feld(i);
+            if (feld.empty())
+                break;
+            irgendeines = true;
+            std::optional<std::int32_t> c = alsGanzzahl(feld);
+            // Field 1 is the line's kind, not a class: a number below 1 names none.
+            if (c && *c >= 1)
+                klassen += ukFelder_.feld(2 * std::int64_t{*c} + 1);
+            klassen += ',';
+        }
+        if (!irgendeines)
+            klassen += ',';
+        return klassen;
+    }
+
+    void zuordnung(std::string_view z, int n) {
+        if (zustand_ < 100)
+            legeUnterrichtAn(n);
+        std::int32_t t = ZahlAusSpalte(teilText(z, 3, 2), n, 3, k_.log, k_.plan);
+        if (t < 1)
+            return;
+        if (static_cast<std::size_t>(t) > lehrerDesUnterrichts_) {
+            melde(fehlerInZeile(n), "Die Lehrernummer " + std::to_string(t) +
+                                        " im uZ-Datensatz passt zu keinem Lehrer des "
+                                        "Unterrichts! Die Zeile wird ignoriert.");
+            return;
+        }
+        ++zustand_;
+        TUnterricht& u = k_.plan.Unterrichte[ersterIndex_ + static_cast<std::size_t>(t) - 1];
+
+        std::string klassen = u.Klassen;
+        std::int32_t a = ZahlAusSpalte(teilText(z, 5, 2), n, 5, k_.log, k_.plan);
+        std::int32_t b = ZahlAusSpalte(teilText(z, 7, 2), n, 7, k_.log, k_.plan);
+        if (a >= 1 && b >= 1 && a <= b) {
+            for (std::int64_t i = a; i <= b; ++i) {
+                klassen += ukFelder_.feld(2 * i + 1);
+                klassen += ',';
+            }
+        } else {
+            klassen += klassenAusFeldern(FeldListe(z));
+        }
+        u.Klassen = std::move(klassen);
+
+        if (z.size() > 8) {
+            std::int32_t s = ZahlAusSpalte(teilText(z, 9, 2), n, 9, k_.log, k_.plan);
+            u.Fach = s >= 1 ? std::string(ufFelder_.feld(2 * std::int64_t{s} + 1)) : std::string();
+        } else {
+            u.Fach.clear();
+        }
+    }
+
+    void verlegung(std::string_view z, int n) {
+        ueberschrift(2, "3. Einlesen der Verlegungen ...");
+        FeldListe f(z);
+        if (f.feld(5).empty() || f.feld(7).empty())
+            return;
+        TVerlegung v;
+        v.Lehrer = f.feld(3);
+        pruefeLehrer(v.Lehrer, n);
+        ganzzahl(f.feld(2), n, v.Nr,
+                 "Falscher Integerwert des 2. Zeileneintrages (Verlegungsnummer)!");
+        ganzzahl(f.feld(4), n, v.UnterrichtNr,
+                 "Falscher Integerwert des 4. Zeileneintrages (Unterrichtsnummer)!");
+        ganzzahl(f.feld(6), n, v.StundeVon,
+                 "Falscher Integerwert des 6. Zeileneintrages (Stunde-Woher)!");
+        ganzzahl(f.feld(8), n, v.StundeNach,
+                 "Falscher Integerwert des 8. Zeileneintrages (Stunde-Wohin)!");
+        v.DatumVon = f.feld(5);
+        v.DatumNach = f.feld(7);
+        k_.plan.Verlegungen.push_back(std::move(v));
+    }
+
+    void vertretung(std::string_view z, int n) {
+        ueberschrift(3, "4. Einlesen der Vertretungen ...");
+        vertretungOffen_ = true;
+        vertretungUebersprungen_ = true;
+        FeldListe f(z);
+        std::string_view art = f.feld(14);
+        if (f.feld(5).empty() || enthaelt(art, 'N') || enthaelt(art, 'E'))
+            return;
+        vertretungUebersprungen_ = false;
+        TVertretung v;
+        v.Vertreter = f.feld(5);
+        pruefeLehrer(v.Vertreter, n);
+        ganzzahl(f.feld(2), n, v.Nr,
+                 "Falscher Integerwert des 2. Zeileneintrages (Vertretungssnummer)!");
+        if (!f.feld(9).empty())
+            ganzzahl(f.feld(9), n, v.UnterrichtNr,
+                     "Falscher Integerwert des 9. Zeileneintrages (Unterrichtsnummer)!");
+        ganzzahl(f.feld(4), n, v.Stunde, "Falscher Integerwert des 4. Zeileneintrages (Stunde)!");
+        if (!f.feld(12).empty())
+            ganzzahl(f.feld(12), n, v.VerlegungNr,
+                     "Falscher Integerwert des 12. Zeileneintrages (Verlegungssnummer)!");
+        v.Datum = f.feld(3);
+        v.StattLehrer = f.feld(6);
+        v.Fach = f.feld(7);
+        v.Raum = f.feld(8).empty() ? f.feld(11) : f.feld(8);
+        v.Text = f.feld(10);
+        v.Mitbetreuung = enthaelt(art, 'B');
+        v.Art = art;
+        k_.plan.Vertretungen.push_back(std::move(v));
+    }
+
+    void vertretungsKlassen(std::string_view z, int n) {
+        if (!vertretungOffen_) {
+            melde(fehlerInZeile(n), "Kann \"Vk\"-Datensatz nicht einer Vertretung zuordnen!");
+            return;
+        }
+        vertretungOffen_ = false;
+        if (vertretungUebersprungen_)
+            return;
+        FeldListe f(z);
+        std::string klassen(f.feld(3));
+        for (std::int64_t i = 4;; ++i) {
+            std::string_view klasse = f.feld(i);
+            if (klasse.empty())
+                break;
+            klassen += ',';
+            klassen += klasse;
+        }
+        if (klassen.empty())
+            melde(fehlerInZeile(n), "Im \"Vk\"-Datensatz fehlt die Klasse!");
+        k_.plan.Vertretungen.back().Klassen = std::move(klassen);
+    }
+
+    const GpnKontext& k_;
+    const bool hatPerioden_;
+    bool unterrichtInPeriode_ = false;
+    bool lehrerInPeriode_ = false;
+
+    int pLLauf_ = 0;
+    int letzte0pLZeile_ = -10;
+    std::int32_t lehrerlisteNr_ = 0;
+
+    bool lehrerOffen_ = false;
+    bool vertretungOffen_ = false;
+    bool vertretungUebersprungen_ = false;
+
+    // 100 and above: no lesson head waits for its first "Uz" line.
+    int zustand_ = 100;
+    std::int32_t unterrichtNr_ = 0;
+    std::string_view uf_, uk_, ul_;
+    FeldListe ufFelder_, ukFelder_, ulFelder_;
+    std::size_t ersterIndex_ = 0;
+    std::size_t lehrerDesUnterrichts_ = 0;
+
+    std::array<bool, 4> ueberschriften_{};
+};
+
+void liesPerioden(const GpnKontext& k, std::string_view daten) {
+    k.plan.Perioden.clear();
+    jedeZeile(daten, [&](std::string_view z, int) {
+        if (satzartVon(z) != Satzart::P0)
+            return;
+        FeldListe f(z);
+        k.plan.Perioden.push_back(
+            {std::string(f.feld(3)), std::string(f.feld(4)), std::string(f.feld(5))});
+    });
+    int anzahl = static_cast<int>(k.plan.Perioden.size());
+    if (k.werte.Periode < 1 || k.werte.Periode > anzahl)
+        k.werte.Periode = 1;
+    if (anzahl > 0)
+        k.log.display("Ausgewählte Periode: "_cp + std::to_string(k.werte.Periode) + " (von " +
+                          std::to_string(anzahl) + ")",
+                      true);
+}
+
+void entferneSchlusskommas(const GpnKontext& k) {
+    for (TUnterricht& u : k.plan.Unterrichte) {
+        if (!u.Klassen.empty() && u.Klassen.back() == ',')
+            u.Klassen.pop_back();
+        else
+            MeldeFehler(k.log, k.plan, "PROBLEM beim Unterricht Nr. " + std::to_string(u.Nr) + ":",
+                        "Hier liegt wahrscheinlich ein Programmierfehler vor!");
+    }
+}
+
+void fasseZusammen(const GpnKontext& k) {
+    k.log.display(" ", true);
+    if (!k.plan.FehlerGefunden) {
+        k.log.display("Unterrichts-Daten konnten erfolgreich und fehlerfrei gelesen werden.", true);
+        k.log.display("", true);
+    } else if (k.werte.FehlermeldungBeimEinlesen) {
+        k.ui.showError("Beim Lesen der Daten aus der gpn-Datei \"" + k.werte.GpnDatei +
+                       "\"\n\rsind Fehler aufgetreten. Bitte beachten Sie die Kommentare im "
+                       "Info-Feld unten.");
+    }
+    k.log.display("Gelesene Daten: " + std::to_string(k.plan.Lehrer.size()) + " Lehrer, " +
+                      std::to_string(k.plan.Unterrichte.size()) + " Unterrichte, " +
+                      std::to_string(k.plan.Verlegungen.size()) + " Verlegungen, " +
+                      std::to_string(k.plan.Vertretungen.size()) + " Vertretungen",
+                  true);
+    k.log.display("", true);
+}
+
+void fuelleLehrerliste(const GpnKontext& k) {
+    k.lehrerListe.clear();
+    for (const TLehrer& l : k.plan.Lehrer) {
+        if (l.Kurzname == "?" || l.Kurzname == "*")
+            continue;
+        const std::string& name = k.werte.LehrerLangnamen ? l.Langname : l.Kurzname;
+        k.lehrerListe.push_back((l.HatEMail ? "+ " : "-  ") + name);
+    }
+    k.ui.viewChanged(ViewPart::TeacherList);
+}
+
+void fuellePeriodenliste(const GpnKontext& k) {
+    k.periodenListe.clear();
+    for (const TPeriode& p : k.plan.Perioden)
+        k.periodenListe.push_back(p.Name + " (" + kurzesDatum(p.Von) + " - " + kurzesDatum(p.Bis) +
+                                  ")");
+    int anzahl = static_cast<int>(k.periodenListe.size());
+    k.periodenSichtbar = std::min(anzahl, 20);
+    k.periodenAuswahl =
+        k.werte.Periode >= 1 && k.werte.Periode <= anzahl ? k.werte.Periode - 1 : -1;
+    k.periodenButtonAktiv = anzahl > 0;
+    k.ui.viewChanged(ViewPart::PeriodChoice);
+}
+
+} // namespace
+
+bool InListe(std::int32_t nummer, std::string_view liste) {
+    const std::string text = std::to_string(nummer);
+    std::size_t anfang = 0;
+    for (;;) {
+        std::size_t ende = liste.find('-', anfang);
+        if (liste.substr(anfang, ende == std::string_view::npos ? ende : ende - anfang) == text)
+            return true;
+        if (ende == std::string_view::npos)
+            return false;
+        anfang = ende + 1;
+    }
+}
+
+std::int32_t ZahlAusSpalte(std::string_view zeichen, int zeilenNr, int spalte, InfoLog& log,
+                           Plan& plan) {
+    if (zeichen == "  ")
+        return 0;
+    std::string_view text =
+        zeichen.size() == 2 && zeichen[1] == ' ' ? zeichen.substr(0, 1) : zeichen;
+    if (auto wert = alsGanzzahl(text))
+        return *wert;
+    MeldeFehler(log, plan,
+                "FEHLER in der gpn-Datei in Zeile " + std::to_string(zeilenNr) + " Spalte " +
+                    std::to_string(spalte) + ":",
+                "Falsche Nummer in \"" + std::string(zeichen) + "\" im uZ-Datensatz!");
+    return -1;
+}
+
+void MeldeFehler(InfoLog& log, Plan& plan, const std::string& erste, const std::string& zweite) {
+    log.display("=======> " + erste, true);
+    log.display(std::string(17, ' ') + zweite, true);
+    plan.FehlerGefunden = true;
+}
+
+bool LiesGpnDatei(const GpnKontext& k) {
+    const std::string& name = k.werte.GpnDatei;
+    // The settings keep the name as Windows-1252 text; the file system wants UTF-8.
+    const std::string pfad = cp1252ToUtf8(name);
+    if (!platform::fileExists(pfad)) {
+        k.ui.showInformation("Bitte wählen Sie zunächst Ihre gp-Untis-Stundenplan-Datei aus!"_cp);
+        return false;
+    }
+    // Both passes run over one copy in memory, so the file cannot change between them.
+    std::optional<std::string> daten = platform::readFile(pfad);
+    if (!daten) {
+        k.ui.showError("Kann gpn-Datei \"" + name + "\" nicht zum Lesen öffnen!"_cp);
+        return false;
+    }
+
+    k.log.clear();
+    k.log.display("Einlesen der Stunden- und Vertretungsplan-Daten aus der Datei \"" + name + "\":",
+                  true);
+    k.log.display(" ", true);
+
+    liesPerioden(k, *daten);
+    const bool hatPerioden = !k.plan.Perioden.empty();
+
+    k.plan.FehlerGefunden = false;
+    k.plan.Lehrer.clear();
+    k.plan.Unterrichte.clear();
+    k.plan.Verlegungen.clear();
+    k.plan.Vertretungen.clear();
+    DatenLeser leser(k, hatPerioden);
+    jedeZeile(*daten, [&](std::string_view z, int n) { leser.zeile(z, n); });
+
+    entferneSchlusskommas(k);
+    fasseZusammen(k);
+    fuelleLehrerliste(k);
+    fuellePeriodenliste(k);
+    return true;
+}
+
+} // namespace tafelbot

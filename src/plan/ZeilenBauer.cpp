@@ -1,0 +1,268 @@
+#include "plan/ZeilenBauer.h"
+
+#include "core/InfoLog.h"
+#include "core/UiPort.h"
+#include "plan/Felder.h"
+#include "plan/GpnLeser.h"
+#include "plan/PlanDaten.h"
+#include "settings/Cp1252.h"
+#include "settings/DatumText.h"
+#include "settings/Einstellungen.h"
+
+#include <string>
+#include <string_view>
+
+namespace tafelbot {
+
+namespace {
+
+// A sent-mail record: row key + "," + the 12-digit send stamp.
+std::string_view datumDes(std::string_view satz) {
+    return teilText(satz, 1, 8);
+}
+std::string_view schluesselDes(std::string_view satz) {
+    return satz.size() > 13 ? satz.substr(0, satz.size() - 13) : std::string_view();
+}
+
+// DD.MM. of a date text YYYYMMDD.
+std::string tagUndMonat(std::string_view datum) {
+    return std::string(teilText(datum, 7, 2)) + "." + std::string(teilText(datum, 5, 2)) + ".";
+}
+
+class Bauer {
+public:
+    explicit Bauer(const ZeilenKontext& k) : k_(k), datum_(k.werte.AktDatum) {}
+
+    void baue() {
+        k_.plan.FehlerGefunden = false;
+        k_.zeilen.Zeilen.clear();
+        k_.zeilen.ZeilenFolge.clear();
+        for (const TVertretung& v : k_.plan.Vertretungen) {
+            if (v.Datum != datum_)
+                continue;
+            if (v.Klassen.empty() && v.Art.find('F') != std::string::npos)
+                continue;
+            zeileFuer(v);
+        }
+        hinweiszeilen();
+        verteileJeLehrer();
+        if (k_.uebergabe)
+            k_.uebergabe(k_.zeilen.Zeilen.size());
+        if (k_.plan.FehlerGefunden && k_.werte.FehlermeldungBeimEinlesen)
+            k_.ui.showError("Beim Lesen der Vertretungs-Daten sind Fehler aufgetreten.\n\r"
+                            "Bitte beachten Sie die Kommentare im Info-Feld unten.\n\r"
+                            "Vielleicht ist eine falsche Periode ausgewählt."_cp);
+    }
+
+private:
+    // Long or short name by the option; the given short name when the teacher is unknown.
+    std::string anzeigename(const std::string& kurzname, int* index = nullptr) const {
+        int i = k_.plan.lehrerIndex(kurzname);
+        if (index)
+            *index = i;
+        if (i < 0)
+            return kurzname;
+        const TLehrer& l = k_.plan.Lehrer[static_cast<std::size_t>(i)];
+        return k_.werte.LehrerLangnamen ? l.Langname : l.Kurzname;
+    }
+
+    const std::string& kurznameDer(const TVZeile& z) const {
+        return z.LehrerIndex >= 0 ? k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].Kurzname
+                                  : z.Vertreter;
+    }
+
+    void melde(const std::string& erste, const std::string& zweite) {
+        MeldeFehler(k_.log, k_.plan, erste, zweite);
+    }
+
+    static std::string stundeText(const TVertretung& v) {
+        if (!v.Klassen.empty())
+            return std::to_string(v.Stunde);
+        // A substitution without classes is a break supervision before period p.
+        std::string davor = v.Stunde >= 2 ? std::to_string(v.Stunde - 1) : std::string();
+        return davor + "/" + std::to_string(v.Stunde);
+    }
+
+    // Fills VerlegtVon and returns the move text of the key.
+    std::string verlegung(const TVertretung& v, TVZeile& z) {
+        if (v.VerlegungNr == -1)
+            return {};
+        int i = k_.plan.verlegungIndex(v.VerlegungNr);
+        if (i < 0) {
+            melde("Bei der Vertretung Nr. " + std::to_string(v.Nr) + " konnte die Verlegung",
+                  "(Verlegungs-Nr. " + std::to_string(v.VerlegungNr) + ") nicht gefunden werden!");
+            return {};
+        }
+        const TVerlegung& vl = k_.plan.Verlegungen[static_cast<std::size_t>(i)];
+        if (vl.Lehrer != v.Vertreter)
+            melde("Vertretung Nr. " + std::to_string(v.Nr) + " für "_cp + v.Vertreter + ":",
+                  "Falscher Lehrer (" + vl.Lehrer + ") bei der Verlegung (Verlegungs-Nr. " +
+                      std::to_string(v.VerlegungNr) + ")!");
+        std::string text = tagUndMonat(vl.DatumVon) + " / " + std::to_string(vl.StundeVon);
+        if (!k_.werte.DatumBeiVerlegungAmSelbenTag && vl.DatumVon == datum_)
+            z.VerlegtVon = std::to_string(vl.StundeVon) + ". Std";
+        else
+            z.VerlegtVon = text;
+        return text;
+    }
+
+    std::string stattFach(const TVertretung& v) {
+        if (v.UnterrichtNr == -1)
+            return {};
+        std::vector<int> stattTreffer = k_.plan.unterrichtIndizes(v.UnterrichtNr);
+        if (stattTreffer.empty()) {
+            melde("Bei der Vertretung Nr. " + std::to_string(v.Nr) + " konnte der Statt-Unterricht",
+                  "(Unterrichts-Nr. " + std::to_string(v.UnterrichtNr) +
+                      ") nicht gefunden werden!");
+            return {};
+        }
+        for (int i : stattTreffer) {
+            const TUnterricht& u = k_.plan.Unterrichte[static_cast<std::size_t>(i)];
+            if (u.Lehrer == v.StattLehrer)
+                return u.Fach;
+        }
+        return {};
+    }
+
+    // Place of a new row in the display order: after every row of a lower teacher index, and
+    // after the same teacher's rows whose period text is not greater (byte-wise).
+    void ordneEin(int neu) {
+        const auto& zeilen = k_.zeilen.Zeilen;
+        const TVZeile& z = zeilen[static_cast<std::size_t>(neu)];
+        auto& folge = k_.zeilen.ZeilenFolge;
+        auto stelle = folge.begin();
+        for (; stelle != folge.end(); ++stelle) {
+            const TVZeile& platziert = zeilen[static_cast<std::size_t>(*stelle)];
+            if (platziert.LehrerIndex > z.LehrerIndex ||
+                (platziert.LehrerIndex == z.LehrerIndex && platziert.Stunde > z.Stunde))
+                break;
+        }
+        folge.insert(stelle, neu);
+    }
+
+    // Gesendet, Geaendert and Senden from the records of the chosen date.
+    void vergleicheMitGesendeten(TVZeile& z, const std::string& kurzname) const {
+        z.Gesendet = false;
+        z.Geaendert = true;
+        if (z.HatEMail) {
+            for (const std::string& satz : k_.werte.GesendeteMails) {
+                std::string_view tag = datumDes(satz);
+                if (tag > datum_)
+                    continue;
+                if (tag < datum_)
+                    break;
+                if (LiesFeld(satz, ',', 4) != kurzname)
+                    continue;
+                z.Gesendet = true;
+                if (schluesselDes(satz) == z.Schluessel) {
+                    z.Geaendert = false;
+                    break;
+                }
+            }
+        }
+        // Nothing mailed, nothing changed; a teacher without an address cannot be mailed.
+        if (!z.Gesendet)
+            z.Geaendert = false;
+        z.Senden = z.HatEMail && !(z.Gesendet && !z.Geaendert);
+    }
+
+    void zeileFuer(const TVertretung& v) {
+        TVZeile z;
+        z.Vertreter = anzeigename(v.Vertreter, &z.LehrerIndex);
+        if (z.LehrerIndex >= 0)
+            z.HatEMail = k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].HatEMail;
+        const std::string kurzname = kurznameDer(z);
+        z.Mitbetreuung = v.Mitbetreuung;
+        z.VertretungNr = v.Nr;
+        z.Stunde = stundeText(v);
+        z.Datum = tagUndMonat(datum_);
+        z.StattLehrer = anzeigename(v.StattLehrer);
+        z.Fach = v.Fach;
+        z.Raum = v.Raum;
+        z.Text = v.Text;
+        z.Klassen = v.Klassen;
+        std::string verlegungsText = verlegung(v, z);
+        z.StattFach = stattFach(v);
+        z.Schluessel = datum_ + "," + z.Stunde + "," + z.StattFach + "," + kurzname + ",\"" +
+                       z.Klassen + "\"," + z.Raum + "," + verlegungsText + "," + z.Text + "," +
+                       (z.Mitbetreuung ? "1" : "0");
+        vergleicheMitGesendeten(z, kurzname);
+        k_.zeilen.Zeilen.push_back(std::move(z));
+        ordneEin(static_cast<int>(k_.zeilen.Zeilen.size()) - 1);
+    }
+
+    void hinweiszeilen() {
+        for (const std::string& satz : k_.werte.GesendeteMails) {
+            std::string_view tag = datumDes(satz);
+            if (tag > datum_)
+                continue;
+            if (tag < datum_)
+                break;
+            if (LiesFeld(satz, ',', 2) == "-1")
+                continue;
+            pruefeSatz(satz, LiesFeld(satz, ',', 4));
+        }
+    }
+
+    // A mailed row of teacher n: still there, changed, or all of the teacher's rows gone.
+    void pruefeSatz(const std::string& satz, const std::string& n) {
+        std::string_view schluessel = schluesselDes(satz);
+        TVZeile* letzte = nullptr;
+        for (TVZeile& z : k_.zeilen.Zeilen) {
+            if (kurznameDer(z) != n)
+                continue;
+            letzte = &z;
+            if (z.Schluessel == schluessel)
+                return;
+        }
+        if (letzte) {
+            if (!letzte->Gesendet)
+                k_.ui.showMessage("Fehler 101 - keine eMail-Adresse mehr? (" + letzte->Vertreter +
+                                  ")");
+            letzte->Geaendert = true;
+            return;
+        }
+        TVZeile z;
+        z.Vertreter = anzeigename(n, &z.LehrerIndex);
+        if (z.LehrerIndex >= 0) {
+            z.HatEMail = k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].HatEMail;
+        } else {
+            k_.ui.showError("Bei einer Zeile in der INI-Datei (über eine gesendete eMail)\n\r"_cp
+                            "konnte der Lehrername (" +
+                            n + ") nicht zugeordnet werden!");
+        }
+        z.VertretungNr = -1;
+        z.Stunde = "-1";
+        z.Gesendet = z.Geaendert = z.Senden = true;
+        z.Schluessel = datum_ + ",-1,," + n + ",," + ",,,";
+        k_.zeilen.Zeilen.push_back(std::move(z));
+        k_.zeilen.ZeilenFolge.push_back(static_cast<int>(k_.zeilen.Zeilen.size()) - 1);
+    }
+
+    // One changed row makes all rows of its teacher count as changed and to be sent.
+    void verteileJeLehrer() {
+        auto& zeilen = k_.zeilen.Zeilen;
+        for (const TVZeile& erste : zeilen) {
+            if (!erste.HatEMail || !erste.Gesendet)
+                continue;
+            for (TVZeile& z : zeilen) {
+                if (z.Vertreter != erste.Vertreter)
+                    continue;
+                z.Gesendet = true;
+                if (erste.Geaendert)
+                    z.Geaendert = z.Senden = true;
+            }
+        }
+    }
+
+    const ZeilenKontext& k_;
+    const std::string& datum_;
+};
+
+} // namespace
+
+void ErzeugeZeilen(const ZeilenKontext& kontext) {
+    Bauer(kontext).baue();
+}
+
+} // namespace tafelbot
