@@ -1,0 +1,214 @@
+#pragma once
+
+// An event-driven SMTP client. The caller issues one request at a time; each request sends its
+// command line(s), judges the server's reply and ends with exactly one OnRequestDone, posted
+// through the event loop so that a handler may issue the next request directly. Nothing blocks.
+// TSmtpCli and THtmlSmtpCli derive from it and produce the message body.
+
+#include "smtp/EventLoop.h"
+#include "smtp/SmtpTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tafelbot {
+
+class TWSocket;
+
+class TCustomSmtpClient {
+public:
+    explicit TCustomSmtpClient(EventLoop& loop);
+    virtual ~TCustomSmtpClient();
+    TCustomSmtpClient(const TCustomSmtpClient&) = delete;
+    TCustomSmtpClient& operator=(const TCustomSmtpClient&) = delete;
+
+    // Properties set by the caller before the requests that use them.
+    std::string Host;
+    std::string Port = "smtp";
+    std::string LocalAddr = "0.0.0.0";
+    std::string SignOn; // empty: the local host name
+    std::string Username;
+    std::string Password;
+    TSmtpAuthType AuthType = smtpAuthNone;
+    std::string FromName;              // envelope sender, parsed for MAIL FROM
+    std::vector<std::string> RcptName; // envelope recipients, one per entry
+    std::string HdrFrom;
+    std::string HdrTo;
+    std::string HdrCc;
+    std::string HdrReplyTo;
+    std::string HdrReturnPath;
+    std::string HdrSubject;
+    std::string HdrSender;
+    TSmtpPriority HdrPriority = smtpPriorityNone;
+    std::string CharSet = "iso-8859-1";
+    bool OwnHeaders = false; // true: the caller supplies every header line itself
+    int Tag = 0;
+
+    TSmtpContentType ContentType() const { return contentType_; }
+    // Also sets the content type text: "text/plain" or "text/html".
+    virtual void SetContentType(TSmtpContentType type);
+
+    TSmtpState State() const { return state_; }
+    // The first refusal line since the last Connect.
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    const std::string& LastResponse() const { return lastResponse_; }
+
+    // Events.
+    std::function<void(TCustomSmtpClient& sender, const std::string& msg)> OnDisplay;
+    std::function<void(TCustomSmtpClient& sender, const std::string& command)> OnCommand;
+    std::function<void(TCustomSmtpClient& sender, const std::string& line)> OnResponse;
+    std::function<void(TCustomSmtpClient& sender, TSmtpRequest rqType, std::uint16_t errorCode)>
+        OnRequestDone;
+    std::function<void(TCustomSmtpClient& sender, int error)> OnSessionConnected;
+    std::function<void(TCustomSmtpClient& sender, int error)> OnSessionClosed;
+    std::function<void(TCustomSmtpClient& sender, int lineNum, std::string& msgLine, int maxLen,
+                       bool& more)>
+        OnGetData;
+    std::function<void(TCustomSmtpClient& sender, std::string& line)> OnHeaderLine;
+    std::function<void(TCustomSmtpClient& sender, std::vector<std::string>& hdrLines)>
+        OnProcessHeader;
+
+    // Requests. Each raises SmtpException "SMTP component not ready" unless the client is ready,
+    // and the ones that send a command "SMTP component not connected" without a connection.
+    virtual void Connect();
+    virtual void Helo();
+    virtual void Ehlo();
+    virtual void Auth();
+    virtual void Vrfy();
+    virtual void MailFrom();
+    virtual void RcptTo();
+    virtual void Data();
+    virtual void Quit();
+    virtual void Rset();
+    // Closes at once; a request in flight completes with 10004 (426 inside Open or Mail).
+    virtual void Abort();
+    virtual void Open(); // Connect, then Helo or Ehlo + Auth: one completion
+    virtual void Mail(); // MailFrom, RcptTo, Data: one completion
+
+    // Appends the addresses of three header-style lists (To, Cc, Bcc) to RcptName.
+    void AddRecipientLists(const std::string& toList, const std::string& ccList,
+                           const std::string& bccList);
+
+protected:
+    virtual void TriggerDisplay(const std::string& msg);
+    virtual void TriggerCommand(const std::string& command);
+    virtual void TriggerResponse(const std::string& line);
+    virtual void TriggerRequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
+    virtual void TriggerStateChange(TSmtpState oldState, TSmtpState newState);
+    // Produces body line lineNum (1, 2, ...) into msgLine; the line may hold several lines
+    // separated by CR LF. Base: OnGetData, or more = false when none is assigned.
+    virtual void TriggerGetData(int lineNum, std::string& msgLine, int maxLen, bool& more);
+    virtual void TriggerHeaderLine(std::string& line);
+    virtual void TriggerProcessHeader(std::vector<std::string>& hdrLines);
+    virtual void TriggerSessionConnected(int error);
+    virtual void TriggerSessionClosed(int error);
+    virtual void SendCommand(const std::string& command);
+    // Runs first in Data, before the header is built.
+    virtual void PrepareEmail();
+
+    const std::string& ContentTypeText() const { return contentTypeText_; }
+    // The header lines Data built (a line may hold continuation lines after CR LF).
+    std::vector<std::string>& HeaderLines() { return hdrLines_; }
+    EventLoop& Loop() { return loop_; }
+
+private:
+    using Step = void (TCustomSmtpClient::*)();
+
+    void setState(TSmtpState state);
+    void checkReady() const;
+    void checkConnected() const;
+    void startCommand(TSmtpRequest request, std::vector<int> okCodes, Step afterJudgement);
+    void execCommand(TSmtpRequest request, const std::string& command, std::vector<int> okCodes,
+                     Step afterJudgement = nullptr, const std::string& display = {});
+    void recordError(const std::string& line);
+    void completeRequest(int code);
+    void completeWithLine(int code, const std::string& line);
+    void postRequestDone(TSmtpRequest request, int code);
+
+    // Socket events.
+    void socketDnsLookupDone(int error);
+    void socketSessionConnected(int error);
+    void socketSessionClosed(int error);
+    void socketDataAvailable(int error);
+    void socketDataSent(int error);
+    void protocolError(const std::string& line);
+
+    // Replies.
+    void handleLine(const std::string& line);
+    void waitingBannerLine();
+    void judgeReply();
+    void ehloReplyLine();
+
+    // Steps run after a reply has been judged.
+    void ehloDone();
+    void rcptToNext();
+    void dataAccepted();
+    void authPlainDone();
+    void authLoginStarted();
+    void authLoginUserDone();
+    void authCramStarted();
+    void dataPumpStep();
+
+    void startAuthPlain();
+    void startAuthLogin();
+    void startAuthCram(bool sha1);
+    bool autoSelectFallback();
+    void authFirstLineRefused();
+
+    // Combined requests.
+    void runNextStep();
+    void combinedStepDone();
+
+    void buildHeader();
+    std::string helloName() const;
+    void sendLine(const std::string& line);
+
+    EventLoop& loop_;
+    std::unique_ptr<TWSocket> socket_;
+    std::shared_ptr<bool> alive_;
+
+    TSmtpContentType contentType_ = smtpPlainText;
+    std::string contentTypeText_ = "text/plain";
+    TSmtpState state_ = smtpReady;
+    std::string errorMessage_;
+    std::string lastResponse_;
+
+    std::string receiveBuffer_; // at most receiveBufferSize bytes
+    int statusCode_ = 0;
+    int requestResult_ = 0;
+    bool connected_ = false;
+    bool esmtp_ = false;
+    bool requestDone_ = true;
+    TSmtpRequest request_ = smtpConnect;
+    std::vector<int> okCodes_;
+    Step next_ = nullptr;           // runs on the next complete reply line
+    Step afterJudgement_ = nullptr; // runs once the reply has been judged
+    bool ehloInFlight_ = false;
+    std::vector<std::string> authTypes_; // announced by EHLO, upper case, no duplicates
+
+    // AUTH in progress.
+    TSmtpAuthType authInUse_ = smtpAuthNone;
+    bool authSha1_ = false;
+    std::string errorBeforeAuth_;
+
+    // RCPT TO in progress.
+    std::size_t rcptIndex_ = 0;
+
+    // DATA in progress.
+    std::vector<std::string> hdrLines_;
+    std::size_t hdrIndex_ = 0;
+    int lineNum_ = 0;
+    bool moreLines_ = false;
+    bool pumping_ = false;
+
+    // Open / Mail.
+    bool combined_ = false;
+    unsigned steps_ = 0; // bit per TSmtpRequest still to run
+    TSmtpRequest previousStep_ = smtpConnect;
+    int combinedResult_ = 0;
+};
+
+} // namespace tafelbot
