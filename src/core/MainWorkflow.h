@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,11 @@ public:
 
     // ---- start-up and closing ----
     // The first activation of the window: settings, data, rows, purge. Later calls do nothing.
-    void formActivate();
+    // `overrides` changes the values just read for this run (the command line's --gpn, --date,
+    // --period); they reach the file only with the next save.
+    void formActivate(const std::function<void(Einstellungen&)>& overrides = {});
+    // Removes the sent-mail records older than LoeschTage days before the newest plan date.
+    void loescheAlteMails();
     // Writes the settings file; the window closes whatever the result.
     void formCloseQuery();
     // The user chose another gpn file in the file dialog.

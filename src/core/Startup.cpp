@@ -1,0 +1,127 @@
+#include "core/MainWorkflow.h"
+#include "settings/Cp1252.h"
+#include "settings/DatumText.h"
+#include "settings/FixeTexte.h"
+#include "settings/SettingsFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+namespace tafelbot {
+
+namespace {
+
+std::string grundCaption() {
+    return FixeTexte::programmNameVersion() + "  (" + FixeTexte::autorZeile() + ")";
+}
+
+// The caption names the data file without its extension; a name that has no extension of three
+// characters shows as "???".
+std::string captionMitDatei(const std::string& gpnDatei) {
+    auto trenner = gpnDatei.find_last_of("\\/:");
+    std::string name = trenner == std::string::npos ? gpnDatei : gpnDatei.substr(trenner + 1);
+    bool mitEndung = name.size() >= 4 && name[name.size() - 4] == '.';
+    return grundCaption() + "  -  " + (mitEndung ? name.substr(0, name.size() - 4) : "???");
+}
+
+// The date text `tage` days before `datum`, as a number; held inside the years 1 to 9999 so
+// that an absurd number of days neither wraps nor yields a text that is no date.
+std::int32_t grenzeVor(const DatumZeit& datum, int tage) {
+    const std::int64_t erster = datumZeitAus(1, 1, 1)->tag;
+    const std::int64_t letzter = datumZeitAus(9999, 12, 31)->tag;
+    std::int64_t tag = datum.tag - static_cast<std::int64_t>(tage);
+    tag = tag < erster ? erster : (tag > letzter ? letzter : tag);
+    return alsGanzzahl(DatumZuText(DatumZeit{tag, 0})).value_or(0);
+}
+
+} // namespace
+
+MainWorkflow::MainWorkflow(UiPort& port, std::string pfad)
+    : ui(port), log(port), iniPfad(std::move(pfad)) {
+    setzeStandardwerte(werte);
+}
+
+void MainWorkflow::formActivate(const std::function<void(Einstellungen&)>& overrides) {
+    if (!ersteAktivierung)
+        return;
+    ersteAktivierung = false;
+
+    caption = grundCaption();
+    anwendungsTitel = FixeTexte::programmNameVersion();
+    ui.viewChanged(ViewPart::Caption);
+    busyText = "gpn-Datei wird geladen und Datenstrukturen werden aufgebaut ...";
+
+    // Whatever could be read is in force; the messages have said what could not.
+    IniLesen(werte, iniPfad, ui);
+    if (overrides)
+        overrides(werte);
+    serverDialogLaden();
+
+    caption = captionMitDatei(werte.GpnDatei);
+    ui.viewChanged(ViewPart::Caption);
+    ui.viewChanged(ViewPart::Window);
+
+    plan = Plan{};
+    tabelle.anlegen();
+    tabelle.AnzeigeZeilen = 0;
+    sending = false;
+    zeigeBusy(true);
+    liesGpnDatei();
+    beschrifteEdit();
+    zeigeBusy(false);
+    ui.viewChanged(ViewPart::Table);
+
+    loescheAlteMails();
+}
+
+void MainWorkflow::loescheAlteMails() {
+    auto& mails = werte.GesendeteMails;
+    if (mails.empty())
+        return;
+    const std::int32_t grenze =
+        grenzeVor(Str2DateTime(mails.front().substr(0, 8), ui), werte.LoeschTage);
+
+    std::size_t behalten = 0;
+    std::size_t i = 0;
+    bool fehler = false;
+    for (; i < mails.size(); ++i) {
+        auto datum = alsGanzzahl(std::string_view(mails[i]).substr(0, 8));
+        if (!datum) {
+            fehler = true;
+            break;
+        }
+        if (*datum >= grenze)
+            mails[behalten++] = std::move(mails[i]);
+    }
+    // After a failure the records from the faulty one on stay as they are.
+    std::move(mails.begin() + static_cast<std::ptrdiff_t>(i), mails.end(),
+              mails.begin() + static_cast<std::ptrdiff_t>(behalten));
+    mails.resize(behalten + (mails.size() - i));
+    if (fehler)
+        ui.showError("Fehler beim Löschen der Informationen über bisher gesendete eMails"_cp +
+                     Zeilenumbruch + "in der Einstellungsdatei \"Tafelbot.ini\"!");
+}
+
+void MainWorkflow::formCloseQuery() {
+    IniSchreiben(werte, iniPfad, ui);
+}
+
+void MainWorkflow::gpnDateiGewaehlt(const std::string& pfad) {
+    werte.GpnDatei = pfad;
+    IniSchreiben(werte, iniPfad, ui);
+    zeigeBusy(true);
+    if (liesGpnDatei())
+        erzeugeZeilen();
+    zeigeBusy(false);
+    caption = captionMitDatei(werte.GpnDatei);
+    ui.viewChanged(ViewPart::Caption);
+}
+
+void MainWorkflow::zeigeBusy(bool sichtbar) {
+    busyVisible = sichtbar;
+    ui.viewChanged(ViewPart::BusyNotice);
+}
+
+} // namespace tafelbot

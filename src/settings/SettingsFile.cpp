@@ -1,0 +1,493 @@
+#include "settings/SettingsFile.h"
+
+#include "core/UiPort.h"
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+#include "settings/DatumText.h"
+#include "settings/FixeTexte.h"
+#include "settings/Kennwort.h"
+
+#include <array>
+#include <initializer_list>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace tafelbot {
+
+namespace {
+
+constexpr std::size_t StartKapazitaet = 200;
+constexpr std::size_t KapazitaetSchritt = 50;
+
+const char* const KategorienKommentarReihenfolge =
+    "* Vtr-Nr.|Datum|Stunde|(Fach)|Fach|(Lehrer)|Vertreter|Klasse(n)|Raum|Vertr. von|Text|"
+    "Mitbetreuung|eMail|gesendet|geandert|";
+const char* const KategorienKommentarBreiten =
+    "* Vtr-Nr.|Datum|Stunde|(Fach)|Fach|(Lehrer)|Vertreter|Klasse(n)|Raum|Vertr. von|Text|"
+    "Mitbetreuung|eMail|gesendet|geaendert|";
+const char* const KategorienKommentarUeberschriften =
+    "* Vtr-Nr.|Datum|Stunde|(Fach)|Fach|(Lehrer)|Vertreter|Klasse(n)|Raum|Vertr. von|Text|"
+    "Mitbetreuung|";
+
+// The four switches in file order, with their comment line and the message for a bad value.
+struct Schalter {
+    bool Einstellungen::*feld;
+    const char* kommentar;
+    const char* meldung;
+};
+const Schalter SchalterListe[] = {
+    {&Einstellungen::FehlermeldungBeimEinlesen, "* Fehlermedlung beim Daten-Einlesen? (0/1):",
+     "Falsche Information über Fehlermeldung beim Daten-Einlesen!"},
+    {&Einstellungen::SamstagsSchule,
+     "* Samstags-Schule? (0/1):", "Falsche Information über Samstagsschule!"},
+    {&Einstellungen::LehrerLangnamen, "* Verwenden der Lehrer-Langnamen in der Tabelle? (0/1):",
+     "Falsche Information über Lehrer-Langnamen!"},
+    {&Einstellungen::DatumBeiVerlegungAmSelbenTag,
+     "* Soll bei einer Verlegung am selben Tag das Datum mit angegeben werden? (0/1):",
+     "Falsche Information über Datumsangabe bei Verlegung am selben Tag!"},
+};
+
+std::string lesePraefix(const std::string& iniPfad) {
+    return "Fehler beim Lesen der Datei \"" + utf8ToCp1252(iniPfad) + "\"." + Zeilenumbruch;
+}
+
+// Name=Value settings that older versions of the program skip. They stand between the
+// deletion-days line and the server block; none of them may begin with "*".
+std::vector<std::string> zusatzEinstellungenZeilen(const Einstellungen&) {
+    return {};
+}
+void leseZusatzEinstellungen(const std::vector<std::string>&, Einstellungen&) {}
+
+// Fields 1 to 15 of a list line as integers; nullopt when one of them is none.
+std::optional<std::array<int, AnzahlKategorien>> ganzzahlFelder(const std::string& zeile) {
+    std::array<int, AnzahlKategorien> werte{};
+    for (int i = 0; i < AnzahlKategorien; ++i) {
+        auto wert = alsGanzzahl(ohneLeerzeichen(LiesFeld(zeile, ',', i + 1)));
+        if (!wert)
+            return std::nullopt;
+        werte[static_cast<std::size_t>(i)] = *wert;
+    }
+    return werte;
+}
+
+// Reads one settings file whose defaults are already set: everything after opening it.
+class Leser {
+public:
+    Leser(Einstellungen& werte, std::string inhalt, const std::string& iniPfad, UiPort& ui)
+        : werte_(werte), praefix_(lesePraefix(iniPfad)), ui_(ui),
+          zeilen_(std::move(inhalt), praefix_, ui) {}
+
+    bool lies() {
+        std::string z;
+        if (!wert(z))
+            return false;
+        werte_.GpnDatei = z;
+
+        if (!wert(z))
+            return false;
+        if (z.size() != 8) {
+            melde("Falsches Datum!");
+            return false;
+        }
+        werte_.AktDatum = z;
+
+        if (!wert(z))
+            return false;
+        if (auto periode = alsGanzzahl(z)) {
+            werte_.Periode = *periode;
+        } else {
+            melde("Falsche Integerzahl, die die Periode angibt.");
+            werte_.Periode = 1;
+        }
+
+        for (const Schalter& schalter : SchalterListe) {
+            if (!wert(z))
+                return false;
+            if (z == "1" || z == "0")
+                werte_.*schalter.feld = z == "1";
+            else
+                melde(utf8ToCp1252(schalter.meldung));
+        }
+
+        if (!wert(z))
+            return false;
+        const int serverZeilen = z == "e" ? 13 : 15;
+
+        if (!wert(z))
+            return false;
+        auto reihenfolge = ganzzahlFelder(z);
+        if (!reihenfolge) {
+            melde("Falsche Daten bei der Reihenfolge der Kategorien!");
+            return false;
+        }
+        werte_.Reihenfolge = *reihenfolge;
+        leiteSpaltenAb(werte_);
+
+        if (!wert(z))
+            return false;
+        auto breiten = ganzzahlFelder(z);
+        if (!breiten) {
+            melde("Falsche Daten bei den Spaltenbreiten der Kategorien!");
+            return false;
+        }
+        werte_.Spaltenbreiten = *breiten;
+
+        // Splitting a line into fields cannot fail: missing headings are empty.
+        if (!wert(z))
+            return false;
+        for (int i = 0; i < AnzahlMailKategorien; ++i)
+            werte_.Ueberschriften[static_cast<std::size_t>(i)] = LiesFeld(z, ',', i + 1);
+
+        if (!wert(z))
+            return false;
+        if (auto tage = alsGanzzahl(z)) {
+            werte_.LoeschTage = *tage;
+        } else {
+            melde(
+                "Falsche Zahl an Tagen, nach denen Infos über gesendete Mails gelöscht werden!"_cp);
+            werte_.LoeschTage = 30;
+        }
+
+        std::vector<std::string> zusatz;
+        for (;;) {
+            if (!zeilen_.LeseWert(true, true, z))
+                return false;
+            if (!z.empty() && z[0] == '*')
+                break;
+            zusatz.push_back(z);
+        }
+        leseZusatzEinstellungen(zusatz, werte_);
+
+        bool blockVollstaendig = true;
+        for (int n = 0; n < serverZeilen; ++n) {
+            if (zeilen_.LeseWert(true, true, z))
+                setzeServerZeile(n, z);
+            else
+                blockVollstaendig = false;
+        }
+        if (!blockVollstaendig)
+            return false;
+
+        auto& mails = werte_.GesendeteMails;
+        while (zeilen_.LeseWert(false, false, z)) {
+            if (mails.size() == mails.capacity())
+                mails.reserve(mails.capacity() + KapazitaetSchritt);
+            mails.push_back(z);
+        }
+        return true;
+    }
+
+private:
+    bool wert(std::string& z) { return zeilen_.LeseWert(false, true, z); }
+    void melde(const std::string& text) { ui_.showError(praefix_ + text); }
+    void meldeZeile(const char* art, int n) {
+        melde(std::string(art) + " in Zeile " + std::to_string(n) +
+              " der Mailserver-Einstellungen!");
+    }
+
+    bool schalter(const std::string& z, int n) {
+        if (z != "1" && z != "0")
+            meldeZeile("Falsche Daten", n);
+        return z == "1";
+    }
+
+    int listenIndex(const std::string& z, int n) {
+        auto index = alsGanzzahl(z);
+        if (!index) {
+            meldeZeile("Falsche Daten", n);
+            return 0;
+        }
+        if (*index < 0 || *index > 5) {
+            meldeZeile("Unerlaubte Zahl", n);
+            return 0;
+        }
+        return *index;
+    }
+
+    void setzeServerZeile(int n, const std::string& z) {
+        TEinstellungen& s = werte_.Server;
+        switch (n) {
+        case 0:
+            s.Absendername = z;
+            break;
+        case 1:
+            s.SmtpServer = z;
+            break;
+        case 2:
+            s.Port = z;
+            break;
+        case 3:
+            s.Kontoname = z;
+            break;
+        case 4:
+            s.KennwortSpeichern = schalter(z, n);
+            break;
+        case 5:
+            werte_.GespeichertesKennwort = z;
+            // A line that is no scrambled text (edited by hand) gives no password: the next mail
+            // asks for it.
+            if (!istKennwortText(z))
+                meldeZeile("Falsche Daten", n);
+            s.Kennwort = KennwortEntschluesseln(z, KennwortSchluessel);
+            break;
+        case 6:
+            s.Anmeldename = z;
+            break;
+        case 7:
+            s.Absender = z;
+            break;
+        case 8:
+            s.AntwortAn = z;
+            break;
+        case 9:
+            s.Authentifizierung = listenIndex(z, n);
+            break;
+        case 10:
+            s.Prioritaet = listenIndex(z, n);
+            break;
+        case 11:
+            s.KopieSenden = schalter(z, n);
+            break;
+        case 12:
+            s.KopieAn = z;
+            break;
+        case 13:
+            s.ZusatztextAnhaengen = schalter(z, n);
+            break;
+        case 14:
+            s.Zusatztext = z;
+            break;
+        default:
+            break;
+        }
+    }
+
+    Einstellungen& werte_;
+    std::string praefix_;
+    UiPort& ui_;
+    IniZeilenleser zeilen_;
+};
+
+bool liesDatei(Einstellungen& werte, const std::string& iniPfad, UiPort& ui) {
+    auto inhalt = platform::readFile(iniPfad);
+    if (!inhalt) {
+        ui.showError(lesePraefix(iniPfad) + "Sie haben evtl. keine Leseberechtigung!");
+        return false;
+    }
+    return Leser(werte, std::move(*inhalt), iniPfad, ui).lies();
+}
+
+std::string willkommenText(const std::string& iniPfad) {
+    return "Herzlich Willkommen beim Programm " + FixeTexte::programmNameVersion() + " von " +
+           FixeTexte::autorZeile() + "!" + Zeilenumbruch + Zeilenumbruch +
+           "Die Einstellungen für dieses Programm finden Sie in der INI-Datei"_cp + Zeilenumbruch +
+           "\"" + utf8ToCp1252(iniPfad) + "\"." + Zeilenumbruch +
+           "Dort können Sie Änderungen (z.B. Reihenfolge, Beschriftung oder Breite der "
+           "Tabellenspalten) vornehmen."_cp;
+}
+
+// Collects the lines of the file. A value that holds a line break would shift every later
+// value by a line, so breaks inside values are written as blanks.
+class Textbau {
+public:
+    void zeile(const std::string& text) {
+        for (char c : text)
+            text_ += (c == '\r' || c == '\n') ? ' ' : c;
+        text_ += "\r\n";
+    }
+    void gruppe(std::initializer_list<std::string> zeilen) {
+        for (const auto& z : zeilen)
+            zeile(z);
+        zeile("");
+    }
+    std::string& text() { return text_; }
+
+private:
+    std::string text_;
+};
+
+std::string schalterText(bool wert) {
+    return wert ? "1" : "0";
+}
+
+template <typename Liste, typename Format>
+std::string verbunden(const Liste& liste, Format format) {
+    std::string text;
+    for (std::size_t i = 0; i < liste.size(); ++i)
+        text += (i == 0 ? "" : ",") + format(liste[i]);
+    return text;
+}
+
+// A heading with a comma goes into quotes, so that the quote-aware reader gives it back whole.
+std::string ueberschriftFeld(const std::string& text) {
+    if (text.find(',') != std::string::npos && text.find('"') == std::string::npos)
+        return "\"" + text + "\"";
+    return text;
+}
+
+std::string kennwortZeile(const Einstellungen& werte) {
+    const TEinstellungen& s = werte.Server;
+    if (!s.KennwortSpeichern || s.Kennwort.empty())
+        return {};
+    if (KennwortEntschluesseln(werte.GespeichertesKennwort, KennwortSchluessel) == s.Kennwort)
+        return werte.GespeichertesKennwort;
+    return KennwortVerschluesseln(s.Kennwort, KennwortSchluessel);
+}
+
+} // namespace
+
+void setzeStandardwerte(Einstellungen& werte) {
+    werte.GpnDatei = "et";
+    werte.AktDatum = DatumZuText(jetzt());
+    werte.Periode = 1;
+    werte.FehlermeldungBeimEinlesen = true;
+    werte.SamstagsSchule = false;
+    werte.LehrerLangnamen = true;
+    werte.DatumBeiVerlegungAmSelbenTag = false;
+    werte.Versionstext = "v1.3";
+    werte.Reihenfolge = {0, 0, 2, 7, 9, 6, 1, 3, 8, 5, 4, 10, 11, 12, 13};
+    werte.Spaltenbreiten = {35, 0, 40, 35, 35, 100, 100, 60, 50, 70, 40, 67, 40, 50, 48};
+    werte.Ueberschriften = {"Nr",         "Datum",  "Std.", "statt Fach",  "Fach", "Vertr. für"_cp,
+                            "Vertretung", "Klasse", "Raum", "verlegt von", "Text", "Mitbetreuung"};
+    werte.LoeschTage = 30;
+
+    TEinstellungen& s = werte.Server;
+    s.Absendername = "Vertretungsplaner";
+    s.SmtpServer = "smtp.web.de";
+    s.Port = "25";
+    s.Kontoname = "vertretungsplaner@web.de";
+    s.KennwortSpeichern = true;
+    s.Kennwort = "qzkrwmtn4";
+    s.Anmeldename = "Vertretungsplaner";
+    s.Absender = s.Kontoname;
+    s.AntwortAn = "bitte.eigene.Adresse@eintragen.invalid";
+    s.Authentifizierung = 2;
+    s.Prioritaet = 0;
+    s.KopieSenden = false;
+    s.KopieAn.clear();
+    s.ZusatztextAnhaengen = false;
+    s.Zusatztext = "Hier können Sie zusätzlichen Text eingeben, der an das Ende jeder gesendeten "
+                   "Vertretungsplan-Mail angehängt wird (max. 255 Zeichen)."_cp;
+
+    werte.GesendeteMails.clear();
+    werte.GesendeteMails.reserve(StartKapazitaet);
+    leiteSpaltenAb(werte);
+}
+
+void leiteSpaltenAb(Einstellungen& werte) {
+    auto& reihenfolge = werte.Reihenfolge;
+    for (int n = 1; n <= AnzahlKategorien; ++n) {
+        int erste = -1;
+        for (int k = 0; k < AnzahlKategorien; ++k) {
+            int nummer = reihenfolge[static_cast<std::size_t>(k)];
+            if (nummer >= n && (erste < 0 || nummer < reihenfolge[static_cast<std::size_t>(erste)]))
+                erste = k;
+        }
+        if (erste < 0)
+            break;
+        reihenfolge[static_cast<std::size_t>(erste)] = n;
+    }
+
+    auto fuelle = [&](std::array<int, AnzahlKategorien>& spalten, int von, int bis,
+                      std::size_t slot) {
+        for (int n = 1; n <= AnzahlKategorien; ++n) {
+            for (int k = von; k <= bis; ++k) {
+                if (reihenfolge[static_cast<std::size_t>(k)] == n)
+                    spalten[slot++] = k;
+            }
+        }
+    };
+    werte.Bildschirmspalten.fill(-1);
+    werte.Bildschirmspalten[0] = KatVtrNr;
+    fuelle(werte.Bildschirmspalten, 1, AnzahlKategorien - 1, 1);
+    werte.Mailspalten.fill(-1);
+    fuelle(werte.Mailspalten, 0, AnzahlMailKategorien - 1, 0);
+}
+
+IniZeilenleser::IniZeilenleser(std::string inhalt, std::string praefix, UiPort& ui)
+    : inhalt_(std::move(inhalt)), praefix_(std::move(praefix)), ui_(ui) {}
+
+bool IniZeilenleser::LeseWert(bool alleAkzeptieren, bool endeMelden, std::string& zeile) {
+    for (;;) {
+        if (position_ >= inhalt_.size()) {
+            if (endeMelden)
+                ui_.showError(praefix_ + "Es fehlen wichtige Daten!");
+            return false;
+        }
+        std::size_t ende = inhalt_.find('\n', position_);
+        if (ende == std::string::npos)
+            ende = inhalt_.size();
+        std::size_t laenge = ende - position_;
+        if (laenge > 0 && inhalt_[ende - 1] == '\r')
+            --laenge;
+        zeile = ohneLeerzeichen(std::string_view(inhalt_).substr(position_, laenge));
+        position_ = ende + 1;
+        if (alleAkzeptieren || (!zeile.empty() && zeile[0] != '*'))
+            return true;
+    }
+}
+
+bool IniLesen(Einstellungen& werte, const std::string& iniPfad, UiPort& ui) {
+    setzeStandardwerte(werte);
+    bool neu = !platform::fileExists(iniPfad);
+    // Without the file on disk there is nothing to read back; the write error says why.
+    bool gelesen = (!neu || IniSchreiben(werte, iniPfad, ui)) && liesDatei(werte, iniPfad, ui);
+    ui.viewChanged(ViewPart::ServerSettings);
+    if (neu && gelesen)
+        ui.showInformation(willkommenText(iniPfad));
+    return gelesen;
+}
+
+std::string iniInhalt(const Einstellungen& werte) {
+    auto zahl = [](int wert) { return std::to_string(wert); };
+    auto text = [](const std::string& wert) { return ueberschriftFeld(wert); };
+
+    Textbau t;
+    t.gruppe({"* Einstellungs-Datei für das Programm "_cp + FixeTexte::programmNameVersion() +
+              " von " + FixeTexte::autorZeile()});
+    t.gruppe({"* gp-Untis-Datei:", werte.GpnDatei});
+    t.gruppe({"* aktuelles Datum:", werte.AktDatum});
+    t.gruppe({"* Periode:", zahl(werte.Periode)});
+    for (const Schalter& schalter : SchalterListe)
+        t.gruppe({schalter.kommentar, schalterText(werte.*schalter.feld)});
+    t.gruppe({"* Zusatzinformation zum internen Gebrauch:", werte.Versionstext});
+    t.gruppe({"* Reihenfolge der folgenden Kategorien in der Tabelle (0: erscheint nicht):",
+              KategorienKommentarReihenfolge, verbunden(werte.Reihenfolge, zahl)});
+    t.gruppe({"* Spaltenbreiten der folgenden Kategorien in der Tabelle (Summe muss <= 770 sein!):",
+              KategorienKommentarBreiten, verbunden(werte.Spaltenbreiten, zahl)});
+    t.gruppe({"* Überschriften der folgenden Kategorien in der eMail-Tabelle:"_cp,
+              KategorienKommentarUeberschriften, verbunden(werte.Ueberschriften, text)});
+    t.gruppe({"* Nach wie vielen Tagen sollen die Informationen über gesendete eMails gelöscht "
+              "werden?"_cp,
+              zahl(werte.LoeschTage)});
+
+    auto zusatz = zusatzEinstellungenZeilen(werte);
+    for (const auto& z : zusatz)
+        t.zeile(z);
+    if (!zusatz.empty())
+        t.zeile("");
+
+    const TEinstellungen& s = werte.Server;
+    t.gruppe({"* Mailserver-Einstellungen (15 Zeilen entsprechend dem Einstellungsfenster):",
+              s.Absendername, s.SmtpServer, s.Port, s.Kontoname, schalterText(s.KennwortSpeichern),
+              kennwortZeile(werte), s.Anmeldename, s.Absender, s.AntwortAn,
+              zahl(s.Authentifizierung), zahl(s.Prioritaet), schalterText(s.KopieSenden), s.KopieAn,
+              schalterText(s.ZusatztextAnhaengen), s.Zusatztext});
+
+    t.zeile("* Bisher gesendete eMails:");
+    for (const auto& mail : werte.GesendeteMails)
+        t.zeile(mail);
+    t.zeile("");
+    return std::move(t.text());
+}
+
+bool IniSchreiben(const Einstellungen& werte, const std::string& iniPfad, UiPort& ui) {
+    if (platform::replaceFileAtomically(iniPfad, iniInhalt(werte)))
+        return true;
+    ui.showError("Fehler beim Schreiben der Datei \"" + utf8ToCp1252(iniPfad) + "\"." +
+                 Zeilenumbruch + "Sie haben evtl. keine Schreibberechtigung!");
+    return false;
+}
+
+} // namespace tafelbot
