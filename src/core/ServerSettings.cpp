@@ -1,0 +1,28 @@
+#include "core/MainWorkflow.h"
+#include "settings/SettingsFile.h"
+
+namespace tafelbot {
+
+bool MainWorkflow::einstellungenSpeichern() {
+    serverDialog.uebernehmen(werte.Server, ui);
+    ui.viewChanged(ViewPart::ServerSettings);
+    return IniSchreiben(werte, iniPfad, ui);
+}
+
+// The date and the period are saved only on closing, so the file holds older ones than the
+// window shows; taking those back would leave the shown rows under another date and period.
+void MainWorkflow::einstellungenAbbrechen() {
+    const std::string datum = werte.AktDatum;
+    const int periode = werte.Periode;
+    IniLesen(werte, iniPfad, ui);
+    werte.AktDatum = datum;
+    werte.Periode = periode;
+    serverDialogLaden();
+}
+
+void MainWorkflow::serverDialogLaden() {
+    serverDialog.laden(werte.Server);
+    ui.viewChanged(ViewPart::ServerSettings);
+}
+
+} // namespace tafelbot
