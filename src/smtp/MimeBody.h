@@ -5,19 +5,19 @@
 // pump step, which keeps the MIME form testable line by line.
 
 #include "smtp/MimeUtil.h"
+#include "smtp/SmtpTypes.h"
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tafelbot {
 
 // A file of an image or attachment part that cannot be read while the body is produced.
-class AttachmentUnreadable : public std::runtime_error {
+class AttachmentUnreadable : public SmtpException {
 public:
     explicit AttachmentUnreadable(const std::string& path)
-        : std::runtime_error("Cannot open file '" + path + "'") {}
+        : SmtpException("Cannot open file '" + path + "'") {}
 };
 
 // Throws AttachmentUnreadable for the first file that cannot be opened for reading, so that
