@@ -1,0 +1,739 @@
+#include "smtp/WSocket.h"
+
+#include "smtp/WSocketResolve.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+namespace tafelbot {
+
+namespace wsa = platform::wsa;
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    auto begin = std::find_if_not(text.begin(), text.end(), isBlank);
+    auto end = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
+    return begin < end ? std::string(begin, end) : std::string();
+}
+
+constexpr std::size_t maxDnsResults = 256;
+
+} // namespace
+
+// Ties a lookup running on a helper thread to the socket that started it; when the socket
+// cancels the lookup or goes, the ticket goes and the late result is dropped.
+struct TWSocket::LookupTicket {
+    TWSocket* owner = nullptr;
+};
+
+TWSocket::TWSocket(EventLoop& loop) : loop_(loop), alive_(std::make_shared<bool>(true)) {}
+
+TWSocket::~TWSocket() {
+    destroying_ = true;
+    lookup_.reset();
+    watch_.reset();
+    if (handle_ != platform::invalidSocket)
+        platform::closeSocket(handle_);
+}
+
+// ---- properties ----
+
+void TWSocket::assignWhileClosed(std::string& field, const std::string& value, const char* name) {
+    if (state_ != wsClosed) {
+        raiseException(std::string("Cannot change ") + name + " if not closed");
+        return;
+    }
+    field = trimmed(value);
+}
+
+void TWSocket::SetAddr(const std::string& value) {
+    assignWhileClosed(addr_, value, "Addr");
+    if (state_ == wsClosed)
+        addrAssigned_ = !addr_.empty();
+}
+
+void TWSocket::SetPort(const std::string& value) {
+    assignWhileClosed(port_, value, "Port");
+    if (state_ == wsClosed)
+        portAssigned_ = !port_.empty();
+}
+
+void TWSocket::SetProto(const std::string& value) {
+    assignWhileClosed(proto_, value, "Proto");
+    if (state_ == wsClosed)
+        protoAssigned_ = !proto_.empty();
+}
+
+void TWSocket::SetLocalAddr(const std::string& value) {
+    assignWhileClosed(localAddr_, value, "LocalAddr");
+    if (localAddr_.empty())
+        localAddr_ = "0.0.0.0";
+}
+
+void TWSocket::SetLocalPort(const std::string& value) {
+    assignWhileClosed(localPort_, value, "LocalPort");
+    if (localPort_.empty())
+        localPort_ = "0";
+}
+
+void TWSocket::SetLineMode(bool on) {
+    if (on == lineMode_)
+        return;
+    lineMode_ = on;
+    if (!lineBuffer_.empty())
+        postLineTrigger();
+}
+
+void TWSocket::resetProperties() {
+    addrAssigned_ = false;
+    portAssigned_ = false;
+    proto_ = "tcp";
+    protoAssigned_ = true;
+    localAddr_ = "0.0.0.0";
+    localPort_ = "0";
+    readCount_ = 0;
+    LingerOnOff = wsLingerOn;
+    LingerTimeout = 0;
+    FlushTimeout = 60;
+}
+
+// ---- error reporting ----
+
+void TWSocket::setState(TSocketState state) {
+    if (state == state_)
+        return;
+    TSocketState old = state_;
+    state_ = state;
+    if (OnChangeState && !destroying_)
+        OnChangeState(*this, old, state);
+}
+
+void TWSocket::raiseException(const std::string& message) {
+    if (OnError)
+        OnError(*this);
+    else
+        throw ESocketException(message);
+}
+
+void TWSocket::socketError(const std::string& function, int error) {
+    lastError_ = error;
+    if ((error == wsa::connReset || error == wsa::notConnected) &&
+        handle_ != platform::invalidSocket)
+        internalClose(false, error);
+    raiseException(WSocketErrorMessage(error, function));
+}
+
+template <typename Handler>
+void TWSocket::guarded(Handler&& handler) {
+    std::weak_ptr<bool> alive = alive_;
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        if (alive.expired())
+            throw;
+        handleBgException(error);
+    } catch (...) {
+        if (alive.expired())
+            throw;
+        handleBgException(ESocketException("Unknown exception in a socket event"));
+    }
+}
+
+void TWSocket::handleBgException(const std::exception& error) {
+    bool canClose = true;
+    if (OnBgException)
+        OnBgException(*this, error, canClose);
+    if (canClose)
+        Abort();
+}
+
+// ---- name lookup ----
+
+void TWSocket::DnsLookup(const std::string& hostName) {
+    std::string name = trimmed(hostName);
+    if (name.empty()) {
+        lastError_ = wsa::invalidArgument;
+        raiseException("DNS lookup: invalid host name.");
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(*this, wsa::invalidArgument);
+        return;
+    }
+    CancelDnsLookup();
+    dnsResult_.clear();
+    dnsResultList_.clear();
+
+    if (WSocketIsDottedIP(name)) {
+        dnsResult_ = WSocketDottedText(WSocketResolveHost(name));
+        dnsResultList_.push_back(dnsResult_);
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(*this, 0);
+        return;
+    }
+
+    auto ticket = std::make_shared<LookupTicket>();
+    ticket->owner = this;
+    std::weak_ptr<LookupTicket> weakTicket = ticket;
+    std::shared_ptr<CrossThreadPoster> poster = loop_.crossThreadPoster();
+    try {
+        std::thread([name, poster, weakTicket] {
+            std::vector<platform::Ipv4> addresses;
+            int error = platform::lookupHost(name, addresses);
+            poster->post([weakTicket, error, addresses = std::move(addresses)] {
+                if (auto current = weakTicket.lock())
+                    current->owner->dnsLookupFinished(current.get(), error, addresses);
+            });
+        }).detach();
+    } catch (const std::system_error& failure) {
+        lastError_ = failure.code().value();
+        raiseException("DnsLookup: can't start DNS lookup, error #" +
+                       std::to_string(failure.code().value()));
+        return;
+    }
+    lookup_ = std::move(ticket);
+}
+
+void TWSocket::CancelDnsLookup() {
+    lookup_.reset();
+}
+
+void TWSocket::dnsLookupFinished(LookupTicket* ticket, int error,
+                                 const std::vector<platform::Ipv4>& addresses) {
+    if (lookup_.get() != ticket)
+        return;
+    lookup_.reset();
+    if (error == 0) {
+        for (std::size_t i = 0; i < addresses.size() && i < maxDnsResults; ++i)
+            dnsResultList_.push_back(WSocketDottedText(addresses[i]));
+        if (!dnsResultList_.empty())
+            dnsResult_ = dnsResultList_.front();
+    } else {
+        lastError_ = error;
+    }
+    guarded([&] {
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(*this, error);
+    });
+}
+
+// ---- connecting ----
+
+void TWSocket::Connect() {
+    if (handle_ != platform::invalidSocket && state_ != wsClosed)
+        return raiseException("Connect: Socket already in use");
+    if (!portAssigned_)
+        return raiseException("Connect: No Port Specified");
+    if (!addrAssigned_)
+        return raiseException("Connect: No IP Address Specified");
+    if (!protoAssigned_)
+        return raiseException("Connect: No Protocol Specified");
+
+    int protocol = WSocketResolveProto(proto_);
+    std::uint16_t port = WSocketResolvePort(port_, proto_);
+    std::uint16_t localPort = WSocketResolvePort(localPort_, proto_);
+    platform::Ipv4 address = WSocketResolveHost(addr_);
+
+    platform::SocketType type = protocol == 6    ? platform::SocketType::Stream
+                                : protocol == 17 ? platform::SocketType::Datagram
+                                                 : platform::SocketType::Raw;
+    platform::SocketHandle handle = platform::invalidSocket;
+    if (int error = platform::createSocket(type, protocol, handle); error != 0)
+        return socketError("Connect (socket)", error);
+    handle_ = handle;
+    closeInvoked_ = false;
+    receiveError_ = 0;
+    readCount_ = 0;
+    allSent_ = true;
+    sendBuffer_.Clear();
+    lineBuffer_.clear();
+    lineReady_ = 0;
+    paused_ = false;
+
+    setState(wsOpened);
+    if (state_ != wsOpened)
+        return socketError("Connect (Invalid operation in OnChangeState)", wsa::invalidArgument);
+
+    if (type == platform::SocketType::Stream) {
+        if (int error = platform::setBoolOption(handle_, platform::BoolOption::ReuseAddress, true))
+            return socketError("setsockopt(SO_REUSEADDR)", error);
+        if (ComponentOptions & wsoTcpNoDelay) {
+            if (int error =
+                    platform::setBoolOption(handle_, platform::BoolOption::TcpNoDelay, true))
+                return socketError("setsockopt(IPPROTO_TCP, TCP_NODELAY)", error);
+        }
+        if (LingerOnOff != wsLingerNoSet) {
+            if (int error = platform::setLinger(handle_, LingerOnOff == wsLingerOn, LingerTimeout))
+                return socketError("setsockopt(SO_LINGER)", error);
+        }
+        if (int error = platform::setBoolOption(handle_, platform::BoolOption::KeepAlive, true))
+            return socketError("setsockopt(SO_KEEPALIVE)", error);
+    }
+    if (localPort != 0 || localAddr_ != "0.0.0.0") {
+        platform::Ipv4 local = WSocketResolveHost(localAddr_);
+        if (int error = platform::bindSocket(handle_, local, localPort); error != 0) {
+            lastError_ = error;
+            return raiseException("winsock.bind failed, error #" + std::to_string(error));
+        }
+    }
+
+    watch_ = loop_.watchSocket(
+        handle_, [this](bool readable, bool writable) { onReady(readable, writable); });
+    int error = platform::startConnect(handle_, address, port);
+    if (error != 0 && error != wsa::wouldBlock)
+        return socketError("Connect", error);
+    setState(wsConnecting);
+    updateInterest();
+}
+
+void TWSocket::updateInterest() {
+    if (!watch_)
+        return;
+    if (paused_) {
+        watch_->setInterest(false, false);
+        return;
+    }
+    bool connecting = state_ == wsConnecting;
+    bool connected = state_ == wsConnected || state_ == wsSocksConnected;
+    watch_->setInterest(connecting || connected, connecting || (connected && !allSent_));
+}
+
+// ---- event dispatch ----
+
+void TWSocket::onReady(bool readable, bool writable) {
+    guarded([&] {
+        platform::SocketHandle h = handle_;
+        if (h == platform::invalidSocket || paused_)
+            return;
+
+        bool connectBit = state_ == wsConnecting;
+        int connectError = connectBit ? platform::pendingError(h) : 0;
+        bool usable = connectBit ? connectError == 0 : state_ == wsConnected;
+
+        // Readiness to read means data, or the peer's close when nothing is waiting.
+        bool readBit = false;
+        bool closeBit = false;
+        int closeError = 0;
+        if (readable && usable) {
+            std::size_t waiting = 0;
+            if (platform::bytesAvailable(h, waiting) == 0 && waiting > 0) {
+                readBit = true;
+            } else {
+                bool closed = false;
+                int error = platform::peekClosed(h, closed);
+                if (error == 0 && closed) {
+                    closeBit = true;
+                } else if (error != 0 && error != wsa::wouldBlock) {
+                    closeBit = true;
+                    closeError = error;
+                }
+            }
+        }
+
+        if (connectBit) {
+            connectEvent(connectError);
+            if (handle_ != h)
+                return;
+        }
+        if (readBit) {
+            receiveLoop(false);
+            if (handle_ != h)
+                return;
+        }
+        if (writable && usable && !writeEventPosted_) {
+            writeEvent();
+            if (handle_ != h)
+                return;
+        }
+        if (closeBit)
+            closeEvent(closeError);
+    });
+}
+
+void TWSocket::connectEvent(int error) {
+    if (state_ == wsConnected)
+        return;
+    platform::SocketHandle h = handle_;
+    setState(wsConnected);
+    updateInterest();
+    if (OnSessionConnected)
+        OnSessionConnected(*this, error);
+    if (error != 0 && handle_ == h) {
+        lastError_ = error;
+        internalClose(false, error);
+    }
+}
+
+void TWSocket::writeEvent() {
+    platform::SocketHandle h = handle_;
+    tryToSend();
+    if (handle_ != h || !allSent_)
+        return;
+    updateInterest();
+    if (OnDataSent)
+        OnDataSent(*this, 0);
+}
+
+void TWSocket::closeEvent(int error) {
+    if (state_ == wsConnecting)
+        return;
+    platform::SocketHandle h = handle_;
+    if (error == 0)
+        error = receiveError_;
+    std::size_t waiting = 0;
+    platform::bytesAvailable(h, waiting);
+    if (waiting > 0 || !lineBuffer_.empty()) {
+        receiveLoop(true);
+        if (handle_ != h)
+            return;
+    }
+    if (!closeInvoked_) {
+        closeInvoked_ = true;
+        if (OnSessionClosed)
+            OnSessionClosed(*this, error);
+    }
+    if (handle_ == h)
+        internalClose(false, error);
+}
+
+// ---- receiving ----
+
+void TWSocket::receiveLoop(bool onClose) {
+    platform::SocketHandle h = handle_;
+    for (;;) {
+        receiveFailed_ = false;
+        if (lineModeActive()) {
+            fillLineBuffer();
+            offerLines();
+            if (handle_ != h)
+                return;
+            if (onClose && !lineBuffer_.empty() && OnDataAvailable) {
+                // The last line has no line end: hand it over as it is rather than lose it.
+                lineReady_ = lineBuffer_.size();
+                OnDataAvailable(*this, 0);
+                lineReady_ = 0;
+            }
+            return;
+        }
+        if (OnDataAvailable) {
+            receiveCalled_ = false;
+            OnDataAvailable(*this, 0);
+            if (handle_ != h)
+                return;
+            if (!receiveCalled_)
+                break; // the handler takes nothing now; it is offered again later
+        } else {
+            char scratch[1024];
+            std::size_t got = 0;
+            if (platform::receiveBytes(h, scratch, sizeof scratch, got) != 0 || got == 0)
+                break;
+            readCount_ += got;
+        }
+        if (receiveFailed_)
+            break;
+        if ((ComponentOptions & wsoNoReceiveLoop) && !onClose)
+            break;
+        if (!lineBuffer_.empty())
+            continue;
+        std::size_t waiting = 0;
+        if (platform::bytesAvailable(h, waiting) != 0 || waiting == 0)
+            break;
+    }
+}
+
+void TWSocket::fillLineBuffer() {
+    char chunk[4096];
+    for (;;) {
+        std::size_t got = 0;
+        int error = platform::receiveBytes(handle_, chunk, sizeof chunk, got);
+        if (error != 0) {
+            if (error != wsa::wouldBlock) {
+                lastError_ = error;
+                receiveError_ = error;
+            }
+            return;
+        }
+        if (got == 0)
+            return; // the peer closed; the close event follows
+        readCount_ += got;
+        if (LineEcho)
+            Send(chunk, static_cast<int>(got));
+        for (std::size_t i = 0; i < got; ++i) {
+            if (LineEdit && chunk[i] == '\b') {
+                if (!lineBuffer_.empty())
+                    lineBuffer_.pop_back();
+            } else {
+                lineBuffer_ += chunk[i];
+            }
+        }
+        if (got < sizeof chunk || handle_ == platform::invalidSocket)
+            return;
+    }
+}
+
+void TWSocket::offerLines() {
+    platform::SocketHandle h = handle_;
+    for (;;) {
+        auto end = lineBuffer_.find(LineEnd);
+        if (end == std::string::npos)
+            break;
+        std::size_t length = end + LineEnd.size();
+        if (!OnDataAvailable) {
+            lineBuffer_.erase(0, length);
+            continue;
+        }
+        lineReady_ = length;
+        std::size_t before = lineBuffer_.size();
+        OnDataAvailable(*this, 0);
+        lineReady_ = 0;
+        if (handle_ != h)
+            return;
+        if (lineBuffer_.size() == before)
+            break; // not taken: it stays for the next offer
+    }
+    if (LineLimit > 0 && lineBuffer_.find(LineEnd) == std::string::npos &&
+        lineBuffer_.size() >= static_cast<std::size_t>(LineLimit)) {
+        bool clearData = false;
+        if (OnLineLimitExceeded)
+            OnLineLimitExceeded(*this, static_cast<int>(lineBuffer_.size()), clearData);
+        if (clearData)
+            lineBuffer_.clear();
+    }
+}
+
+int TWSocket::Receive(void* buffer, int size) {
+    receiveCalled_ = true;
+    if (size <= 0 || buffer == nullptr)
+        return 0;
+    auto wanted = static_cast<std::size_t>(size);
+    if (lineModeActive() || !lineBuffer_.empty()) {
+        std::size_t ready = lineModeActive() ? lineReady_ : lineBuffer_.size();
+        if (ready == 0) {
+            lastError_ = wsa::wouldBlock;
+            receiveFailed_ = true;
+            return -1;
+        }
+        std::size_t n = std::min(wanted, ready);
+        std::memcpy(buffer, lineBuffer_.data(), n);
+        lineBuffer_.erase(0, n);
+        if (lineModeActive())
+            lineReady_ -= n;
+        return static_cast<int>(n);
+    }
+    if (handle_ == platform::invalidSocket) {
+        lastError_ = wsa::notConnected;
+        receiveFailed_ = true;
+        return -1;
+    }
+    std::size_t got = 0;
+    int error = platform::receiveBytes(handle_, static_cast<char*>(buffer), wanted, got);
+    if (error != 0) {
+        lastError_ = error;
+        receiveFailed_ = true;
+        if (error != wsa::wouldBlock)
+            receiveError_ = error;
+        return -1;
+    }
+    readCount_ += got;
+    return static_cast<int>(got);
+}
+
+std::string TWSocket::ReceiveStr() {
+    std::size_t size = lineModeActive() ? lineReady_ : lineBuffer_.size();
+    if (!lineModeActive() && size == 0 && handle_ != platform::invalidSocket)
+        platform::bytesAvailable(handle_, size);
+    std::string text(std::max<std::size_t>(size, 1), '\0');
+    int got = Receive(text.data(), static_cast<int>(text.size()));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+void TWSocket::postLineTrigger() {
+    std::weak_ptr<bool> alive = alive_;
+    platform::SocketHandle h = handle_;
+    loop_.post([this, alive, h] {
+        if (alive.expired() || handle_ != h || h == platform::invalidSocket || paused_)
+            return;
+        guarded([&] { receiveLoop(false); });
+    });
+}
+
+// ---- sending ----
+
+int TWSocket::SendStr(const std::string& text) {
+    if (text.empty())
+        return 0;
+    return Send(text.data(), static_cast<int>(text.size()));
+}
+
+int TWSocket::Send(const void* data, int length) {
+    if (state_ != wsConnected && state_ != wsSocksConnected) {
+        socketError("Send", wsa::notConnected);
+        return -1;
+    }
+    if (length <= 0 || data == nullptr)
+        return 0;
+    allSent_ = false;
+    sendBuffer_.Append(
+        std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(length)));
+    platform::SocketHandle h = handle_;
+    tryToSend();
+    if (handle_ != h)
+        return -1;
+    updateInterest();
+    // "Data sent" is never reported from inside Send.
+    if (allSent_)
+        postWriteEvent();
+    return length;
+}
+
+void TWSocket::tryToSend() {
+    if (handle_ == platform::invalidSocket)
+        return;
+    for (;;) {
+        std::string_view front = sendBuffer_.Front();
+        if (front.empty()) {
+            allSent_ = true;
+            return;
+        }
+        std::size_t sent = 0;
+        int error = platform::sendBytes(handle_, front.data(), front.size(), sent);
+        if (error == wsa::wouldBlock)
+            return;
+        if (error != 0) {
+            lastError_ = error;
+            if (error == wsa::connReset || error == wsa::notSocket || error == wsa::notConnected ||
+                error == wsa::invalidArgument || error == wsa::connAborted)
+                closeAfterSendError(error);
+            else
+                socketError("TryToSend failed", error);
+            return;
+        }
+        if (sent == 0)
+            return;
+        sendBuffer_.Remove(sent);
+        if (sent < front.size())
+            return;
+    }
+}
+
+void TWSocket::closeAfterSendError(int error) {
+    internalClose(false, error);
+}
+
+void TWSocket::postWriteEvent() {
+    if (writeEventPosted_)
+        return;
+    writeEventPosted_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    platform::SocketHandle h = handle_;
+    loop_.post([this, alive, h] {
+        if (alive.expired() || handle_ != h)
+            return;
+        writeEventPosted_ = false;
+        if (paused_) {
+            writeEventMissed_ = true;
+            return;
+        }
+        guarded([&] { writeEvent(); });
+    });
+}
+
+void TWSocket::Flush() {
+    platform::SocketHandle h = handle_;
+    if (h == platform::invalidSocket)
+        return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(FlushTimeout);
+    for (;;) {
+        tryToSend();
+        if (handle_ != h || allSent_)
+            break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        std::vector<platform::PollItem> items(1);
+        items[0].socket = h;
+        items[0].wantWritable = true;
+        platform::pollSockets(items, static_cast<int>(std::min<long long>(left, 1000)));
+    }
+    if (handle_ == h && allSent_) {
+        updateInterest();
+        postWriteEvent();
+    }
+}
+
+// ---- closing ----
+
+void TWSocket::Close() {
+    internalClose(true, 0);
+}
+
+void TWSocket::CloseDelayed() {
+    std::weak_ptr<bool> alive = alive_;
+    loop_.post([this, alive] {
+        if (!alive.expired())
+            guarded([&] { Close(); });
+    });
+}
+
+void TWSocket::Abort() {
+    CancelDnsLookup();
+    sendBuffer_.Clear();
+    allSent_ = true;
+    if (handle_ != platform::invalidSocket && state_ == wsConnected)
+        platform::setLinger(handle_, false, 0);
+    internalClose(false, 0);
+}
+
+void TWSocket::internalClose(bool shutDownFirst, int error) {
+    platform::SocketHandle h = handle_;
+    if (h == platform::invalidSocket) {
+        setState(wsClosed);
+        return;
+    }
+    watch_.reset();
+    if (shutDownFirst && state_ == wsConnected)
+        platform::shutdownSending(h);
+    int closeError = platform::closeSocket(h);
+    handle_ = platform::invalidSocket;
+    sendBuffer_.Clear();
+    allSent_ = true;
+    writeEventPosted_ = false;
+    writeEventMissed_ = false;
+    paused_ = false;
+    lineBuffer_.clear();
+    lineReady_ = 0;
+    receiveError_ = 0;
+    // Defaults come back before the close is reported, so that a handler may set up and start
+    // the next connection.
+    resetProperties();
+    setState(wsClosed);
+    if (!destroying_ && !closeInvoked_) {
+        closeInvoked_ = true;
+        if (OnSessionClosed)
+            OnSessionClosed(*this, error);
+    }
+    if (closeError != 0 && closeError != wsa::notInitialised)
+        socketError("Disconnect (closesocket)", closeError);
+}
+
+void TWSocket::Pause() {
+    paused_ = true;
+    updateInterest();
+}
+
+void TWSocket::Resume() {
+    paused_ = false;
+    updateInterest();
+    if (writeEventMissed_) {
+        writeEventMissed_ = false;
+        postWriteEvent();
+    }
+}
+
+} // namespace tafelbot
