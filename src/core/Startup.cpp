@@ -92,12 +92,16 @@ void MainWorkflow::loescheAlteMails() {
             fehler = true;
             break;
         }
-        if (*datum >= grenze)
-            mails[behalten++] = std::move(mails[i]);
+        if (*datum < grenze)
+            continue;
+        if (behalten != i)
+            mails[behalten] = std::move(mails[i]);
+        ++behalten;
     }
     // After a failure the records from the faulty one on stay as they are.
-    std::move(mails.begin() + static_cast<std::ptrdiff_t>(i), mails.end(),
-              mails.begin() + static_cast<std::ptrdiff_t>(behalten));
+    if (behalten != i)
+        std::move(mails.begin() + static_cast<std::ptrdiff_t>(i), mails.end(),
+                  mails.begin() + static_cast<std::ptrdiff_t>(behalten));
     mails.resize(behalten + (mails.size() - i));
     if (fehler)
         ui.showError("Fehler beim Löschen der Informationen über bisher gesendete eMails"_cp +

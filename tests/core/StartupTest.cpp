@@ -1,0 +1,174 @@
+#include "core/MainWorkflow.h"
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+#include "settings/FixeTexte.h"
+#include "settings/SettingsFile.h"
+#include "support/RecordingUi.h"
+#include "support/TestFiles.h"
+
+#include <algorithm>
+#include <climits>
+#include <gtest/gtest.h>
+
+namespace tafelbot {
+namespace {
+
+using testing::RecordingUi;
+using Zeilen = std::vector<std::string>;
+
+class FixedClock : public platform::Clock {
+public:
+    platform::CivilTime localNow() override { return {2004, 10, 20, 8, 15, 0, 0, 3}; }
+    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
+    std::uint32_t tickCount() override { return 0; }
+};
+
+const std::string LoeschFehler = "Fehler beim Löschen der Informationen über bisher gesendete "
+                                 "eMails\n\rin der Einstellungsdatei \"Tafelbot.ini\"!"_cp;
+
+std::string grundCaption() {
+    return FixeTexte::programmNameVersion() + "  (" + FixeTexte::autorZeile() + ")";
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::setClockForTesting(&uhr); }
+    void TearDown() override { platform::setClockForTesting(nullptr); }
+
+    // A settings file naming a gpn file that does not exist.
+    void schreibeIni(const Zeilen& mails, int loeschTage = 30) {
+        Einstellungen w;
+        setzeStandardwerte(w);
+        w.GpnDatei = dir.file("fehlt.gpn");
+        w.AktDatum = "20041018";
+        w.LoeschTage = loeschTage;
+        w.GesendeteMails = mails;
+        testing::writeFile(pfad, iniInhalt(w));
+    }
+    long anzahl(const std::string& kind, const std::string& anfang) const {
+        auto texte = ui.boxTexts(kind);
+        return std::count_if(texte.begin(), texte.end(),
+                             [&](const std::string& t) { return t.rfind(anfang, 0) == 0; });
+    }
+
+    FixedClock uhr;
+    testing::TempDir dir;
+    std::string pfad = dir.file("Tafelbot.ini");
+    RecordingUi ui;
+    MainWorkflow fenster{ui, pfad};
+};
+
+TEST_F(StartupTest, FirstStartCreatesTheFileWelcomesAndRunsOnlyOnce) {
+    fenster.formActivate();
+    EXPECT_EQ(anzahl("info", "Herzlich Willkommen beim Programm "), 1);
+    EXPECT_EQ(testing::readFile(pfad), iniInhalt(fenster.werte));
+    EXPECT_EQ(fenster.werte.AktDatum, "20041020");
+    EXPECT_EQ(fenster.caption, grundCaption() + "  -  ???");
+    EXPECT_EQ(fenster.anwendungsTitel, FixeTexte::programmNameVersion());
+    EXPECT_EQ(fenster.busyText, "gpn-Datei wird geladen und Datenstrukturen werden aufgebaut ...");
+    EXPECT_FALSE(fenster.busyVisible);
+    EXPECT_EQ(anzahl("error", LoeschFehler), 0);
+
+    // A later activation neither reads the settings again nor reports anything.
+    schreibeIni({});
+    auto boxen = ui.boxes.size();
+    fenster.formActivate();
+    EXPECT_EQ(fenster.werte.AktDatum, "20041020");
+    EXPECT_EQ(ui.boxes.size(), boxen);
+}
+
+TEST_F(StartupTest, CaptionNamesTheDataFileWithoutItsExtension) {
+    schreibeIni({});
+    for (auto [gpn, name] : std::vector<std::pair<std::string, std::string>>{
+             {"plan.gpn", "plan"},
+             {"C:\\Daten\\Stundenplan.gpn", "Stundenplan"},
+             {"/srv/x.y/plan.gpn", "plan"},
+             {"D:plan.gpn", "plan"},
+             {"\\\\server\\plan", "???"},
+             {"plan", "???"},
+             {"a.b", "???"},
+             {".gpn", ""}}) {
+        RecordingUi leer;
+        MainWorkflow w(leer, pfad);
+        w.formActivate([&](Einstellungen& e) { e.GpnDatei = dir.file("fehlt/") + gpn; });
+        EXPECT_EQ(w.caption, grundCaption() + "  -  " + name) << gpn;
+    }
+
+    fenster.formActivate();
+    EXPECT_EQ(fenster.caption, grundCaption() + "  -  fehlt");
+    fenster.gpnDateiGewaehlt(dir.file("anders.gpn"));
+    EXPECT_EQ(fenster.caption, grundCaption() + "  -  anders");
+    EXPECT_FALSE(fenster.busyVisible);
+    Einstellungen gelesen;
+    RecordingUi still;
+    ASSERT_TRUE(IniLesen(gelesen, pfad, still));
+    EXPECT_EQ(gelesen.GpnDatei, dir.file("anders.gpn"));
+}
+
+TEST_F(StartupTest, OverridesHoldForTheRunAndReachTheFileOnlyOnClosing) {
+    schreibeIni({"20041018,1,,MUE,,,,,0,200410171200"});
+    std::string vorher = testing::readFile(pfad);
+    fenster.formActivate([](Einstellungen& e) {
+        e.AktDatum = "20041025";
+        e.Periode = 2;
+    });
+    EXPECT_EQ(fenster.werte.AktDatum, "20041025");
+    EXPECT_EQ(testing::readFile(pfad), vorher);
+
+    fenster.formCloseQuery();
+    Einstellungen gelesen;
+    ASSERT_TRUE(IniLesen(gelesen, pfad, ui));
+    EXPECT_EQ(gelesen.AktDatum, "20041025");
+    EXPECT_EQ(gelesen.Periode, 2);
+    EXPECT_EQ(gelesen.GesendeteMails, fenster.werte.GesendeteMails);
+}
+
+TEST_F(StartupTest, PurgeRemovesRecordsOlderThanTheDaysBeforeTheNewest) {
+    Zeilen mails = {"20041020,3,D,MUE,\"5a\",R1,,,0,200410190730",
+                    "20041001,1,,MUE,,,,,0,200409301200", "20040901,1,,ABC,,,,,0,200408311200"};
+    schreibeIni(mails);
+    fenster.formActivate();
+    EXPECT_EQ(fenster.werte.GesendeteMails, Zeilen(mails.begin(), mails.begin() + 2));
+    EXPECT_EQ(anzahl("error", LoeschFehler), 0);
+}
+
+TEST_F(StartupTest, PurgeStopsAtARecordWithoutDateAndKeepsWhatItRemoved) {
+    schreibeIni({"20041020,1", "20040901,1", "2004x901,1", "20040801,1"});
+    fenster.formActivate();
+    EXPECT_EQ(fenster.werte.GesendeteMails, (Zeilen{"20041020,1", "2004x901,1", "20040801,1"}));
+    EXPECT_EQ(ui.boxTexts("error"), Zeilen{LoeschFehler});
+}
+
+TEST_F(StartupTest, PurgeSurvivesAbsurdDaysAndABadNewestDate) {
+    Zeilen mails = {"20041020,1", "18000101,1", "00010101,1"};
+    fenster.werte.GesendeteMails = mails;
+    fenster.werte.LoeschTage = INT_MAX;
+    fenster.loescheAlteMails();
+    EXPECT_EQ(fenster.werte.GesendeteMails, mails);
+
+    fenster.werte.LoeschTage = INT_MIN;
+    fenster.loescheAlteMails();
+    EXPECT_TRUE(fenster.werte.GesendeteMails.empty());
+
+    // The newest date is no date: its message, the zero date as base, nothing removed.
+    fenster.werte.GesendeteMails = {"20041399,1", "19991231,1"};
+    fenster.werte.LoeschTage = 30;
+    fenster.loescheAlteMails();
+    EXPECT_EQ(fenster.werte.GesendeteMails.size(), 2u);
+    EXPECT_EQ(ui.boxTexts("error"),
+              Zeilen{"Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20041399\""});
+}
+
+TEST_F(StartupTest, ClosingReportsAFailedWriteAndStillEnds) {
+    RecordingUi andere;
+    std::string fehlt = dir.file("fehlt/Tafelbot.ini");
+    MainWorkflow w(andere, fehlt);
+    w.formCloseQuery();
+    EXPECT_EQ(andere.boxTexts("error"),
+              Zeilen{"Fehler beim Schreiben der Datei \"" + fehlt +
+                     "\".\n\rSie haben evtl. keine Schreibberechtigung!"});
+    EXPECT_FALSE(platform::fileExists(fehlt));
+}
+
+} // namespace
+} // namespace tafelbot
