@@ -1,10 +1,8 @@
 #include "smtp/MimeUtil.h"
 
-#include "settings/Cp1252.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 #include <vector>
 
 namespace tafelbot {
@@ -27,19 +25,17 @@ std::string decodeQuotedPrintable(const std::string& item) {
     for (std::size_t i = 0; i < item.size(); ++i) {
         if (item[i] != '=') {
             out += item[i];
-            continue;
-        }
-        if (item.compare(i + 1, 2, "\r\n") == 0) {
+        } else if (item.compare(i + 1, 2, "\r\n") == 0) {
             i += 2;
-            continue;
+        } else {
+            out += static_cast<char>(std::stoi(item.substr(i + 1, 2), nullptr, 16));
+            i += 2;
         }
-        out += static_cast<char>(std::stoi(item.substr(i + 1, 2), nullptr, 16));
-        i += 2;
     }
     return out;
 }
 
-TEST(Base64Test, MatchesTheStandardVectorsBothWays) {
+TEST(Base64Test, StandardVectorsBothWaysAndToleranceForWhatAPeerSends) {
     const std::vector<std::pair<std::string, std::string>> vectors = {{"", ""},
                                                                       {"f", "Zg=="},
                                                                       {"fo", "Zm8="},
@@ -55,64 +51,44 @@ TEST(Base64Test, MatchesTheStandardVectorsBothWays) {
     for (int b = 0; b < 256; ++b)
         allBytes += static_cast<char>(b);
     EXPECT_EQ(base64Decode(base64Encode(allBytes)), allBytes);
-    // An AUTH PLAIN answer carries NUL separators.
-    EXPECT_EQ(base64Encode(std::string("\0user\0pw", 8)), "AHVzZXIAcHc=");
-}
 
-TEST(Base64Test, DecodingToleratesWhatAPeerMaySend) {
     EXPECT_EQ(base64Decode("Zm9v\r\nYmFy"), "foobar");
     EXPECT_EQ(base64Decode("Zg==Zm8="), "ffo"); // "=" ends a group, decoding goes on
-    EXPECT_EQ(base64Decode("Zm9"), "fo");       // a missing pad
+    EXPECT_EQ(base64Decode("Zm9"), "fo");
     EXPECT_EQ(base64Decode("Z"), "");
     EXPECT_EQ(base64Decode("!!**"), "");
 }
 
 TEST(QuotedPrintableTest, EscapesEverythingOutsidePrintableAsciiAndTheEqualsSign) {
-    EXPECT_EQ(quotedPrintableLine("gr\xFC"
-                                  "n=1"),
-              "gr=FCn=3D1");
+    EXPECT_EQ(quotedPrintableLine("gr\xFCn=1"), "gr=FCn=3D1");
     EXPECT_EQ(quotedPrintableLine("a\tb "), "a=09b ");
     EXPECT_EQ(quotedPrintableLine(""), "");
     EXPECT_EQ(quotedPrintableLine("~ !\x7F\x80\xFF"), "~ !=7F=80=FF");
-    EXPECT_EQ(quotedPrintableLine("Stra\xDF"
-                                  "e"),
-              "Stra=DFe");
 }
 
 TEST(QuotedPrintableTest, LongLinesBreakAt76WithoutTearingAnEscape) {
-    std::string line200(200, 'x');
-    auto lines = splitCrLf(encodedBodyItem(line200));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].size(), 76u);
-    EXPECT_EQ(lines[1].size(), 76u);
-    EXPECT_EQ(lines[2].size(), 200u - 75 - 75);
-    EXPECT_EQ(lines[0].back(), '=');
-    EXPECT_EQ(lines[1].back(), '=');
-
+    auto lines = splitCrLf(encodedBodyItem(std::string(200, 'x')));
+    EXPECT_EQ(lines, (std::vector<std::string>{std::string(75, 'x') + "=",
+                                               std::string(75, 'x') + "=", std::string(50, 'x')}));
     EXPECT_EQ(encodedBodyItem(std::string(76, 'y')), std::string(76, 'y'));
 
-    // An escape that would start at the last or the next-to-last place of a chunk moves whole.
+    // An escape starting at the last or next-to-last place of a chunk moves on whole.
     for (std::size_t before : {73u, 74u}) {
-        std::string text = std::string(before, 'a') + "\xFC" + std::string(20, 'b');
-        auto broken = splitCrLf(encodedBodyItem(text));
-        ASSERT_EQ(broken.size(), 2u) << before;
-        EXPECT_EQ(broken[0], std::string(before, 'a') + "=") << before;
-        EXPECT_EQ(broken[1].substr(0, 3), "=FC") << before;
+        auto broken = splitCrLf(encodedBodyItem(std::string(before, 'a') + "\xFC" + "bbbb"));
+        EXPECT_EQ(broken, (std::vector<std::string>{std::string(before, 'a') + "=", "=FCbbbb"}));
     }
-    // The same at the second chunk's end.
-    std::string second = std::string(75 + 74, 'c') + "=" + std::string(10, 'd');
-    auto secondLines = splitCrLf(encodedBodyItem(second));
-    ASSERT_EQ(secondLines.size(), 3u);
-    EXPECT_EQ(secondLines[1], std::string(74, 'c') + "=");
-    EXPECT_EQ(secondLines[2].substr(0, 3), "=3D");
+    auto third = splitCrLf(encodedBodyItem(std::string(149, 'c') + "=" + "dd"));
+    ASSERT_EQ(third.size(), 3u);
+    EXPECT_EQ(third[1], std::string(74, 'c') + "=");
+    EXPECT_EQ(third[2], "=3Ddd");
 }
 
-TEST(QuotedPrintableTest, EveryTextComesBackWholeAndWithinTheLineLimit) {
+TEST(QuotedPrintableTest, LongTextsComeBackWholeWithinTheLineLimit) {
     std::string mixed;
     for (int i = 0; i < 700; ++i)
         mixed += static_cast<char>(i % 3 == 0 ? 0xE4 : (i % 7 == 0 ? '=' : 'a' + i % 26));
-    std::string text1500 = mixed + std::string(800, 'z');
-    for (const std::string& text : {mixed, text1500, std::string(1022, '\xFC'), "  .x"_cp}) {
+    for (const std::string& text :
+         {mixed, mixed + std::string(800, 'z'), std::string(1022, '\xFC')}) {
         std::string item = encodedBodyItem(text);
         for (const auto& line : splitCrLf(item))
             EXPECT_LE(line.size(), 76u);
@@ -120,98 +96,69 @@ TEST(QuotedPrintableTest, EveryTextComesBackWholeAndWithinTheLineLimit) {
     }
 }
 
-TEST(HeaderWordTest, LeavesPlainAsciiAloneAndEncodesTheRest) {
+TEST(HeaderWordTest, PlainAsciiStaysAndEverythingElseBecomesEncodedWords) {
     EXPECT_EQ(encodeHeaderWord("Vertretungsplan vom 05.12."), "Vertretungsplan vom 05.12.");
-    EXPECT_EQ(encodeHeaderWord(""), "");
     EXPECT_EQ(encodeHeaderWord("Plan f\xFCr M\xFCller"), "=?iso-8859-1?Q?Plan_f=FCr_M=FCller?=");
     EXPECT_EQ(encodeHeaderWord("\xE4_?=", "ISO-8859-15"), "=?ISO-8859-15?Q?=E4=5F=3F=3D?=");
     // A line break in a value must never start a header line of its own.
     EXPECT_EQ(encodeHeaderWord("a\r\nBcc: x"), "=?iso-8859-1?Q?a=0D=0ABcc=3A_x?=");
     EXPECT_EQ(encodeHeaderWord("=?x?Q?y?="), "=?iso-8859-1?Q?=3D=3Fx=3FQ=3Fy=3F=3D?=");
-    // Bytes 0x80..0x9F are Windows-1252 characters; their honest label is that charset.
     EXPECT_EQ(encodeHeaderWord("5 \x80"), "=?windows-1252?Q?5_=80?=");
-}
 
-TEST(HeaderWordTest, LongValuesBecomeFoldedWordsOfAtMost75Characters) {
-    std::string value;
+    std::string longValue;
     for (int i = 0; i < 60; ++i)
-        value += "\xFC"
-                 "b ";
-    std::string encoded = encodeHeaderWord(value);
-    auto lines = splitCrLf(encoded);
+        longValue += "\xFC"
+                     "b ";
+    auto lines = splitCrLf(encodeHeaderWord(longValue));
     ASSERT_GT(lines.size(), 3u);
-    std::string payload;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string word = i == 0 ? lines[i] : lines[i].substr(1);
-        if (i > 0) {
-            EXPECT_EQ(lines[i][0], ' ');
-        }
-        EXPECT_LE(word.size(), 75u);
-        ASSERT_EQ(word.substr(0, 15), "=?iso-8859-1?Q?");
-        ASSERT_EQ(word.substr(word.size() - 2), "?=");
-        payload += word.substr(15, word.size() - 17);
+        EXPECT_LE(lines[i].size(), i == 0 ? 75u : 76u);
+        EXPECT_EQ(lines[i].substr(i == 0 ? 0 : 1, 15), "=?iso-8859-1?Q?");
+        EXPECT_EQ(lines[i].substr(lines[i].size() - 2), "?=");
     }
-    std::string decoded;
-    for (std::size_t i = 0; i < payload.size(); ++i) {
-        if (payload[i] == '_') {
-            decoded += ' ';
-        } else if (payload[i] == '=') {
-            decoded += static_cast<char>(std::stoi(payload.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            decoded += payload[i];
-        }
-    }
-    EXPECT_EQ(decoded, value);
 }
 
-TEST(ContentTypeTest, FollowsTheExtensionTable) {
-    EXPECT_EQ(contentTypeForFile("C:\\Bilder\\Logo.GIF"), "image/gif");
-    EXPECT_EQ(contentTypeForFile("/tmp/a.b/plan.htm"), "text/html");
-    EXPECT_EQ(contentTypeForFile("x.HTML"), "text/html");
-    EXPECT_EQ(contentTypeForFile("foto.jpeg"), "image/jpeg");
-    EXPECT_EQ(contentTypeForFile("foto.jpg"), "image/jpeg");
-    EXPECT_EQ(contentTypeForFile("bild.bmp"), "image/bmp");
-    EXPECT_EQ(contentTypeForFile("liesmich.txt"), "text/plain");
-    EXPECT_EQ(contentTypeForFile("archiv.txt.gz"), "application/octet-stream");
-    EXPECT_EQ(contentTypeForFile("/tmp/a.txt/Makefile"), "application/octet-stream");
+TEST(ContentTypeTest, FollowsTheExtensionOfTheNameWithoutItsDirectory) {
+    const std::vector<std::pair<std::string, std::string>> table = {
+        {"C:\\Bilder\\Logo.GIF", "image/gif"},
+        {"/tmp/a.b/plan.htm", "text/html"},
+        {"x.HTML", "text/html"},
+        {"foto.jpeg", "image/jpeg"},
+        {"foto.jpg", "image/jpeg"},
+        {"bild.bmp", "image/bmp"},
+        {"liesmich.txt", "text/plain"},
+        {"archiv.txt.gz", "application/octet-stream"},
+        {"/tmp/a.txt/Makefile", "application/octet-stream"}};
+    for (const auto& [name, type] : table)
+        EXPECT_EQ(contentTypeForFile(name), type) << name;
     EXPECT_EQ(fileNameOnly("C:\\Bilder/Logo.gif"), "Logo.gif");
-    EXPECT_EQ(fileNameOnly("Logo.gif"), "Logo.gif");
 }
 
-std::vector<std::string> base64LinesOf(const std::string& bytes) {
+TEST(Base64FileLinesTest, LinesOf72EndWhereAReadFallsShort) {
     testing::TempDir dir;
-    testing::writeFile(dir.file("data.bin"), bytes);
-    Base64FileLines reader;
-    EXPECT_TRUE(reader.open(dir.file("data.bin")));
-    std::vector<std::string> lines;
-    while (!reader.exhausted() && lines.size() < 1000)
-        lines.push_back(reader.nextLine());
-    reader.close();
-    return lines;
-}
-
-TEST(Base64FileLinesTest, WritesLinesOf72AndEndsWhereAReadFallsShort) {
-    std::string bytes54(54, '\x01');
-    auto lines = base64LinesOf(bytes54 + bytes54);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].size(), 72u);
-    EXPECT_EQ(lines[1].size(), 72u);
-    EXPECT_EQ(lines[2], "");
-
+    auto linesOf = [&](const std::string& bytes) {
+        testing::writeFile(dir.file("data.bin"), bytes);
+        Base64FileLines reader;
+        EXPECT_TRUE(reader.open(dir.file("data.bin")));
+        std::vector<std::string> lines;
+        while (!reader.exhausted() && lines.size() < 100)
+            lines.push_back(reader.nextLine());
+        return lines;
+    };
     std::string data;
     for (int i = 0; i < 200; ++i)
         data += static_cast<char>(i * 7);
-    auto dataLines = base64LinesOf(data);
-    ASSERT_EQ(dataLines.size(), 4u); // 54 + 54 + 54 + 38 bytes
-    std::string joined;
-    for (const auto& line : dataLines)
-        joined += line;
-    EXPECT_EQ(joined, base64Encode(data));
-    EXPECT_EQ(dataLines.back().size(), 52u);
+    auto lines = linesOf(data); // 54 + 54 + 54 + 38 bytes
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0] + lines[1] + lines[2] + lines[3], base64Encode(data));
+    EXPECT_EQ(lines[3].size(), 52u);
 
-    EXPECT_EQ(base64LinesOf(""), std::vector<std::string>{""});
-    EXPECT_FALSE(Base64FileLines().open("/nonexistent/file.bin"));
+    // A multiple of 54 bytes ends with one empty line.
+    EXPECT_EQ(linesOf(data.substr(0, 108)),
+              (std::vector<std::string>{base64Encode(data.substr(0, 54)),
+                                        base64Encode(data.substr(54, 54)), ""}));
+    EXPECT_EQ(linesOf(""), std::vector<std::string>{""});
+    EXPECT_FALSE(Base64FileLines().open(dir.file("missing.bin")));
 }
 
 } // namespace
