@@ -82,7 +82,9 @@ TEST(HtmlMailBodyTest, OnePlainAndOneHtmlLineGiveTheCompleteSkeleton) {
 
 TEST(HtmlMailBodyTest, ImagesThenFilesFollowAsBase64Parts) {
     testing::TempDir dir;
-    std::string imageBytes(54, '\x89'); // a multiple of 54 bytes: one empty line at the end
+    std::string imageBytes; // a multiple of 54 bytes: full lines, then one empty line
+    for (int i = 0; i < 108; ++i)
+        imageBytes += static_cast<char>(i * 7);
     testing::writeFile(dir.file("logo.GIF"), imageBytes);
     testing::writeFile(dir.file("plan.txt"), "Plan\n");
     HtmlMailBody body;
@@ -98,7 +100,8 @@ TEST(HtmlMailBodyTest, ImagesThenFilesFollowAsBase64Parts) {
         "Content-Disposition: inline;\r\n\tfilename=\"logo.GIF\"",
         "Content-ID: <IMAGE1>",
         "",
-        base64Encode(imageBytes),
+        base64Encode(imageBytes.substr(0, 54)),
+        base64Encode(imageBytes.substr(54)),
         "",
         "",
         "--" + outer,
