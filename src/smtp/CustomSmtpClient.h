@@ -9,6 +9,7 @@
 #include "smtp/SmtpTypes.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -120,51 +121,56 @@ private:
     void setState(TSmtpState state);
     void checkReady() const;
     void checkConnected() const;
-    void startCommand(TSmtpRequest request, std::vector<int> okCodes, Step afterJudgement);
+    void beginRequest(TSmtpRequest request);
     void execCommand(TSmtpRequest request, const std::string& command, std::vector<int> okCodes,
-                     Step afterJudgement = nullptr, const std::string& display = {});
+                     Step afterJudgement = nullptr, const std::string& shown = {});
     void recordError(const std::string& line);
+    void failWith(int code, const std::string& line);
     void completeRequest(int code);
-    void completeWithLine(int code, const std::string& line);
     void postRequestDone(TSmtpRequest request, int code);
+    void checkNoLineBreak(const std::string& value, const char* name) const;
+    std::string helloName() const;
 
     // Socket events.
     void socketDnsLookupDone(int error);
     void socketSessionConnected(int error);
     void socketSessionClosed(int error);
-    void socketDataAvailable(int error);
-    void socketDataSent(int error);
-    void protocolError(const std::string& line);
+    void socketDataAvailable();
+    void socketDataSent();
+    void socketBgException(const std::exception& error);
+    void replyLineTooLong();
 
     // Replies.
+    void processReceivedLines();
     void handleLine(const std::string& line);
-    void waitingBannerLine();
+    void bannerLine(const std::string& line);
     void judgeReply();
-    void ehloReplyLine();
+    void noteAuthMechanisms(const std::string& line);
 
-    // Steps run after a reply has been judged.
+    // Steps that run once a reply has been judged.
     void ehloDone();
     void rcptToNext();
     void dataAccepted();
+    void dataPumpStep();
+    void bodyFailed(const std::string& reason);
+    void startAuthPlain();
+    void startAuthLogin();
+    void startAuthCram(bool sha1);
     void authPlainDone();
     void authLoginStarted();
     void authLoginUserDone();
     void authCramStarted();
-    void dataPumpStep();
+    bool autoSelectRefused(Step fallback);
 
-    void startAuthPlain();
-    void startAuthLogin();
-    void startAuthCram(bool sha1);
-    bool autoSelectFallback();
-    void authFirstLineRefused();
-
-    // Combined requests.
-    void runNextStep();
-    void combinedStepDone();
+    // Open and Mail.
+    void runNextStep(bool raiseErrors);
+    void runStep(TSmtpRequest step);
+    void combinedStepDone(int code);
 
     void buildHeader();
-    std::string helloName() const;
-    void sendLine(const std::string& line);
+    void addAddressListHeader(const std::string& name, const std::string& value);
+    std::string encodedAddress(const std::string& item) const;
+    std::string messageIdDomain() const;
 
     EventLoop& loop_;
     std::unique_ptr<TWSocket> socket_;
@@ -176,37 +182,33 @@ private:
     std::string errorMessage_;
     std::string lastResponse_;
 
-    std::string receiveBuffer_; // at most receiveBufferSize bytes
+    std::string receiveBuffer_;
     int statusCode_ = 0;
     int requestResult_ = 0;
     bool connected_ = false;
     bool esmtp_ = false;
     bool requestDone_ = true;
-    TSmtpRequest request_ = smtpConnect;
+    bool insideConnect_ = false;
+    TSmtpRequest request_ = smtpConnect; // the kind reported on completion
+    TSmtpRequest command_ = smtpConnect; // the kind of the command in flight
     std::vector<int> okCodes_;
-    Step next_ = nullptr;           // runs on the next complete reply line
-    Step afterJudgement_ = nullptr; // runs once the reply has been judged
-    bool ehloInFlight_ = false;
+    Step next_ = nullptr;                // runs on the next complete reply line
+    Step afterJudgement_ = nullptr;      // runs once the reply has been judged
     std::vector<std::string> authTypes_; // announced by EHLO, upper case, no duplicates
 
-    // AUTH in progress.
-    TSmtpAuthType authInUse_ = smtpAuthNone;
-    bool authSha1_ = false;
-    std::string errorBeforeAuth_;
-
-    // RCPT TO in progress.
+    bool autoSelect_ = false;
+    bool cramSha1_ = false;
+    std::string errorBeforeAttempt_;
     std::size_t rcptIndex_ = 0;
 
-    // DATA in progress.
     std::vector<std::string> hdrLines_;
     std::size_t hdrIndex_ = 0;
     int lineNum_ = 0;
     bool moreLines_ = false;
     bool pumping_ = false;
 
-    // Open / Mail.
     bool combined_ = false;
-    unsigned steps_ = 0; // bit per TSmtpRequest still to run
+    unsigned steps_ = 0; // a bit per TSmtpRequest still to run
     TSmtpRequest previousStep_ = smtpConnect;
     int combinedResult_ = 0;
 };
