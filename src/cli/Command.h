@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tafelbot {
+struct Einstellungen;
+}
+
+namespace tafelbot::cli {
+
+// One call of the program, parsed: the global options and the command's own options.
+struct CommandLine {
+    std::string iniPath; // --ini FILE; empty for the file the desktop program uses
+    std::string command;
+    std::map<std::string, std::string> values; // options with a value, name without "--"
+    std::set<std::string> flags;               // options without a value
+
+    bool flag(const std::string& name) const { return flags.count(name) > 0; }
+    const std::string* value(const std::string& name) const;
+};
+
+struct Streams {
+    std::ostream& out;
+    std::ostream& err;
+    std::istream& in;
+};
+
+// A command of the program. A new command is a new source file with its run function and one
+// entry in the table of main.cpp.
+struct CommandSpec {
+    const char* name;
+    const char* usage; // the options, as shown in the usage text
+    std::vector<std::string> valueOptions;
+    std::vector<std::string> flagOptions;
+    int (*run)(const CommandLine&, Streams&);
+};
+
+// Exit codes.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailure = 1;
+inline constexpr int ExitUsage = 2;
+
+// The start-up changes of --gpn FILE, --date YYYYMMDD and --period N, checked before the start;
+// nullopt (after a message on err) when one of them is malformed. The values are used for this
+// run only.
+std::optional<std::function<void(Einstellungen&)>> planOverrides(const CommandLine& line,
+                                                                 std::ostream& err);
+
+// The settings file of this call: --ini, or where the desktop program keeps it.
+std::string settingsPath(const CommandLine& line);
+
+int runRows(const CommandLine& line, Streams& streams);
+
+} // namespace tafelbot::cli

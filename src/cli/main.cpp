@@ -1,0 +1,90 @@
+// tafelbot-cli: the core of the desktop program without its windows, for scheduled runs,
+// support and end-to-end tests.
+#include "cli/Command.h"
+
+#include <algorithm>
+#include <exception>
+#include <iostream>
+#include <string_view>
+
+namespace tafelbot::cli {
+namespace {
+
+const CommandSpec Commands[] = {
+    {"rows",
+     "[--gpn FILE] [--date YYYYMMDD] [--period N] [--json]",
+     {"gpn", "date", "period"},
+     {"json"},
+     runRows},
+};
+
+void printUsage(std::ostream& err) {
+    err << "usage: tafelbot-cli [--ini FILE] COMMAND [OPTIONS]\n\ncommands:\n";
+    for (const CommandSpec& spec : Commands)
+        err << "  " << spec.name << " " << spec.usage << "\n";
+}
+
+bool contains(const std::vector<std::string>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Fills `line` from the arguments; false (after a message) when they do not fit.
+bool parse(int argc, char** argv, CommandLine& line, const CommandSpec*& spec, std::ostream& err) {
+    int i = 1;
+    for (; i < argc && line.command.empty(); ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--ini" && i + 1 < argc) {
+            line.iniPath = argv[++i];
+        } else if (arg.substr(0, 2) == "--") {
+            err << "tafelbot-cli: unknown or incomplete option " << arg << "\n";
+            return false;
+        } else {
+            line.command = arg;
+        }
+    }
+    spec = nullptr;
+    for (const CommandSpec& s : Commands) {
+        if (line.command == s.name)
+            spec = &s;
+    }
+    if (!spec) {
+        if (!line.command.empty())
+            err << "tafelbot-cli: unknown command " << line.command << "\n";
+        return false;
+    }
+    for (; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string name = arg.substr(0, 2) == "--" ? arg.substr(2) : std::string();
+        if (contains(spec->flagOptions, name)) {
+            line.flags.insert(name);
+        } else if (contains(spec->valueOptions, name) && i + 1 < argc) {
+            line.values[name] = argv[++i];
+        } else if (name == "ini" && i + 1 < argc) {
+            line.iniPath = argv[++i];
+        } else {
+            err << "tafelbot-cli: " << spec->name << ": unexpected argument " << arg << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+} // namespace tafelbot::cli
+
+int main(int argc, char** argv) {
+    using namespace tafelbot::cli;
+    CommandLine line;
+    const CommandSpec* spec = nullptr;
+    if (!parse(argc, argv, line, spec, std::cerr)) {
+        printUsage(std::cerr);
+        return ExitUsage;
+    }
+    Streams streams{std::cout, std::cerr, std::cin};
+    try {
+        return spec->run(line, streams);
+    } catch (const std::exception& e) {
+        std::cerr << "tafelbot-cli: " << e.what() << "\n";
+        return ExitFailure;
+    }
+}
