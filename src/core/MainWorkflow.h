@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,8 @@
 #include "core/UiPort.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
+#include "smtp/EventLoop.h"
+#include "smtp/HtmlSmtpCli.h"
 
 namespace tafelbot {
 
@@ -20,6 +25,7 @@ namespace tafelbot {
 // The operations live in one source file per concern:
 //   Startup.cpp   start-up, caption, purge of old records, closing, choosing a gpn file
 //   PlanView.cpp  reading the gpn file, building the rows, date and period changes
+//   Sending.cpp   the send queue, the SMTP session driver and the test mail
 class MainWorkflow {
 public:
     // `iniPfad`: the settings file to use (see SettingsLocation for how it is found).
@@ -100,6 +106,69 @@ public:
 
     // Shows or hides the busy notice and redraws it at once.
     void zeigeBusy(bool sichtbar);
+
+    // ---- sending (Sending.cpp) ----
+    // The send panel over the table; while it shows, the tool bar is hidden and the table
+    // disabled.
+    struct SendePanel {
+        bool sichtbar = false;
+        std::string absender;      // "Absender"
+        std::string empfaenger;    // "Emfänger"
+        std::string ueberschrift;  // "Überschrift"
+        std::string status;        // the status line
+    };
+    SendePanel sendePanel;
+    int aktuelleZeile = -1;  // index into zeilen.Zeilen of the row being mailed
+    bool mailSent = false;
+    std::string sendStamp;   // YYYYMMDDhhmm of the mail being sent
+    // The settings file could not be written after the last recorded mail; its records are in
+    // memory and reach the file with the next save.
+    bool aufzeichnungOffen = false;
+    // Longest time one SMTP session may take before it is aborted; zero: no limit (the desktop
+    // program has its cancel button, the command line sets one).
+    std::chrono::milliseconds sitzungsZeitlimit{0};
+    // The mail client. Exists once an event loop is attached; the loop must outlive it.
+    std::unique_ptr<THtmlSmtpCli> HtmlSmtpCli1;
+
+    // Gives the workflow the event loop its SMTP client runs on and creates the client.
+    void attachEventLoop(EventLoop& loop);
+    // True when no session runs and no completion of the client is still to come.
+    bool versandRuht() const { return !sending && !anfrageOffen_; }
+
+    void SpeedButton5Click();  // "eMail(s) senden"
+    void MailsSenden();        // the next marked teacher
+    void SendMailTo();         // composes the current row's mail, then StartSend
+    void StartSend();
+    void HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
+    void HtmlSmtpCli1SessionClosed(int errorCode);
+    void HtmlSmtpCli1Display(const std::string& msg);
+    void BAbbrechenClick();    // "Abbrechen" of the send panel
+    void EndSend();
+    // The server settings dialog's "Test-eMail senden" after saving: a plain-text mail that is
+    // never recorded. Returns whether a connection is now being driven (the dialog then closes).
+    bool testMailSenden(const std::string& empfaenger, const std::string& betreff,
+                        const std::vector<std::string>& text);
+    // The mail of row `zeile`'s teacher as the DATA request would transmit it (header and
+    // body items, before dot-stuffing), composed but not sent.
+    std::vector<std::string> mailZeilen(int zeile);
+
+private:
+    void bereiteMailVor();      // the composer's result into the client
+    void konfiguriereClient();  // server, sender and recipients into the client
+    void issue(TSmtpRequest art, void (TCustomSmtpClient::*request)());
+    void zeitlimitAbgelaufen();
+    void stoppeZeitlimit();
+    void schliesseVerbindung();
+    bool adressenSicher();
+
+    EventLoop* eventLoop_ = nullptr;
+    bool anfrageOffen_ = false;  // a request was issued and its completion has not come
+    TSmtpRequest letzteAnfrage_ = smtpConnect;
+    bool datenAngenommen_ = false;  // the server accepted the current mail's data
+    bool abortLaeuft_ = false;
+    EventLoop::TimerId zeitlimitTimer_ = 0;
+
+public:
 };
 
 }  // namespace tafelbot

@@ -339,6 +339,30 @@ void TCustomSmtpClient::Data() {
     execCommand(smtpData, "DATA", {354}, &TCustomSmtpClient::dataAccepted);
 }
 
+std::vector<std::string> TCustomSmtpClient::MessageLines() {
+    for (const auto* value :
+         {&HdrFrom, &HdrTo, &HdrCc, &HdrReplyTo, &HdrReturnPath, &HdrSubject, &HdrSender})
+        checkNoLineBreak(*value, "a header value");
+    PrepareEmail();
+    hdrLines_.clear();
+    if (!OwnHeaders)
+        buildHeader();
+    std::vector<std::string> lines;
+    for (std::string line : hdrLines_) {
+        TriggerHeaderLine(line);
+        lines.push_back(std::move(line));
+    }
+    hdrLines_.clear();
+    bool more = true;
+    for (int lineNum = 1; more; ++lineNum) {
+        std::string line;
+        TriggerGetData(lineNum, line, bodyLineMaxLen, more);
+        if (more)
+            lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
 void TCustomSmtpClient::dataAccepted() {
     if (requestResult_ != 0) {
         completeRequest(requestResult_);

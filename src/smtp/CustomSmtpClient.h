@@ -89,6 +89,11 @@ public:
     virtual void Open(); // Connect, then Helo or Ehlo + Auth: one completion
     virtual void Mail(); // MailFrom, RcptTo, Data: one completion
 
+    // The lines Data would transmit with the properties as they stand: the header, the empty
+    // line that ends it and the body items, before dot-stuffing. Nothing goes over the network
+    // (a preview of the mail); raises SmtpException where Data would.
+    std::vector<std::string> MessageLines();
+
     // Appends the addresses of three header-style lists (To, Cc, Bcc) to RcptName.
     void AddRecipientLists(const std::string& toList, const std::string& ccList,
                            const std::string& bccList);
