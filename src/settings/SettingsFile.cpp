@@ -275,6 +275,10 @@ bool liesDatei(Einstellungen& werte, const std::string& iniPfad, UiPort& ui) {
         ui.showError(lesePraefix(iniPfad) + "Sie haben evtl. keine Leseberechtigung!");
         return false;
     }
+    // An editor that saved the file as UTF-8 may have put a byte order mark before the first
+    // comment; taken as a value it would shift every later line.
+    if (inhalt->rfind("\xEF\xBB\xBF", 0) == 0)
+        inhalt->erase(0, 3);
     return Leser(werte, std::move(*inhalt), iniPfad, ui).lies();
 }
 

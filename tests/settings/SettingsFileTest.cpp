@@ -179,12 +179,12 @@ TEST_F(IniTest, MissingFileIsWrittenReadBackAndWelcomed) {
     EXPECT_EQ(zweites.boxes, (std::vector<RecordingUi::Box>{{"error", schreibFehler(fehlt)}}));
 }
 
-TEST_F(IniTest, LineEndsBlanksAndCommentsDoNotMatter) {
+TEST_F(IniTest, LineEndsBlanksCommentsAndAByteOrderMarkDoNotMatter) {
     ASSERT_TRUE(lies());
     std::string erwartet = iniInhalt(werte);
     for (auto& z : datei)
         z = z.empty() ? z : (z[0] == '*' ? "   " + z : "  " + z + "   ");
-    std::string text = dateiAus(datei, "\n");
+    std::string text = "\xEF\xBB\xBF" + dateiAus(datei, "\n");
     text.pop_back(); // the last line without its end
     ASSERT_TRUE(lies(text));
     EXPECT_EQ(iniInhalt(werte), erwartet);
