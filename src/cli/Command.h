@@ -56,5 +56,8 @@ std::optional<std::function<void(Einstellungen&)>> planOverrides(const CommandLi
 std::string settingsPath(const CommandLine& line);
 
 int runRows(const CommandLine& line, Streams& streams);
+int runMails(const CommandLine& line, Streams& streams);
+int runSend(const CommandLine& line, Streams& streams);
+int runTestMail(const CommandLine& line, Streams& streams);
 
 } // namespace tafelbot::cli

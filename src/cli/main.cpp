@@ -16,6 +16,22 @@ const CommandSpec Commands[] = {
      {"gpn", "date", "period"},
      {"json"},
      runRows},
+    {"mails",
+     "[--gpn FILE] [--date YYYYMMDD] [--period N] [--teacher KURZNAME] --out DIR",
+     {"gpn", "date", "period", "teacher", "out"},
+     {},
+     runMails},
+    {"send",
+     "[--gpn FILE] [--date YYYYMMDD] [--period N] [--teacher KURZNAME] [--yes] "
+     "[--timeout SECONDS] [--password-file FILE]",
+     {"gpn", "date", "period", "teacher", "timeout", "password-file"},
+     {"yes"},
+     runSend},
+    {"test-mail",
+     "--to ADDRESS [--subject TEXT] [--timeout SECONDS] [--password-file FILE]",
+     {"to", "subject", "timeout", "password-file"},
+     {},
+     runTestMail},
 };
 
 void printUsage(std::ostream& err) {

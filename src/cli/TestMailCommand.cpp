@@ -1,0 +1,40 @@
+// tafelbot-cli test-mail: the server settings dialog's "Test-eMail senden".
+#include "cli/Command.h"
+#include "cli/SendSupport.h"
+#include "core/MainWorkflow.h"
+#include "settings/Cp1252.h"
+#include "settings/SettingsFile.h"
+#include "smtp/PollEventLoop.h"
+
+#include <ostream>
+
+namespace tafelbot::cli {
+
+int runTestMail(const CommandLine& line, Streams& streams) {
+    auto options = sendOptions(line, streams.err);
+    const std::string* an = line.value("to");
+    if (!options)
+        return ExitUsage;
+    if (!an) {
+        streams.err << "tafelbot-cli: test-mail needs --to ADDRESS\n";
+        return ExitUsage;
+    }
+
+    SendUi ui(false, streams, options->password);
+    PollEventLoop loop; // outlives the workflow's client
+    MainWorkflow w(ui, settingsPath(line));
+    w.attachEventLoop(loop);
+    w.sitzungsZeitlimit = options->timeout;
+    // Only the settings: the test mail needs neither the plan nor the rows.
+    IniLesen(w.werte, w.iniPfad, ui);
+
+    const std::string* betreff = line.value("subject");
+    w.testMailSenden(utf8ToCp1252(*an), betreff ? utf8ToCp1252(*betreff) : w.serverDialog.Betreff,
+                     w.serverDialog.MailText);
+    const bool beendet = runUntilIdle(loop, w, 1, streams.err);
+    const bool gesendet = beendet && w.mailSent;
+    streams.out << (gesendet ? "test mail sent to " : "test mail NOT sent to ") << *an << "\n";
+    return gesendet ? ExitOk : ExitFailure;
+}
+
+} // namespace tafelbot::cli
