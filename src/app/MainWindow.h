@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/QtUi.h"
+#include "core/MainWorkflow.h"
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class QFrame;
+
+namespace tafelbot::app {
+
+class PasswordDialog;
+class PeriodDialog;
+class ServerSettingsDialog;
+class TablePanel;
+
+// The main window: draws the core's main workflow and forwards the user's actions to it.
+class MainWindow : public QWidget, public ViewListener {
+    Q_OBJECT
+public:
+    static constexpr int Breite = 792;
+    static constexpr int Hoehe = 573;
+
+    MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainWorkflow& workflow() { return workflow_; }
+
+    // The file dialog; returns the chosen path or an empty text. Replaceable for tests.
+    std::function<QString(const QString& startverzeichnis)> dateiWaehlen;
+
+    // Controls, for the sending part and for tests.
+    QFrame* werkzeugleiste() const { return werkzeugleiste_; }
+    QToolButton* vorigerTagButton() const { return vorigerTag_; }
+    QToolButton* naechsterTagButton() const { return naechsterTag_; }
+    QLineEdit* datumFeld() const { return datumFeld_; }
+    QLabel* wochentagLabel() const { return wochentag_; }
+    QPushButton* gpnButton() const { return gpnButton_; }
+    QPushButton* periodeButton() const { return periodeButton_; }
+    QPushButton* einstellungenButton() const { return einstellungenButton_; }
+    QPushButton* sendenButton() const { return sendenButton_; }
+    QPushButton* beendenButton() const { return beendenButton_; }
+    TablePanel* tabelle() const { return tabelle_; }
+    QLabel* busyHinweis() const { return busy_; }
+    QPlainTextEdit* infoLog() const { return log_; }
+    PeriodDialog* periodenDialog() const { return perioden_; }
+    ServerSettingsDialog* serverDialog() const { return server_; }
+    PasswordDialog* kennwortDialog() const { return kennwort_; }
+
+    // The first activation: settings, data, rows (later calls do nothing).
+    void aktivieren();
+
+    void logAppended(const QString& line) override;
+    void logOldestDropped() override;
+    void logCleared() override;
+    void viewChanged(ViewPart part) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bauWerkzeugleiste();
+    void gpnDateiWaehlen();
+    QString standardDateiauswahl(const QString& startverzeichnis);
+
+    QtUi& ui_;
+    MainWorkflow workflow_;
+
+    QFrame* werkzeugleiste_ = nullptr;
+    QToolButton* vorigerTag_ = nullptr;
+    QToolButton* naechsterTag_ = nullptr;
+    QLineEdit* datumFeld_ = nullptr;
+    QLabel* wochentag_ = nullptr;
+    QPushButton* gpnButton_ = nullptr;
+    QPushButton* periodeButton_ = nullptr;
+    QPushButton* einstellungenButton_ = nullptr;
+    QPushButton* sendenButton_ = nullptr;
+    QPushButton* beendenButton_ = nullptr;
+    TablePanel* tabelle_ = nullptr;
+    QLabel* busy_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    ServerSettingsDialog* server_ = nullptr;
+    PasswordDialog* kennwort_ = nullptr;
+    PeriodDialog* perioden_ = nullptr;
+};
+
+} // namespace tafelbot::app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/UiPort.h"
+
+#include <QDialog>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tafelbot::app {
+
+// The modal password prompt. It offers no way to cancel: Enter and "Ok" close it, and what was
+// typed (possibly nothing) is the answer.
+class PasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PasswordDialog(QWidget* parent = nullptr);
+
+    // Shows the three values, waits for Enter or "Ok" and returns the text typed (Windows-1252).
+    std::string frage(const UiPort::PasswordRequest& request);
+
+    QLineEdit* eingabe() const { return eingabe_; }
+    QPushButton* okButton() const { return ok_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* server_;
+    QLabel* konto_;
+    QLabel* anmeldename_;
+    QLineEdit* eingabe_;
+    QPushButton* ok_;
+};
+
+} // namespace tafelbot::app

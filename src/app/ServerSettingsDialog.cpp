@@ -1,0 +1,274 @@
+#include "app/ServerSettingsDialog.h"
+
+#include "app/Text.h"
+#include "core/MainWorkflow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tafelbot::app {
+
+namespace {
+
+std::vector<std::string> zeilenVon(const QPlainTextEdit* feld) {
+    std::vector<std::string> zeilen;
+    const QString text = feld->toPlainText();
+    if (text.isEmpty())
+        return zeilen;
+    for (const QString& zeile : text.split(QLatin1Char('\n')))
+        zeilen.push_back(cp(zeile));
+    return zeilen;
+}
+
+void zeilenSetzen(QPlainTextEdit* feld, const std::vector<std::string>& zeilen) {
+    QStringList text;
+    for (const std::string& zeile : zeilen)
+        text << qt(zeile);
+    feld->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+QPushButton* knopf(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false); // Enter in a field saves or sends nothing
+    return button;
+}
+
+} // namespace
+
+ServerSettingsDialog::ServerSettingsDialog(MainWorkflow& workflow, QWidget* parent)
+    : QDialog(parent), workflow_(workflow) {
+    setObjectName(QStringLiteral("serverEinstellungen"));
+    setWindowTitle(QStringLiteral("Server-Einstellungen & Test-eMail senden"));
+    setModal(true);
+
+    auto* links = new QGroupBox(QStringLiteral("Einstellungen für den SMTP-Server"), this);
+    auto* raster = new QGridLayout(links);
+    raster->setVerticalSpacing(4);
+    int zeile = 0;
+    auto feld = [&](const QString& beschriftung, QWidget* eingabe) {
+        auto* label = new QLabel(beschriftung, links);
+        label->setBuddy(eingabe);
+        raster->addWidget(label, zeile, 0);
+        raster->addWidget(eingabe, zeile, 1);
+        ++zeile;
+        return label;
+    };
+    auto zeilenfeld = [&] { return new QLineEdit(links); };
+    auto schalter = [&](const QString& text) {
+        auto* box = new QCheckBox(text, links);
+        raster->addWidget(box, zeile++, 0, 1, 2);
+        return box;
+    };
+
+    feld(QStringLiteral("Name:"), absendername_ = zeilenfeld());
+    feld(QStringLiteral("SMTP-Adresse:"), smtpServer_ = zeilenfeld());
+    feld(QStringLiteral("Port:"), port_ = zeilenfeld());
+    feld(QStringLiteral("Name des eMail-Kontos:"), kontoname_ = zeilenfeld());
+    kennwortSpeichern_ = schalter(QStringLiteral("Kennwort speichern (verschlüsselt)"));
+    kennwortLabel_ = feld(QStringLiteral("Kennwort:"), kennwort_ = zeilenfeld());
+    kennwort_->setEchoMode(QLineEdit::Password);
+    kennwort_->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    feld(QStringLiteral("Anmeldename:"), anmeldename_ = zeilenfeld());
+    feld(QStringLiteral("eMail-Adresse des Absenders:"), absender_ = zeilenfeld());
+    feld(QStringLiteral("Antwort an eMail-Adresse:"), antwortAn_ = zeilenfeld());
+    authentifizierung_ = new QComboBox(links);
+    for (const std::string& eintrag : ServerSettingsModel::AuthentifizierungListe)
+        authentifizierung_->addItem(qt(eintrag));
+    feld(QStringLiteral("Authentifizierung:"), authentifizierung_);
+    prioritaet_ = new QComboBox(links);
+    for (const std::string& eintrag : ServerSettingsModel::PrioritaetListe)
+        prioritaet_->addItem(qt(eintrag));
+    feld(QStringLiteral("Priorität:"), prioritaet_);
+    kopieSenden_ = schalter(QStringLiteral("zusätzliche Kontroll-eMail versenden"));
+    kopieAnLabel_ = feld(QStringLiteral("eMail zusätzlich versenden an:"), kopieAn_ = zeilenfeld());
+    zusatztextAnhaengen_ =
+        schalter(QStringLiteral("Zusatztext am Ende der eMail (erscheint in einem Absatz):"));
+    zusatztext_ = new QPlainTextEdit(links);
+    zusatztext_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    zusatztext_->setFixedHeight(64);
+    zusatztext_->setTabChangesFocus(true);
+    zusatztext_->installEventFilter(this);
+    raster->addWidget(zusatztext_, zeile++, 0, 1, 2);
+    raster->setColumnMinimumWidth(1, 190);
+
+    auto* rechts = new QGroupBox(QStringLiteral("Test-eMail"), this);
+    auto* spalte = new QVBoxLayout(rechts);
+    spalte->setSpacing(4);
+    auto rechtsFeld = [&](const QString& beschriftung, QWidget* eingabe) {
+        auto* label = new QLabel(beschriftung, rechts);
+        label->setBuddy(eingabe);
+        spalte->addWidget(label);
+        spalte->addWidget(eingabe);
+    };
+    lehrerliste_ = new QComboBox(rechts);
+    lehrerliste_->setMaxVisibleItems(33);
+    rechtsFeld(QStringLiteral("Empfänger aus Lehrerliste:"), lehrerliste_);
+    rechtsFeld(QStringLiteral("eMail-Adresse des Empfängers:"),
+               empfaenger_ = new QLineEdit(rechts));
+    rechtsFeld(QStringLiteral("Betreff:"), betreff_ = new QLineEdit(rechts));
+    mailText_ = new QPlainTextEdit(rechts);
+    mailText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mailText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mailText_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mailText_->setTabChangesFocus(true);
+    rechtsFeld(QStringLiteral("eMail-Text:"), mailText_);
+    auto* testKnoepfe = new QHBoxLayout;
+    testMail_ = knopf(QStringLiteral("Test-eMail senden"), rechts);
+    felderLoeschen_ = knopf(QStringLiteral("Felder löschen"), rechts);
+    testKnoepfe->addWidget(testMail_);
+    testKnoepfe->addWidget(felderLoeschen_);
+    spalte->addLayout(testKnoepfe);
+
+    ok_ = knopf(QStringLiteral("Ok   (Einstellungen speichern)"), this);
+    abbrechen_ = knopf(QStringLiteral("Abbrechen "), this);
+    auto* knoepfe = new QHBoxLayout;
+    knoepfe->addWidget(ok_);
+    knoepfe->addWidget(abbrechen_);
+
+    auto* linkeSeite = new QVBoxLayout;
+    linkeSeite->addWidget(links);
+    linkeSeite->addLayout(knoepfe);
+    auto* gesamt = new QHBoxLayout(this);
+    gesamt->addLayout(linkeSeite);
+    gesamt->addWidget(rechts, 1);
+    rechts->setMinimumWidth(330);
+    setFixedSize(sizeHint());
+
+    connect(kennwortSpeichern_, &QCheckBox::clicked, this, [this](bool gesetzt) {
+        insModell();
+        workflow_.serverDialog.kennwortSpeichernGeklickt(gesetzt);
+        vonModell();
+    });
+    connect(kopieSenden_, &QCheckBox::clicked, this, [this](bool gesetzt) {
+        insModell();
+        workflow_.serverDialog.kopieSendenGeklickt(gesetzt);
+        vonModell();
+    });
+    connect(lehrerliste_, &QComboBox::activated, this, [this](int eintrag) {
+        insModell();
+        workflow_.serverDialog.lehrerGewaehlt(eintrag, workflow_.plan, workflow_.ui);
+        vonModell();
+    });
+    connect(felderLoeschen_, &QPushButton::clicked, this, [this] {
+        insModell();
+        workflow_.serverDialog.felderLoeschen();
+        vonModell();
+    });
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        insModell();
+        workflow_.einstellungenSpeichern();
+        vonModell();
+        accept();
+    });
+    connect(abbrechen_, &QPushButton::clicked, this, &ServerSettingsDialog::reject);
+}
+
+void ServerSettingsDialog::oeffnen() {
+    vonModell();
+    exec();
+}
+
+void ServerSettingsDialog::reject() {
+    workflow_.einstellungenAbbrechen();
+    vonModell();
+    QDialog::reject();
+}
+
+void ServerSettingsDialog::einstellungenGelesen() {
+    if (isVisible())
+        rechtsInsModell(); // the test-mail side is not part of the settings
+    vonModell();
+}
+
+void ServerSettingsDialog::lehrerListeAnzeigen() {
+    const QSignalBlocker sperre(lehrerliste_);
+    lehrerliste_->clear();
+    for (const std::string& eintrag : workflow_.lehrerListe)
+        lehrerliste_->addItem(qt(eintrag));
+    lehrerliste_->setCurrentIndex(-1);
+    workflow_.serverDialog.LehrerText.clear();
+}
+
+void ServerSettingsDialog::insModell() {
+    ServerSettingsModel& m = workflow_.serverDialog;
+    m.Absendername = cp(absendername_->text());
+    m.SmtpServer = cp(smtpServer_->text());
+    m.Port = cp(port_->text());
+    m.Kontoname = cp(kontoname_->text());
+    m.Kennwort = cp(kennwort_->text());
+    m.Anmeldename = cp(anmeldename_->text());
+    m.Absender = cp(absender_->text());
+    m.AntwortAn = cp(antwortAn_->text());
+    m.KopieAn = cp(kopieAn_->text());
+    m.KennwortSpeichern = kennwortSpeichern_->isChecked();
+    m.KopieSenden = kopieSenden_->isChecked();
+    m.ZusatztextAnhaengen = zusatztextAnhaengen_->isChecked();
+    m.Authentifizierung = cp(authentifizierung_->currentText());
+    m.Prioritaet = cp(prioritaet_->currentText());
+    m.Zusatztext = zeilenVon(zusatztext_);
+    rechtsInsModell();
+}
+
+void ServerSettingsDialog::rechtsInsModell() {
+    ServerSettingsModel& m = workflow_.serverDialog;
+    m.LehrerText = cp(lehrerliste_->currentText());
+    m.Empfaenger = cp(empfaenger_->text());
+    m.Betreff = cp(betreff_->text());
+    m.MailText = zeilenVon(mailText_);
+}
+
+void ServerSettingsDialog::vonModell() {
+    const ServerSettingsModel& m = workflow_.serverDialog;
+    absendername_->setText(qt(m.Absendername));
+    smtpServer_->setText(qt(m.SmtpServer));
+    port_->setText(qt(m.Port));
+    kontoname_->setText(qt(m.Kontoname));
+    kennwort_->setText(qt(m.Kennwort));
+    anmeldename_->setText(qt(m.Anmeldename));
+    absender_->setText(qt(m.Absender));
+    antwortAn_->setText(qt(m.AntwortAn));
+    kopieAn_->setText(qt(m.KopieAn));
+    kennwortSpeichern_->setChecked(m.KennwortSpeichern);
+    kopieSenden_->setChecked(m.KopieSenden);
+    zusatztextAnhaengen_->setChecked(m.ZusatztextAnhaengen);
+    authentifizierung_->setCurrentIndex(authentifizierung_->findText(qt(m.Authentifizierung)));
+    prioritaet_->setCurrentIndex(prioritaet_->findText(qt(m.Prioritaet)));
+    zeilenSetzen(zusatztext_, m.Zusatztext);
+    {
+        const QSignalBlocker sperre(lehrerliste_);
+        lehrerliste_->setCurrentIndex(
+            m.LehrerText.empty() ? -1 : lehrerliste_->findText(qt(m.LehrerText)));
+    }
+    empfaenger_->setText(qt(m.Empfaenger));
+    betreff_->setText(qt(m.Betreff));
+    zeilenSetzen(mailText_, m.MailText);
+    aktivierungAnzeigen();
+}
+
+void ServerSettingsDialog::aktivierungAnzeigen() {
+    const ServerSettingsModel& m = workflow_.serverDialog;
+    kennwortLabel_->setEnabled(m.kennwortAktiv());
+    kennwort_->setEnabled(m.kennwortAktiv());
+    kopieAnLabel_->setEnabled(m.kopieAnAktiv());
+    kopieAn_->setEnabled(m.kopieAnAktiv());
+}
+
+bool ServerSettingsDialog::eventFilter(QObject* objekt, QEvent* event) {
+    if (objekt == zusatztext_ && event->type() == QEvent::KeyPress) {
+        const int taste = static_cast<QKeyEvent*>(event)->key();
+        if (taste == Qt::Key_Return || taste == Qt::Key_Enter)
+            return true; // one paragraph
+    }
+    return QDialog::eventFilter(objekt, event);
+}
+
+} // namespace tafelbot::app

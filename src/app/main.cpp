@@ -1,0 +1,46 @@
+#include "app/MainWindow.h"
+#include "app/QtUi.h"
+#include "app/Style.h"
+#include "settings/SettingsLocation.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+int benutzung(const char* programm) {
+    std::fprintf(stderr, "Aufruf: %s [--ini DATEI]\n", programm);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tafelbot 1.2"));
+
+    std::string ini;
+    const QStringList argumente = QApplication::arguments();
+    for (int i = 1; i < argumente.size(); ++i) {
+        if (argumente[i] == QLatin1String("--ini") && i + 1 < argumente.size())
+            ini = argumente[++i].toStdString();
+        else if (argumente[i].startsWith(QLatin1String("--ini=")))
+            ini = argumente[i].mid(6).toStdString();
+        else
+            return benutzung(argv[0]);
+    }
+
+    QTranslator uebersetzung;
+    if (uebersetzung.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&uebersetzung);
+    tafelbot::app::richteStilEin();
+
+    tafelbot::app::QtUi ui;
+    tafelbot::app::MainWindow fenster(ui, tafelbot::settingsFilePath(ini));
+    fenster.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "app/QtUi.h"
+#include "settings/Einstellungen.h"
+#include "support/TestFiles.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tafelbot::testing {
+
+// Answers the modal windows that open while it lives, one scripted answer per window, in order.
+// A window beyond the script is closed (and counted), so that no test waits on a dialog.
+class ModalAnswerer : public QObject {
+public:
+    using Antwort = std::function<void(QWidget*)>;
+
+    ModalAnswerer();
+    void add(Antwort antwort) { antworten_.push_back(std::move(antwort)); }
+    // A message box answered with its first (OK or Yes) button, or with "No".
+    void ok();
+    void nein();
+
+    QStringList texte; // texts of the message boxes seen, line breaks as "\n"
+    int unerwartet = 0;
+    bool fertig() const { return antworten_.empty(); }
+
+private:
+    void pruefe();
+
+    std::deque<Antwort> antworten_;
+    QPointer<QWidget> zuletzt_;
+};
+
+// The gpn file of a small school: four teachers (Müller without e-mail), two periods, seven rows
+// on Monday 7 December 2026, twenty on the Tuesday, one each on Friday, Saturday and Monday 14.
+std::string kleineSchuleGpn();
+
+// A program window on a settings file written from the defaults and `anpassen`, with the small
+// school's gpn file beside it; activated, with every box of the start answered.
+struct Programm {
+    explicit Programm(const std::function<void(Einstellungen&)>& anpassen = {});
+    ~Programm();
+
+    TempDir dir;
+    std::string ini;
+    app::QtUi ui;
+    std::unique_ptr<app::MainWindow> fenster;
+    MainWorkflow& wf() { return fenster->workflow(); }
+};
+
+} // namespace tafelbot::testing
