@@ -134,10 +134,6 @@ bool PollEventLoop::runUntil(const std::function<bool()>& done, std::chrono::mil
 }
 
 void PollEventLoop::runOnce(SteadyTime limit) {
-    runTasks();
-    if (quit_)
-        return;
-
     std::vector<std::pair<std::shared_ptr<Watch>, platform::PollItem>> polled;
     std::vector<platform::PollItem> items;
     for (auto& [id, watch] : watches_->entries) {
@@ -171,6 +167,7 @@ void PollEventLoop::runOnce(SteadyTime limit) {
     for (auto& task : poster_->take())
         tasks_.push_back(std::move(task));
     fireTimers();
+    runTasks();
 }
 
 void PollEventLoop::runTasks() {

@@ -39,7 +39,8 @@ private:
     class WatchHandle;
     using SteadyTime = std::chrono::steady_clock::time_point;
 
-    // One turn: due tasks, readiness (waiting at most until `limit`), timers.
+    // One turn: readiness (waiting at most until `limit`, not at all while tasks wait), timers,
+    // then the tasks due.
     void runOnce(SteadyTime limit);
     void runTasks();
     void fireTimers();

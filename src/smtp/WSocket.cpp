@@ -333,19 +333,21 @@ void TWSocket::onReady(bool readable, bool writable) {
             }
         }
 
+        // A handler may close or pause the socket: check before each further event.
+        auto stillHere = [&] { return handle_ == h && !paused_; };
         if (connectBit) {
             connectEvent(connectError);
-            if (handle_ != h)
+            if (!stillHere())
                 return;
         }
         if (readBit) {
             receiveLoop(false);
-            if (handle_ != h)
+            if (!stillHere())
                 return;
         }
         if (writable && usable && !writeEventPosted_) {
             writeEvent();
-            if (handle_ != h)
+            if (!stillHere())
                 return;
         }
         if (closeBit)

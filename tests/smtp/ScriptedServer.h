@@ -1,0 +1,85 @@
+#pragma once
+
+// A scripted peer on 127.0.0.1 for the socket and SMTP tests. It runs on its own thread with
+// blocking POSIX calls (each with a time limit), accepts one connection and works through its
+// script: send bytes, read lines and record them, read a DATA message, close or reset.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tafelbot::testing {
+
+class ScriptedServer {
+public:
+    ScriptedServer();
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    std::string portText() const { return std::to_string(port_); }
+
+    // Script steps, run in order once a client connects.
+    ScriptedServer& send(const std::string& bytes);
+    // Reads one line (without CR LF) and records it; a line not starting with `prefix` is
+    // recorded as a mismatch.
+    ScriptedServer& expect(const std::string& prefix);
+    // Reads lines up to the lone "." and keeps them as they came (still dot-stuffed).
+    ScriptedServer& receiveMessage();
+    // Reads exactly n bytes and keeps them.
+    ScriptedServer& receiveBytes(std::size_t n);
+    // Lets some time pass, so that what was sent before arrives in a read of its own.
+    ScriptedServer& pause(std::chrono::milliseconds time);
+    ScriptedServer& close();
+    // Closes with a reset instead of the orderly goodbye.
+    ScriptedServer& reset();
+    // Waits (at most a few seconds) until the client closes.
+    ScriptedServer& awaitClose();
+    // Keeps the connection open without a word until the client goes.
+    ScriptedServer& stayMute() { return awaitClose(); }
+
+    void start();
+    // Waits for the script to end; returns false when it did not end within the limit.
+    bool finish(std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+    // Results (read after finish()).
+    std::vector<std::string> received() const;
+    std::vector<std::string> mismatches() const;
+    std::string message() const;
+    std::string bytes() const;
+    bool clientClosed() const { return clientClosed_; }
+
+private:
+    struct Step {
+        enum Kind { Send, Expect, Message, Bytes, Pause, Close, Reset, AwaitClose } kind;
+        std::string text;
+        std::size_t count = 0;
+    };
+
+    void run();
+    bool readLine(std::string& line);
+    bool fill();
+
+    int listener_ = -1;
+    int peer_ = -1;
+    std::uint16_t port_ = 0;
+    std::vector<Step> steps_;
+    std::thread thread_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> clientClosed_{false};
+    std::string pending_;
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> received_;
+    std::vector<std::string> mismatches_;
+    std::string message_;
+    std::string bytes_;
+};
+
+} // namespace tafelbot::testing

@@ -1,0 +1,343 @@
+// The socket component on the poll loop against a scripted peer on 127.0.0.1.
+
+#include "smtp/WSocket.h"
+
+#include "ScriptedServer.h"
+#include "smtp/PollEventLoop.h"
+#include "smtp/SendBuffer.h"
+#include "smtp/WSocketResolve.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tafelbot {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedServer;
+
+// A port on 127.0.0.1 where nobody listens.
+std::string closedPort() {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(s);
+    return std::to_string(ntohs(address.sin_port));
+}
+
+struct SocketFixture : ::testing::Test {
+    PollEventLoop loop;
+    TWSocket socket{loop};
+    std::vector<std::string> events;
+    std::string received;
+
+    void recordEvents() {
+        socket.OnSessionConnected = [&](TWSocket&, int e) {
+            events.push_back("connected " + std::to_string(e));
+        };
+        socket.OnSessionClosed = [&](TWSocket&, int e) {
+            events.push_back("closed " + std::to_string(e));
+        };
+        socket.OnDataSent = [&](TWSocket&, int e) {
+            events.push_back("sent " + std::to_string(e));
+        };
+        socket.OnDataAvailable = [&](TWSocket& s, int) {
+            char buffer[100];
+            int n = s.Receive(buffer, sizeof buffer);
+            if (n > 0) {
+                received.append(buffer, static_cast<std::size_t>(n));
+                events.push_back("data");
+            }
+        };
+    }
+
+    void connectTo(const std::string& port) {
+        socket.SetAddr("127.0.0.1");
+        socket.SetPort(port);
+        socket.Connect();
+    }
+
+    bool has(const std::string& event) const {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+};
+
+TEST(SendBufferTest, FillsChunksOf1460BytesAndFreesThemAsTheyAreSent) {
+    SendBuffer buffer;
+    buffer.Append(std::string(5000, 'a'));
+    std::vector<std::size_t> chunks;
+    while (!buffer.Front().empty()) {
+        chunks.push_back(buffer.Front().size());
+        buffer.Remove(buffer.Front().size());
+    }
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{1460, 1460, 1460, 620}));
+    EXPECT_TRUE(buffer.Empty());
+
+    // A partly sent chunk keeps its rest in front; new bytes queue behind.
+    buffer.Append("hello");
+    buffer.Remove(2);
+    buffer.Append(" world");
+    EXPECT_EQ(buffer.Front(), "llo world");
+    EXPECT_EQ(TBuffer(0).Capacity(), 1514u);
+}
+
+TEST(WSocketResolveTest, TellsDottedAddressesAndResolvesPortsAndProtocols) {
+    EXPECT_TRUE(WSocketIsDottedIP("127.0.0.1"));
+    EXPECT_TRUE(WSocketIsDottedIP("  255.255.255.255  "));
+    EXPECT_FALSE(WSocketIsDottedIP(".1.2.3"));
+    EXPECT_FALSE(WSocketIsDottedIP("1.2.3"));
+    EXPECT_FALSE(WSocketIsDottedIP("1.2.3.256"));
+    EXPECT_FALSE(WSocketIsDottedIP("1.2.3.4.5"));
+    EXPECT_FALSE(WSocketIsDottedIP("localhost"));
+    EXPECT_EQ(WSocketDottedText(WSocketResolveHost("010.0.0.001")), "10.0.0.1");
+
+    EXPECT_EQ(WSocketResolvePort("2525", "tcp"), 2525);
+    EXPECT_EQ(WSocketResolvePort("smtp", "tcp"), 25);
+    EXPECT_THROW(WSocketResolvePort("65536", "tcp"), ESocketException);
+    EXPECT_THROW(WSocketResolvePort("25x", "tcp"), ESocketException);
+    EXPECT_EQ(WSocketResolveProto("TCP"), 6);
+    EXPECT_EQ(WSocketResolveProto("udp"), 17);
+    EXPECT_EQ(WSocketResolveProto("255"), 255);
+    try {
+        WSocketResolveHost("");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "WSocketResolveHost: '' Invalid Hostname.");
+    }
+    try {
+        WSocketResolvePort("", "tcp");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "WSocketResolvePort: Invalid Port.");
+    }
+    EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
+    EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
+    EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
+}
+
+TEST_F(SocketFixture, DnsLookupOfADottedAddressCompletesInsideTheCallOtherNamesLater) {
+    int result = -1;
+    socket.OnDnsLookupDone = [&](TWSocket&, int e) { result = e; };
+    socket.DnsLookup(" 127.000.0.1 ");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
+    EXPECT_EQ(socket.DnsResultList(), std::vector<std::string>{"127.0.0.1"});
+
+    result = -1;
+    socket.DnsLookup("localhost");
+    EXPECT_EQ(result, -1) << "a name lookup must not complete inside the call";
+    EXPECT_TRUE(socket.DnsResult().empty());
+    ASSERT_TRUE(loop.runUntil([&] { return result != -1; }, 10s));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(socket.DnsResult().rfind("127.", 0), 0u);
+
+    // A cancelled lookup never reports.
+    result = -1;
+    socket.DnsLookup("localhost");
+    socket.CancelDnsLookup();
+    loop.runUntil([] { return false; }, 200ms);
+    EXPECT_EQ(result, -1);
+}
+
+TEST_F(SocketFixture, MisuseRaisesTheExactTextsOrGoesToOnError) {
+    try {
+        socket.DnsLookup("   ");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "DNS lookup: invalid host name.");
+    }
+    try {
+        socket.SendStr("x");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "Error 10057 in function Send\r\nSocket is not connected");
+    }
+    try {
+        socket.Connect();
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "Connect: No Port Specified");
+    }
+    socket.SetPort("25");
+    EXPECT_THROW(socket.Connect(), ESocketException); // no address
+
+    int errors = 0;
+    int lookup = -1;
+    socket.OnError = [&](TWSocket&) { ++errors; };
+    socket.OnDnsLookupDone = [&](TWSocket&, int e) { lookup = e; };
+    EXPECT_EQ(socket.SendStr("x"), -1);
+    EXPECT_EQ(socket.LastError(), 10057);
+    socket.DnsLookup("");
+    EXPECT_EQ(lookup, 10022);
+    EXPECT_EQ(errors, 2);
+}
+
+TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
+    ScriptedServer server;
+    server.receiveBytes(5000).send("ok").awaitClose().start();
+    recordEvents();
+    std::string payload;
+    for (int i = 0; i < 5000; ++i)
+        payload += static_cast<char>('a' + i % 26);
+    socket.OnSessionConnected = [&](TWSocket& s, int e) {
+        events.push_back("connected " + std::to_string(e));
+        EXPECT_EQ(s.SendStr(payload), 5000);
+        EXPECT_FALSE(has("sent 0")) << "OnDataSent ran inside Send";
+    };
+    connectTo(server.portText());
+    EXPECT_EQ(socket.State(), wsConnecting);
+    ASSERT_TRUE(loop.runUntil([&] { return has("sent 0"); }, 5s));
+    loop.runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "sent 0"), 1);
+    ASSERT_TRUE(loop.runUntil([&] { return received == "ok"; }, 5s));
+    socket.Close();
+    ASSERT_TRUE(server.finish());
+    EXPECT_EQ(server.bytes(), payload);
+}
+
+TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
+    ScriptedServer server;
+    std::string text(3000, 'z');
+    server.send(text).close().start();
+    recordEvents();
+    std::vector<std::pair<TSocketState, TSocketState>> changes;
+    socket.OnChangeState = [&](TWSocket&, TSocketState from, TSocketState to) {
+        changes.push_back({from, to});
+    };
+    connectTo(server.portText());
+    ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
+    loop.runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(received, text);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+    EXPECT_EQ(events.back(), "closed 0");
+    EXPECT_EQ(socket.State(), wsClosed);
+    ASSERT_GE(changes.size(), 3u);
+    EXPECT_EQ(changes[0], std::make_pair(wsClosed, wsOpened));
+    EXPECT_EQ(changes[1], std::make_pair(wsOpened, wsConnecting));
+    EXPECT_EQ(changes[2], std::make_pair(wsConnecting, wsConnected));
+
+    // Close forgets the peer: Addr and Port must be set again.
+    EXPECT_EQ(socket.Addr(), "127.0.0.1");
+    try {
+        socket.Connect();
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "Connect: No Port Specified");
+    }
+}
+
+TEST_F(SocketFixture, PropertiesChangeOnlyWhileClosedAndComeBackToTheirDefaults) {
+    ScriptedServer server;
+    server.awaitClose().start();
+    recordEvents();
+    socket.SetProto(" udp ");
+    EXPECT_EQ(socket.Proto(), "udp");
+    socket.SetProto("tcp");
+    socket.SetLocalPort("0");
+    socket.LingerOnOff = wsLingerOff;
+    connectTo(server.portText());
+    try {
+        socket.SetAddr("10.0.0.1");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "Cannot change Addr if not closed");
+    }
+    EXPECT_THROW(socket.SetLocalAddr("127.0.0.1"), ESocketException);
+    ASSERT_TRUE(loop.runUntil([&] { return has("connected 0"); }, 5s));
+    socket.Close();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+    EXPECT_EQ(socket.LingerOnOff, wsLingerOn);
+    EXPECT_EQ(socket.Proto(), "tcp");
+    EXPECT_EQ(socket.LocalAddr(), "0.0.0.0");
+    socket.Close(); // a second close reports nothing
+    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+}
+
+TEST_F(SocketFixture, ARefusedConnectAndAResetPeerReportTheirErrorNumbers) {
+    recordEvents();
+    connectTo(closedPort());
+    ASSERT_TRUE(loop.runUntil([&] { return has("closed 10061"); }, 5s));
+    EXPECT_EQ(events.front(), "connected 10061");
+    EXPECT_EQ(socket.State(), wsClosed);
+
+    events.clear();
+    ScriptedServer server;
+    server.send("x").pause(50ms).reset().start();
+    connectTo(server.portText());
+    ASSERT_TRUE(loop.runUntil(
+        [&] { return !events.empty() && events.back().rfind("closed", 0) == 0; }, 5s));
+    EXPECT_EQ(events.back(), "closed 10054");
+}
+
+TEST_F(SocketFixture, LineModeOffersOneLineAtATimeAndWatchesTheLimit) {
+    ScriptedServer server;
+    server.send("one\r\ntwo\r\nthr")
+        .pause(50ms)
+        .send("ee\r\n")
+        .send(std::string(40, 'x'))
+        .awaitClose();
+    server.start();
+    std::vector<std::string> lines;
+    std::vector<int> exceeded;
+    socket.SetLineMode(true);
+    socket.LineLimit = 30;
+    socket.OnDataAvailable = [&](TWSocket& s, int) { lines.push_back(s.ReceiveStr()); };
+    socket.OnLineLimitExceeded = [&](TWSocket&, int length, bool& clear) {
+        exceeded.push_back(length);
+        clear = true;
+    };
+    connectTo(server.portText());
+    ASSERT_TRUE(loop.runUntil([&] { return !exceeded.empty(); }, 5s));
+    EXPECT_EQ(lines, (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
+    EXPECT_EQ(exceeded, std::vector<int>{40});
+    socket.Close();
+}
+
+TEST_F(SocketFixture, APausedSocketDeliversNothingUntilResumed) {
+    ScriptedServer server;
+    server.send("hello").awaitClose().start();
+    recordEvents();
+    socket.OnSessionConnected = [&](TWSocket& s, int) { s.Pause(); };
+    connectTo(server.portText());
+    loop.runUntil([] { return false; }, 200ms);
+    EXPECT_TRUE(received.empty());
+    socket.Resume();
+    ASSERT_TRUE(loop.runUntil([&] { return received == "hello"; }, 5s));
+    socket.Abort();
+    EXPECT_EQ(socket.State(), wsClosed);
+}
+
+TEST(PollEventLoopTest, PostedTasksRunLaterTimersCanBeCancelledOtherThreadsWakeTheLoop) {
+    PollEventLoop loop;
+    std::vector<std::string> order;
+    loop.post([&] {
+        order.push_back("first");
+        loop.post([&] { order.push_back("posted by first"); });
+    });
+    loop.post([&] { order.push_back("second"); });
+    EXPECT_TRUE(order.empty());
+    auto cancelled = loop.startTimer(1ms, [&] { order.push_back("cancelled timer"); });
+    loop.startTimer(20ms, [&] { order.push_back("timer"); });
+    loop.cancelTimer(cancelled);
+    ASSERT_TRUE(loop.runUntil([&] { return order.size() == 4; }, 5s));
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "posted by first", "timer"}));
+
+    bool woken = false;
+    auto poster = loop.crossThreadPoster();
+    std::thread helper([poster, &woken] { poster->post([&woken] { woken = true; }); });
+    EXPECT_TRUE(loop.runUntil([&] { return woken; }, 5s));
+    helper.join();
+}
+
+} // namespace
+} // namespace tafelbot
