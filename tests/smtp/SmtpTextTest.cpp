@@ -1,0 +1,105 @@
+// Text rules of the SMTP client: addresses, recipient lists, reply codes, dot-stuffing, the
+// header's date and message identifier, and the AUTH answers.
+
+#include "smtp/SmtpText.h"
+
+#include "smtp/CustomSmtpClient.h"
+#include "smtp/MimeUtil.h"
+#include "smtp/PollEventLoop.h"
+#include "smtp/SmtpAuth.h"
+
+#include <gtest/gtest.h>
+
+namespace tafelbot {
+namespace {
+
+TEST(SmtpTextTest, ExtractsTheAddressFromEveryFormTheSettingsMayHold) {
+    struct Case {
+        const char* text;
+        const char* name;
+        const char* address;
+    };
+    const Case cases[] = {
+        {"a@b.de", "a@b.de", "a@b.de"},
+        {"  Hans Meier <hm@b.de>", "Hans Meier", "hm@b.de"},
+        {"\"Meier, Hans\" <hm@b.de>", "Meier, Hans", "hm@b.de"},
+        {"'Meier' hm@b.de", "Meier", "hm@b.de"},
+        {"Hans hm@b.de", "Hans", "hm@b.de"},
+        {"<hm@b.de>", "", "hm@b.de"},
+        {"Hans <hm@b.de", "Hans", "hm@b.de"},
+        {"Hans", "Hans", ""},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        ParsedAddress parsed = ParseAddress(c.text);
+        EXPECT_EQ(parsed.displayName, c.name) << c.text;
+        EXPECT_EQ(parsed.address, c.address) << c.text;
+    }
+}
+
+TEST(SmtpTextTest, RecipientListsSplitOutsideQuotesAndKeepEachItemWhole) {
+    EXPECT_EQ(SplitAddressList(" a@x.de; \"Meier, Hans\" <hm@x.de> ,, b@x.de;"),
+              (std::vector<std::string>{"a@x.de", "\"Meier, Hans\" <hm@x.de>", "b@x.de"}));
+    EXPECT_EQ(SplitAddressList("\"unclosed, quote"), std::vector<std::string>{"\"unclosed, quote"});
+
+    PollEventLoop loop;
+    TCustomSmtpClient cli(loop);
+    cli.RcptName = {"first@x.de"};
+    cli.AddRecipientLists("to@x.de", "", "Kopie <bcc@x.de>; second@x.de");
+    EXPECT_EQ(cli.RcptName, (std::vector<std::string>{"first@x.de", "to@x.de", "Kopie <bcc@x.de>",
+                                                      "second@x.de"}));
+}
+
+TEST(SmtpTextTest, ReplyCodesAndContinuationLines) {
+    auto code = [](const char* line) { return ParseReplyCode(line).code; };
+    EXPECT_EQ(code("250 OK"), 250);
+    EXPECT_EQ(code(" \t+354 go ahead"), 354);
+    EXPECT_TRUE(ParseReplyCode("250-PIPELINING").continuation);
+    EXPECT_FALSE(ParseReplyCode("250 PIPELINING").continuation);
+    // Anything that is not a reply must never count as accepted.
+    EXPECT_EQ(code("hello there"), 500);
+    EXPECT_EQ(code("0 OK"), 500);
+    EXPECT_EQ(code("-250 OK"), 500);
+    EXPECT_EQ(code("99999999999999 OK"), 500);
+    EXPECT_FALSE(ParseReplyCode("garbage-").continuation);
+}
+
+TEST(SmtpTextTest, DotStuffingDoublesEveryLeadingDotAndEndsLinesWithCrLf) {
+    EXPECT_EQ(DotStuffed("."), "..");
+    EXPECT_EQ(DotStuffed(".a\r\n.b\r\nc.d"), "..a\r\n..b\r\nc.d");
+    // A bare line feed can not smuggle an end of message past the server.
+    EXPECT_EQ(DotStuffed("x\n.\nQUIT"), "x\r\n..\r\nQUIT");
+    EXPECT_EQ(DotStuffed("x\r.y"), "x\r\n..y");
+    EXPECT_EQ(DotStuffed(""), "");
+}
+
+TEST(SmtpTextTest, DateAndMessageIdFollowTheHeaderFormat) {
+    platform::CivilTime t;
+    t.year = 2026;
+    t.month = 12;
+    t.day = 5;
+    t.hour = 8;
+    t.minute = 22;
+    t.second = 26;
+    t.weekday = 6;
+    EXPECT_EQ(SmtpDateText(t), "Sat, 5 Dec 2026 08:22:26 GMT");
+    EXPECT_EQ(MakeMessageId(std::string("\x01\xAB\xFF", 3), t, "schule.de"),
+              "<01abff.20261205082226@schule.de>");
+    EXPECT_EQ(MakeMessageId("", t, "we ird>@"), "<.20261205082226@weird>");
+    EXPECT_EQ(MakeMessageId("", t, ""), "<.20261205082226@localhost>");
+}
+
+TEST(SmtpAuthTest, AnswersMatchThePublishedExamples) {
+    // RFC 2195, section 2.
+    EXPECT_EQ(CramResponse("tim", "tanstaaftanstaaf", "<1896.697170952@postoffice.reston.mci.net>",
+                           false),
+              "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
+    // RFC 2202, test case 2.
+    EXPECT_EQ(HmacHex("Jefe", "what do ya want for nothing?", true),
+              "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
+    EXPECT_EQ(base64Decode(AuthPlainResponse("konto", "geheim")),
+              std::string("\0konto\0geheim", 13));
+}
+
+} // namespace
+} // namespace tafelbot
