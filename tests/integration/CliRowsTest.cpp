@@ -1,0 +1,91 @@
+// tafelbot-cli rows on small files whose complete output was worked out by hand.
+#include "CliSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace tafelbot {
+namespace {
+
+using testing::starteCli;
+using testing::testdaten;
+
+struct Schule {
+    testing::TempDir dir;
+    Schule() {
+        testing::writeFile(dir.file("klein.gpn"), testdaten("klein.gpn"));
+        testing::writeFile(dir.file("Tafelbot.ini"), testdaten("klein.ini"));
+    }
+};
+
+TEST(CliRows, JsonOfTheStoredDate) {
+    Schule s;
+    auto lauf = starteCli(s.dir, "--ini Tafelbot.ini rows --gpn klein.gpn --json");
+    EXPECT_EQ(lauf.status, 0);
+    EXPECT_EQ(lauf.err, "");
+    EXPECT_EQ(lauf.out, testdaten("klein-rows.json"));
+    // The overrides and the in-memory purge never reach the file.
+    EXPECT_EQ(testing::readFile(s.dir.file("Tafelbot.ini")), testdaten("klein.ini"));
+}
+
+TEST(CliRows, JsonOfAnotherDateAndPeriod) {
+    Schule s;
+    auto lauf = starteCli(s.dir, "rows --gpn klein.gpn --date 20261208 --period 2 --json "
+                                 "--ini Tafelbot.ini");
+    EXPECT_EQ(lauf.status, 0);
+    EXPECT_EQ(lauf.out, testdaten("klein-rows-20261208-periode2.json"));
+    EXPECT_EQ(testing::readFile(s.dir.file("Tafelbot.ini")), testdaten("klein.ini"));
+}
+
+TEST(CliRows, TableOnStdoutAndMessageBoxesOnStderr) {
+    Schule s;
+    auto lauf = starteCli(s.dir, "--ini Tafelbot.ini rows --gpn klein.gpn");
+    EXPECT_EQ(lauf.status, 0);
+    EXPECT_EQ(lauf.out.substr(0, lauf.out.find('\n')),
+              "Vertretungen am 07.12.2026 (Montag), Periode 1: 7 Zeile(n)");
+    EXPECT_NE(lauf.out.find("Schäfer"), std::string::npos);
+    EXPECT_NE(lauf.err.find("error: Beim Lesen der Daten aus der gpn-Datei \"klein.gpn\"\nsind "
+                            "Fehler aufgetreten."),
+              std::string::npos);
+    EXPECT_NE(lauf.err.find("message: Fehler 101 - keine eMail-Adresse mehr? (Klein)\n"),
+              std::string::npos);
+    EXPECT_NE(lauf.err.find("Gelesene Daten: 4 Lehrer, 2 Unterrichte, 2 Verlegungen, 7 "
+                            "Vertretungen\n"),
+              std::string::npos);
+}
+
+TEST(CliRows, AMissingSettingsFileIsCreatedOnce) {
+    testing::TempDir dir;
+    auto erster = starteCli(dir, "--ini neu.ini rows --json");
+    EXPECT_EQ(erster.status, 0);
+    ASSERT_TRUE(std::filesystem::exists(dir.file("neu.ini")));
+    EXPECT_NE(erster.out.find("\"kind\": \"info\",\n      \"text\": \"Herzlich Willkommen"),
+              std::string::npos);
+    // The default data file "et" does not exist.
+    EXPECT_NE(erster.out.find("\"text\": \"Bitte wählen Sie zunächst Ihre "
+                              "gp-Untis-Stundenplan-Datei aus!\""),
+              std::string::npos);
+    EXPECT_NE(erster.out.find("\"rows\": []"), std::string::npos);
+    std::string inhalt = testing::readFile(dir.file("neu.ini"));
+
+    auto zweiter = starteCli(dir, "--ini neu.ini rows --json --date 20261207");
+    EXPECT_EQ(zweiter.out.find("Herzlich Willkommen"), std::string::npos);
+    EXPECT_EQ(testing::readFile(dir.file("neu.ini")), inhalt);
+}
+
+TEST(CliRows, MalformedOptionsAreRefusedBeforeAnythingIsRead) {
+    testing::TempDir dir;
+    for (const char* argumente :
+         {"--ini x.ini rows --date 2026127", "--ini x.ini rows --date 20261332",
+          "--ini x.ini rows --period eins", "--ini x.ini rows --gpn", "--ini x.ini rowz",
+          "--ini x.ini rows --yes", ""}) {
+        auto lauf = starteCli(dir, argumente);
+        EXPECT_EQ(lauf.status, 2) << argumente;
+        EXPECT_EQ(lauf.out, "") << argumente;
+        EXPECT_NE(lauf.err, "") << argumente;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("x.ini"))) << argumente;
+    }
+}
+
+} // namespace
+} // namespace tafelbot
