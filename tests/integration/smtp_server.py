@@ -1,0 +1,156 @@
+#!/usr/bin/python3
+"""An SMTP server on 127.0.0.1 for the integration tests, built on aiosmtpd.
+
+Usage: smtp_server.py MAILDIR [--user NAME] [--password SECRET] [--require-auth]
+                      [--refuse-password] [--mechanisms PLAIN,LOGIN,CRAM-MD5,CRAM-SHA1]
+                      [--tls-cert FILE --tls-key FILE [--implicit-tls] [--require-starttls]]
+                      [--auth-require-tls]
+
+The port is chosen by the operating system and printed on stdout as the first line. Every
+message received is stored as MAILDIR/NNNN.eml (the bytes of DATA, dot-stuffing undone) with
+MAILDIR/NNNN.json beside it (envelope sender, recipients, the AUTH mechanism and login used).
+Besides aiosmtpd's own PLAIN and LOGIN the server offers CRAM-MD5 and CRAM-SHA1, which check
+the HMAC of their challenge. With a certificate it offers STARTTLS, or TLS from the first byte
+with --implicit-tls. The server ends on SIGTERM or when its standard input closes.
+"""
+
+import argparse
+import asyncio
+import hashlib
+import hmac
+import json
+import os
+import signal
+import ssl
+import sys
+import time
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, auth_mechanism
+
+ALL_MECHANISMS = ("PLAIN", "LOGIN", "CRAM-MD5", "CRAM-SHA1")
+
+
+class Handler:
+    def __init__(self, maildir, user, password, refuse_password):
+        self.maildir = maildir
+        self.user = user.encode()
+        self.password = password.encode()
+        self.refuse_password = refuse_password
+        self.count = 0
+
+    def authenticator(self, server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword) and not self.refuse_password
+              and hmac.compare_digest(auth_data.login, self.user)
+              and hmac.compare_digest(auth_data.password, self.password))
+        if not ok:
+            return AuthResult(success=False, handled=False)
+        return AuthResult(success=True,
+                          auth_data={"mechanism": mechanism, "login": auth_data.login.decode()})
+
+    async def cram(self, server, mechanism, digest):
+        challenge = f"<{os.getpid()}.{time.monotonic_ns()}@mail.test>".encode()
+        answer = await server.challenge_auth(challenge)
+        if not isinstance(answer, bytes):
+            return AuthResult(success=False)
+        login, _, response = answer.rpartition(b" ")
+        expected = hmac.new(self.password, challenge, digest).hexdigest().encode()
+        if (self.refuse_password or not hmac.compare_digest(login, self.user)
+                or not hmac.compare_digest(response, expected)):
+            return AuthResult(success=False, handled=False)
+        return AuthResult(success=True,
+                          auth_data={"mechanism": mechanism, "login": login.decode()})
+
+    @auth_mechanism("CRAM-MD5")
+    async def auth_CRAM_MD5(self, server, args):
+        return await self.cram(server, "CRAM-MD5", hashlib.md5)
+
+    @auth_mechanism("CRAM-SHA1")
+    async def auth_CRAM_SHA1(self, server, args):
+        return await self.cram(server, "CRAM-SHA1", hashlib.sha1)
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        base = os.path.join(self.maildir, f"{self.count:04d}")
+        with open(base + ".eml", "wb") as out:
+            out.write(envelope.original_content or envelope.content)
+        auth = session.auth_data if isinstance(session.auth_data, dict) else {}
+        with open(base + ".json", "w", encoding="utf-8") as out:
+            json.dump({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                       "mechanism": auth.get("mechanism"), "login": auth.get("login"),
+                       "tls": session.ssl is not None}, out)
+        return "250 Message accepted for delivery"
+
+
+def tls_context(args):
+    if not args.tls_cert:
+        return None
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(args.tls_cert, args.tls_key)
+    return context
+
+
+async def serve(args):
+    loop = asyncio.get_running_loop()
+    handler = Handler(args.maildir, args.user, args.password, args.refuse_password)
+    context = tls_context(args)
+    excluded = [m for m in ALL_MECHANISMS if m not in args.mechanisms.split(",")]
+
+    def factory():
+        return SMTP(handler, hostname="mail.test", loop=loop,
+                    authenticator=handler.authenticator,
+                    auth_required=args.require_auth,
+                    auth_require_tls=args.auth_require_tls,
+                    auth_exclude_mechanism=excluded,
+                    tls_context=None if args.implicit_tls else context,
+                    require_starttls=args.require_starttls)
+
+    server = await loop.create_server(factory, host="127.0.0.1", port=0,
+                                      ssl=context if args.implicit_tls else None)
+    print(server.sockets[0].getsockname()[1], flush=True)
+
+    stop = loop.create_future()
+
+    def finish():
+        if not stop.done():
+            stop.set_result(None)
+
+    loop.add_signal_handler(signal.SIGTERM, finish)
+    loop.add_signal_handler(signal.SIGINT, finish)
+
+    def stdin_readable():
+        if not os.read(sys.stdin.fileno(), 4096):
+            loop.remove_reader(sys.stdin.fileno())
+            finish()
+
+    try:
+        loop.add_reader(sys.stdin.fileno(), stdin_readable)
+    except (OSError, ValueError):
+        pass  # standard input is no pipe: only a signal ends the server
+    await stop
+    server.close()
+    await server.wait_closed()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("maildir")
+    parser.add_argument("--user", default="konto")
+    parser.add_argument("--password", default="geheim")
+    parser.add_argument("--require-auth", action="store_true")
+    parser.add_argument("--refuse-password", action="store_true")
+    parser.add_argument("--mechanisms", default=",".join(ALL_MECHANISMS))
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--require-starttls", action="store_true")
+    parser.add_argument("--auth-require-tls", action="store_true")
+    args = parser.parse_args()
+    if args.implicit_tls and not args.tls_cert:
+        parser.error("--implicit-tls needs --tls-cert and --tls-key")
+    asyncio.run(serve(args))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,54 @@
+#pragma once
+
+// The real SMTP server of the integration tests (tests/integration/smtp_server.py on aiosmtpd,
+// run with the system's Python) as a child process on 127.0.0.1, with its own mail directory.
+
+#include "support/TestFiles.h"
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tafelbot::testing {
+
+class SmtpTestServer {
+public:
+    struct Options {
+        std::string user = "konto";
+        std::string password = "geheim";
+        bool requireAuth = false;
+        bool refusePassword = false;
+        std::string mechanisms = "PLAIN,LOGIN,CRAM-MD5,CRAM-SHA1"; // announced and accepted
+        std::vector<std::string> extraArguments;                   // TLS options and the like
+    };
+
+    // Starts the server and waits (at most 20 s) for its port; throws std::runtime_error with
+    // the server's error output when it does not come up.
+    explicit SmtpTestServer(Options options);
+    SmtpTestServer() : SmtpTestServer(Options()) {}
+    ~SmtpTestServer();
+    SmtpTestServer(const SmtpTestServer&) = delete;
+    SmtpTestServer& operator=(const SmtpTestServer&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    std::string portText() const { return std::to_string(port_); }
+
+    // The stored messages in arrival order ("0001.eml", ...), as paths.
+    std::vector<std::string> messageFiles() const;
+    // The envelope record stored beside a message (JSON text).
+    std::string envelopeOf(const std::string& messageFile) const;
+    // What the server wrote to its error output so far.
+    std::string log() const;
+
+private:
+    void stop();
+
+    TempDir dir_;
+    std::string mailDir_;
+    pid_t pid_ = -1;
+    int stdinPipe_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+} // namespace tafelbot::testing
