@@ -33,8 +33,9 @@ TEST(PlanView, SchoolDaySteppingWithAndWithoutSaturdaySchool) {
              Fall{"20040221", false, true, "20040222", "22.02.2004", "Sonntag"},
              Fall{"20040223", false, false, "20040220", "20.02.2004", "Freitag"},
              Fall{"20040223", true, false, "20040221", "21.02.2004", "Samstag"},
-             Fall{"20040301", false, false, "20040229", "29.02.2004", "Sonntag"},
-             Fall{"20041231", false, true, "20050101", "01.01.2005", "Samstag"},
+             Fall{"20040301", false, false, "20040227", "27.02.2004", "Freitag"},
+             Fall{"20040228", false, true, "20040229", "29.02.2004", "Sonntag"},
+             Fall{"20041231", false, true, "20050103", "03.01.2005", "Montag"},
          }) {
         Fenster f1;
         f1.w.werte.AktDatum = f.von;
