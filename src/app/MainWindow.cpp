@@ -2,6 +2,7 @@
 
 #include "app/PasswordDialog.h"
 #include "app/PeriodDialog.h"
+#include "app/SendingView.h"
 #include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
 #include "app/Text.h"
@@ -79,6 +80,7 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     perioden_ = new PeriodDialog(workflow_, this);
     ui_.setView(this, this);
     ui_.setPasswordDialog(kennwort_);
+    versand_ = std::make_unique<SendingView>(*this);
 
     if (QScreen* bildschirm = QGuiApplication::primaryScreen()) {
         const QRect flaeche = bildschirm->availableGeometry();
@@ -227,6 +229,8 @@ void MainWindow::viewChanged(ViewPart part) {
         server_->lehrerListeAnzeigen();
     if (alles || part == ViewPart::ServerSettings)
         server_->einstellungenGelesen();
+    if (alles || part == ViewPart::SendPanel)
+        versand_->anzeigen();
 }
 
 } // namespace tafelbot::app

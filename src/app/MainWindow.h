@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
@@ -18,6 +19,7 @@ namespace tafelbot::app {
 
 class PasswordDialog;
 class PeriodDialog;
+class SendingView;
 class ServerSettingsDialog;
 class TablePanel;
 
@@ -53,6 +55,7 @@ public:
     PeriodDialog* periodenDialog() const { return perioden_; }
     ServerSettingsDialog* serverDialog() const { return server_; }
     PasswordDialog* kennwortDialog() const { return kennwort_; }
+    SendingView* versand() const { return versand_.get(); }
 
     // The first activation: settings, data, rows (later calls do nothing).
     void aktivieren();
@@ -90,6 +93,8 @@ private:
     ServerSettingsDialog* server_ = nullptr;
     PasswordDialog* kennwort_ = nullptr;
     PeriodDialog* perioden_ = nullptr;
+    // Declared last: it goes first, taking the SMTP client off its event loop.
+    std::unique_ptr<SendingView> versand_;
 };
 
 } // namespace tafelbot::app

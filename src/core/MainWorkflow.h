@@ -132,6 +132,8 @@ public:
 
     // Gives the workflow the event loop its SMTP client runs on and creates the client.
     void attachEventLoop(EventLoop& loop);
+    // Ends a session in progress and removes the client, before the loop goes.
+    void detachEventLoop();
     // True when no session runs and no completion of the client is still to come.
     bool versandRuht() const { return !sending && !anfrageOffen_; }
 

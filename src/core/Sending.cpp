@@ -84,6 +84,14 @@ void MainWorkflow::attachEventLoop(EventLoop& loop) {
     };
 }
 
+void MainWorkflow::detachEventLoop() {
+    stoppeZeitlimit();
+    HtmlSmtpCli1.reset();
+    eventLoop_ = nullptr;
+    sending = false;
+    anfrageOffen_ = false;
+}
+
 // ---- choosing recipients and the queue ----
 
 void MainWorkflow::SpeedButton5Click() {
