@@ -41,39 +41,6 @@ ScriptedServer::~ScriptedServer() {
         ::close(listener_);
 }
 
-ScriptedServer& ScriptedServer::send(const std::string& bytes) {
-    steps_.push_back({Step::Send, bytes});
-    return *this;
-}
-ScriptedServer& ScriptedServer::expect(const std::string& prefix) {
-    steps_.push_back({Step::Expect, prefix});
-    return *this;
-}
-ScriptedServer& ScriptedServer::receiveMessage() {
-    steps_.push_back({Step::Message, {}});
-    return *this;
-}
-ScriptedServer& ScriptedServer::receiveBytes(std::size_t n) {
-    steps_.push_back({Step::Bytes, {}, n});
-    return *this;
-}
-ScriptedServer& ScriptedServer::pause(std::chrono::milliseconds time) {
-    steps_.push_back({Step::Pause, {}, static_cast<std::size_t>(time.count())});
-    return *this;
-}
-ScriptedServer& ScriptedServer::close() {
-    steps_.push_back({Step::Close, {}});
-    return *this;
-}
-ScriptedServer& ScriptedServer::reset() {
-    steps_.push_back({Step::Reset, {}});
-    return *this;
-}
-ScriptedServer& ScriptedServer::awaitClose() {
-    steps_.push_back({Step::AwaitClose, {}});
-    return *this;
-}
-
 void ScriptedServer::start() {
     thread_ = std::thread([this] {
         run();

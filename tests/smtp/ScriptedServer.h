@@ -26,23 +26,24 @@ public:
     std::string portText() const { return std::to_string(port_); }
 
     // Script steps, run in order once a client connects.
-    ScriptedServer& send(const std::string& bytes);
+    ScriptedServer& send(const std::string& bytes) { return add(Step::Send, bytes); }
     // Reads one line (without CR LF) and records it; a line not starting with `prefix` is
     // recorded as a mismatch.
-    ScriptedServer& expect(const std::string& prefix);
+    ScriptedServer& expect(const std::string& prefix) { return add(Step::Expect, prefix); }
     // Reads lines up to the lone "." and keeps them as they came (still dot-stuffed).
-    ScriptedServer& receiveMessage();
+    ScriptedServer& receiveMessage() { return add(Step::Message); }
     // Reads exactly n bytes and keeps them.
-    ScriptedServer& receiveBytes(std::size_t n);
+    ScriptedServer& receiveBytes(std::size_t n) { return add(Step::Bytes, {}, n); }
     // Lets some time pass, so that what was sent before arrives in a read of its own.
-    ScriptedServer& pause(std::chrono::milliseconds time);
-    ScriptedServer& close();
+    ScriptedServer& pause(std::chrono::milliseconds time) {
+        return add(Step::Pause, {}, static_cast<std::size_t>(time.count()));
+    }
+    ScriptedServer& close() { return add(Step::Close); }
     // Closes with a reset instead of the orderly goodbye.
-    ScriptedServer& reset();
-    // Waits (at most a few seconds) until the client closes.
-    ScriptedServer& awaitClose();
-    // Keeps the connection open without a word until the client goes.
-    ScriptedServer& stayMute() { return awaitClose(); }
+    ScriptedServer& reset() { return add(Step::Reset); }
+    // Waits (at most a few seconds) until the client closes; also a server that never answers.
+    ScriptedServer& awaitClose() { return add(Step::AwaitClose); }
+    ScriptedServer& stayMute() { return add(Step::AwaitClose); }
 
     void start();
     // Waits for the script to end; returns false when it did not end within the limit.
@@ -62,6 +63,10 @@ private:
         std::size_t count = 0;
     };
 
+    ScriptedServer& add(Step::Kind kind, const std::string& text = {}, std::size_t count = 0) {
+        steps_.push_back({kind, text, count});
+        return *this;
+    }
     void run();
     bool readLine(std::string& line);
     bool fill();

@@ -303,6 +303,33 @@ TEST_F(SocketFixture, LineModeOffersOneLineAtATimeAndWatchesTheLimit) {
     socket.Close();
 }
 
+TEST_F(SocketFixture, LineEditAndEchoAndAThrowingHandlerThatEndsInAnAbort) {
+    ScriptedServer server;
+    server.send("ab\bc\r\n").receiveBytes(6).send("boom\r\n").awaitClose().start();
+    recordEvents();
+    std::vector<std::string> lines;
+    socket.SetLineMode(true);
+    socket.LineEdit = true;
+    socket.LineEcho = true;
+    socket.OnDataAvailable = [&](TWSocket& s, int) {
+        lines.push_back(s.ReceiveStr());
+        if (lines.back() == "boom\r\n")
+            throw std::runtime_error("handler failed");
+    };
+    std::string caught;
+    socket.OnBgException = [&](TWSocket&, const std::exception& e, bool& canClose) {
+        caught = e.what();
+        EXPECT_TRUE(canClose);
+    };
+    connectTo(server.portText());
+    ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
+    EXPECT_EQ(lines, (std::vector<std::string>{"ac\r\n", "boom\r\n"}));
+    EXPECT_EQ(caught, "handler failed");
+    EXPECT_EQ(socket.State(), wsClosed);
+    ASSERT_TRUE(server.finish());
+    EXPECT_EQ(server.bytes(), "ab\bc\r\n");
+}
+
 TEST_F(SocketFixture, APausedSocketDeliversNothingUntilResumed) {
     ScriptedServer server;
     server.send("hello").awaitClose().start();
