@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_set>
 
 namespace tafelbot {
 
@@ -161,7 +162,7 @@ private:
     }
 
     void pruefeLehrer(std::string_view kurzname, int n) {
-        if (k_.plan.lehrerIndex(std::string(kurzname)) < 0)
+        if (!kurznamen_.count(std::string(kurzname)))
             melde(fehlerInZeile(n),
                   "Lehrerkurzname \"" + std::string(kurzname) + "\" nicht definiert!");
     }
@@ -185,6 +186,7 @@ private:
         TLehrer l;
         l.Kurzname = f.feld(2);
         l.Langname = f.feld(3);
+        kurznamen_.insert(l.Kurzname);
         k_.plan.Lehrer.push_back(std::move(l));
     }
 
@@ -407,6 +409,9 @@ private:
     std::size_t lehrerDesUnterrichts_ = 0;
 
     std::array<bool, 4> ueberschriften_{};
+    // The short names read so far: every lesson share, move and substitution is checked
+    // against them, and a scan of the teacher table would make large files quadratic.
+    std::unordered_set<std::string> kurznamen_;
 };
 
 void liesPerioden(const GpnKontext& k, std::string_view daten) {

@@ -1,0 +1,213 @@
+// Reading a large gpn file and building the rows of one day, against the floor of two passes
+// that only read the file's lines. Not a test: prints its figures.
+//
+//     build/<dir>/bench/gpn_bench
+#include "core/InfoLog.h"
+#include "core/UiPort.h"
+#include "plan/GpnLeser.h"
+#include "plan/PlanDaten.h"
+#include "plan/ZeilenBauer.h"
+#include "settings/DatumText.h"
+#include "settings/Einstellungen.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tafelbot {
+namespace {
+
+class StillerUi : public UiPort {
+public:
+    void showError(const std::string&) override {}
+    void showInformation(const std::string&) override {}
+    void showMessage(const std::string&) override {}
+    bool askYesNo(const std::string&) override { return false; }
+    void logAppended(const std::string&) override {}
+    void logOldestDropped() override {}
+    void logCleared() override {}
+    std::string askPassword(const PasswordRequest&) override { return {}; }
+    void viewChanged(ViewPart) override {}
+};
+
+struct Groesse {
+    int lehrer;
+    int anteile;
+    int vertretungen;
+};
+
+// Lines are appended piece by piece: the values of one line are drawn in a fixed order, and
+// GCC 12 warns wrongly about chains of string concatenations.
+void teil(std::string& d, const std::string& s) {
+    d += s;
+}
+void teil(std::string& d, const char* s) {
+    d += s;
+}
+void teil(std::string& d, int n) {
+    d += std::to_string(n);
+}
+template <class... T>
+void zeile(std::string& d, const T&... teile) {
+    (teil(d, teile), ...);
+    d += "\r\n";
+}
+
+std::string kuerzel(int i) {
+    std::string k = "L";
+    k += std::to_string(i);
+    return k;
+}
+
+// A school of the given size with substitutions on the school days of one year.
+std::string erzeugeDatei(const Groesse& g, std::string& reichsterTag) {
+    std::mt19937 zufall(1);
+    auto wuerfel = [&](int n) { return static_cast<int>(zufall() % static_cast<unsigned>(n)); };
+    std::string d;
+    zeile(d, "0P,1,\"1. Halbjahr\",20260810,20270129");
+    zeile(d, "0P,2,\"2. Halbjahr\",20270201,20270723");
+    zeile(d, "0pL,1-2");
+    zeile(d, "PE,1-2");
+    for (int i = 0; i < g.lehrer; ++i) {
+        zeile(d, "00L,", kuerzel(i), ",\"Lehrername ", i, "\"");
+        if (i % 7)
+            zeile(d, "Le,,,,,\"Vorname\",,,,,,,,,l", i, "@schule.example");
+        else
+            zeile(d, "Le,,,,,\"Vorname\",,,,,,,,,");
+    }
+    zeile(d, "0pU,1-2");
+    int nr = 0;
+    for (int anteile = 0; anteile < g.anteile;) {
+        int lehrer = std::min(1 + wuerfel(3), g.anteile - anteile);
+        zeile(d, "0U,", ++nr);
+        zeile(d, "Uf,,DE,,MA,,EN");
+        zeile(d, "Uk,,5a,,5b,,5c");
+        d += "Ul";
+        for (int t = 0; t < lehrer; ++t) {
+            d += ",,";
+            d += kuerzel(wuerfel(g.lehrer));
+        }
+        d += "\r\n";
+        for (int t = 1; t <= lehrer; ++t) {
+            char uz[32];
+            std::snprintf(uz, sizeof uz, "Uz%2d%2d%2d%2d", t, 1, 1 + wuerfel(3), t);
+            zeile(d, uz);
+        }
+        anteile += lehrer;
+    }
+    std::vector<std::string> schultage;
+    for (auto t = *datumZeitAus(2026, 8, 10); schultage.size() < 200; t = t.plusTage(1)) {
+        if (wochentag(t) != 0 && wochentag(t) != 6)
+            schultage.push_back(DatumZuText(t));
+    }
+    auto schultag = [&](int i) { return schultage[static_cast<std::size_t>(i)]; };
+    for (int i = 1; i <= g.vertretungen / 10; ++i) {
+        std::string lehrer = kuerzel(wuerfel(g.lehrer));
+        int unterricht = 1 + wuerfel(nr);
+        std::string von = schultag(wuerfel(200));
+        std::string nach = schultag(wuerfel(200));
+        zeile(d, "0X,", i, ",", lehrer, ",", unterricht, ",", von, ",3,", nach, ",5");
+    }
+    std::vector<int> proTag(schultage.size());
+    for (int i = 1; i <= g.vertretungen; ++i) {
+        int tag = wuerfel(static_cast<int>(schultage.size()));
+        ++proTag[static_cast<std::size_t>(tag)];
+        bool klassenlos = wuerfel(10) == 0;
+        int stunde = 1 + wuerfel(8);
+        std::string vertreter = kuerzel(wuerfel(g.lehrer));
+        std::string statt = kuerzel(wuerfel(g.lehrer));
+        int raum = wuerfel(40);
+        int unterricht = 1 + wuerfel(nr);
+        std::string verlegung =
+            wuerfel(5) == 0 ? std::to_string(1 + wuerfel(g.vertretungen / 10)) : std::string();
+        const char* art = wuerfel(6) == 0 ? "B" : "";
+        zeile(d, "0V,", i, ",", schultag(tag), ",", stunde, ",", vertreter, ",", statt, ",MA,R",
+              raum, ",", unterricht, ",Text,,", verlegung, ",,", art);
+        if (!klassenlos)
+            zeile(d, "Vk,,5a,5b");
+    }
+    auto reichster = std::max_element(proTag.begin(), proTag.end()) - proTag.begin();
+    reichsterTag = schultag(static_cast<int>(reichster));
+    return d;
+}
+
+double sekunden(const std::function<void()>& f, int wiederholungen) {
+    std::vector<double> zeiten;
+    for (int i = 0; i < wiederholungen; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        f();
+        zeiten.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(zeiten.begin(), zeiten.end());
+    return zeiten[zeiten.size() / 2];
+}
+
+std::size_t zweiReineDurchlaeufe(const std::string& pfad) {
+    std::size_t zeichen = 0;
+    for (int durchlauf = 0; durchlauf < 2; ++durchlauf) {
+        std::ifstream in(pfad, std::ios::binary);
+        std::string zeile;
+        while (std::getline(in, zeile))
+            zeichen += zeile.size();
+    }
+    return zeichen;
+}
+
+void miss(const char* name, const Groesse& g, const std::filesystem::path& ordner) {
+    std::string tag;
+    const std::string pfad = (ordner / (std::string(name) + ".gpn")).string();
+    {
+        std::ofstream out(pfad, std::ios::binary);
+        out << erzeugeDatei(g, tag);
+    }
+    StillerUi ui;
+    InfoLog log(ui);
+    Einstellungen werte;
+    werte.GpnDatei = pfad;
+    werte.AktDatum = tag;
+    Plan plan;
+    Zeilenliste zeilen;
+    std::vector<std::string> perioden, lehrerListe;
+    int auswahl = -1, sichtbar = 0;
+    bool button = false;
+    GpnKontext k{werte, plan, log, ui, perioden, auswahl, sichtbar, button, lehrerListe};
+
+    const int n = g.lehrer > 100 ? 5 : 21;
+    volatile std::size_t senke = 0;
+    double boden = sekunden([&] { senke = senke + zweiReineDurchlaeufe(pfad); }, n);
+    double lesen = sekunden([&] { LiesGpnDatei(k); }, n);
+
+    // Some rows of the day were mailed before, so the comparison has records to scan.
+    werte.GesendeteMails.clear();
+    ErzeugeZeilen({werte, plan, log, ui, zeilen, {}});
+    for (std::size_t i = 0; i < zeilen.Zeilen.size(); i += 2)
+        werte.GesendeteMails.push_back(zeilen.Zeilen[i].Schluessel + ",202608090700");
+    double bauen = sekunden([&] { ErzeugeZeilen({werte, plan, log, ui, zeilen, {}}); }, 51);
+
+    std::printf("%-6s %4d teachers %6zu shares %6zu substitutions, %5.1f MB\n", name, g.lehrer,
+                plan.Unterrichte.size(), plan.Vertretungen.size(),
+                static_cast<double>(std::filesystem::file_size(pfad)) / 1e6);
+    std::printf("       read: %8.2f ms   two plain line passes: %8.2f ms   ratio %.2f\n",
+                lesen * 1e3, boden * 1e3, lesen / boden);
+    std::printf("       rows of %s (%zu rows, %zu records): %8.3f ms\n", tag.c_str(),
+                zeilen.Zeilen.size(), werte.GesendeteMails.size(), bauen * 1e3);
+}
+
+} // namespace
+} // namespace tafelbot
+
+int main() {
+    namespace fs = std::filesystem;
+    fs::path ordner = fs::temp_directory_path() / "tafelbot-gpn-bench";
+    fs::create_directories(ordner);
+    tafelbot::miss("large", {80, 1500, 3000}, ordner);
+    tafelbot::miss("10x", {800, 15000, 30000}, ordner);
+    fs::remove_all(ordner);
+}
