@@ -144,6 +144,7 @@ public:
     void HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
     void HtmlSmtpCli1SessionClosed(int errorCode);
     void HtmlSmtpCli1Display(const std::string& msg);
+    void HtmlSmtpCli1Response(const std::string& zeile);  // notes refused recipients
     void BAbbrechenClick();    // "Abbrechen" of the send panel
     void EndSend();
     // The server settings dialog's "Test-eMail senden" after saving: a plain-text mail that is
@@ -167,6 +168,8 @@ private:
     bool anfrageOffen_ = false;  // a request was issued and its completion has not come
     TSmtpRequest letzteAnfrage_ = smtpConnect;
     bool datenAngenommen_ = false;  // the server accepted the current mail's data
+    int empfaengerAbgelehnt_ = 0;    // reply code of the first refused recipient
+    bool verbindungVerloren_ = false;  // the server closed while a request ran
     bool abortLaeuft_ = false;
     EventLoop::TimerId zeitlimitTimer_ = 0;
 

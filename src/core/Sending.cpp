@@ -82,6 +82,9 @@ void MainWorkflow::attachEventLoop(EventLoop& loop) {
     HtmlSmtpCli1->OnDisplay = [this](TCustomSmtpClient&, const std::string& msg) {
         HtmlSmtpCli1Display(msg);
     };
+    HtmlSmtpCli1->OnResponse = [this](TCustomSmtpClient&, const std::string& zeile) {
+        HtmlSmtpCli1Response(zeile);
+    };
 }
 
 void MainWorkflow::detachEventLoop() {
@@ -233,6 +236,8 @@ void MainWorkflow::StartSend() {
     }
     mailSent = false;
     datenAngenommen_ = false;
+    empfaengerAbgelehnt_ = 0;
+    verbindungVerloren_ = false;
     THtmlSmtpCli& cli = *HtmlSmtpCli1;
     TEinstellungen& server = werte.Server;
 
@@ -312,6 +317,9 @@ void MainWorkflow::issue(TSmtpRequest art, void (TCustomSmtpClient::*request)())
 
 void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode) {
     anfrageOffen_ = false;
+    // The client judges only the last recipient's reply; a mail goes out only to all of them.
+    if (rqType == smtpRcptTo && errorCode == 0 && empfaengerAbgelehnt_ != 0)
+        errorCode = static_cast<std::uint16_t>(empfaengerAbgelehnt_);
     if (rqType == smtpData && errorCode == 0) {
         datenAngenommen_ = true;
         // The session ended before this completion came: the mail went out all the same.
@@ -320,7 +328,8 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
             return;
         }
     }
-    if (!sending && rqType != smtpQuit)
+    const bool verloren = verbindungVerloren_ && errorCode != 0;
+    if (!sending && rqType != smtpQuit && !verloren)
         return;
     THtmlSmtpCli& cli = *HtmlSmtpCli1;
     const Aktion aktion = aktionNach(rqType, cli.AuthType == smtpAuthNone);
@@ -333,6 +342,13 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
         log.display("RequestDone Rq=" + std::to_string(rqType) +
                         " Error=" + std::to_string(errorCode),
                     false);
+    if (verloren) {
+        // The close came first and ended the session; this completion says what failed.
+        verbindungVerloren_ = false;
+        log.display("Error, stop.", false);
+        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert);
+        return;
+    }
     sendePanel.status = "   SMTP-Server-Aktion: " + aktion.status + " ...";
     ui.viewChanged(ViewPart::SendPanel);
 
@@ -391,8 +407,19 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
 
 void MainWorkflow::HtmlSmtpCli1SessionClosed(int) {
     log.display("Verbindung getrennt!", false);
+    // Closed by the server or the network while a request other than QUIT ran.
+    verbindungVerloren_ = sending && anfrageOffen_ && letzteAnfrage_ != smtpQuit;
     sending = false;
     EndSend();
+}
+
+void MainWorkflow::HtmlSmtpCli1Response(const std::string& zeile) {
+    if (!anfrageOffen_ || letzteAnfrage_ != smtpRcptTo || zeile.size() < 3 ||
+        (zeile.size() > 3 && zeile[3] == '-'))
+        return;
+    const auto code = alsGanzzahl(zeile.substr(0, 3));
+    if (code && *code != 250 && *code != 251 && empfaengerAbgelehnt_ == 0)
+        empfaengerAbgelehnt_ = *code;
 }
 
 void MainWorkflow::HtmlSmtpCli1Display(const std::string& msg) {
@@ -410,14 +437,13 @@ void MainWorkflow::zeitlimitAbgelaufen() {
     zeitlimitTimer_ = 0;
     if (!sending)
         return;
-    const std::string sekunden =
-        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(sitzungsZeitlimit).count());
-    log.display("Zeitlimit von " + sekunden + " Sekunden abgelaufen, Verbindung abgebrochen!",
-                false);
+    const auto n = std::chrono::duration_cast<std::chrono::seconds>(sitzungsZeitlimit).count();
+    const std::string dauer = std::to_string(n) + (n == 1 ? " Sekunde" : " Sekunden");
+    log.display("Zeitlimit von " + dauer + " abgelaufen, Verbindung abgebrochen!", false);
     sending = false;
     HtmlSmtpCli1->Abort();
-    ui.showError("Der SMTP-Server hat die Sitzung nicht innerhalb von " + sekunden +
-                 " Sekunden beendet; die Verbindung wurde abgebrochen." + "\n\r" +
+    ui.showError("Der SMTP-Server hat die Sitzung nicht innerhalb von " + dauer +
+                 " beendet; die Verbindung wurde abgebrochen." + "\n\r" +
                  (datenAngenommen_ ? "Die eMail hatte der Server bereits angenommen."
                                    : "Die eMail wurde nicht verschickt."));
     EndSend();

@@ -4,7 +4,8 @@
 Usage: smtp_server.py MAILDIR [--user NAME] [--password SECRET] [--require-auth]
                       [--refuse-password] [--mechanisms PLAIN,LOGIN,CRAM-MD5,CRAM-SHA1]
                       [--tls-cert FILE --tls-key FILE [--implicit-tls] [--require-starttls]]
-                      [--auth-require-tls]
+                      [--auth-require-tls] [--refuse-recipient ADDRESS ...]
+                      [--drop-in-data | --stall-in-data]
 
 The port is chosen by the operating system and printed on stdout as the first line. Every
 message received is stored as MAILDIR/NNNN.eml (the bytes of DATA, dot-stuffing undone) with
@@ -12,6 +13,9 @@ MAILDIR/NNNN.json beside it (envelope sender, recipients, the AUTH mechanism and
 Besides aiosmtpd's own PLAIN and LOGIN the server offers CRAM-MD5 and CRAM-SHA1, which check
 the HMAC of their challenge. With a certificate it offers STARTTLS, or TLS from the first byte
 with --implicit-tls. The server ends on SIGTERM or when its standard input closes.
+Faults for the failure tests: --refuse-recipient answers 550 to RCPT TO for that address;
+--drop-in-data closes the connection once a message's data has arrived, before answering it;
+--stall-in-data never answers the data. Neither stores the message.
 """
 
 import argparse
@@ -37,6 +41,8 @@ class Handler:
         self.password = password.encode()
         self.refuse_password = refuse_password
         self.count = 0
+        self.refused_recipients = set()
+        self.data_fault = None
 
     def authenticator(self, server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword) and not self.refuse_password
@@ -68,7 +74,18 @@ class Handler:
     async def auth_CRAM_SHA1(self, server, args):
         return await self.cram(server, "CRAM-SHA1", hashlib.sha1)
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refused_recipients:
+            return "550 5.1.1 Mailbox unavailable"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
+        if self.data_fault == "drop":
+            server.transport.abort()
+            return "451 dropped"
+        if self.data_fault == "stall":
+            await asyncio.sleep(3600)
         self.count += 1
         base = os.path.join(self.maildir, f"{self.count:04d}")
         with open(base + ".eml", "wb") as out:
@@ -92,6 +109,8 @@ def tls_context(args):
 async def serve(args):
     loop = asyncio.get_running_loop()
     handler = Handler(args.maildir, args.user, args.password, args.refuse_password)
+    handler.refused_recipients = set(args.refuse_recipient)
+    handler.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
     context = tls_context(args)
     excluded = [m for m in ALL_MECHANISMS if m not in args.mechanisms.split(",")]
 
@@ -145,6 +164,10 @@ def main():
     parser.add_argument("--implicit-tls", action="store_true")
     parser.add_argument("--require-starttls", action="store_true")
     parser.add_argument("--auth-require-tls", action="store_true")
+    parser.add_argument("--refuse-recipient", action="append", default=[])
+    faults = parser.add_mutually_exclusive_group()
+    faults.add_argument("--drop-in-data", action="store_true")
+    faults.add_argument("--stall-in-data", action="store_true")
     args = parser.parse_args()
     if args.implicit_tls and not args.tls_cert:
         parser.error("--implicit-tls needs --tls-cert and --tls-key")

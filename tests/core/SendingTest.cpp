@@ -1,0 +1,300 @@
+// The send queue and the session driver against a real SMTP server (aiosmtpd on 127.0.0.1),
+// driven by the poll loop: what is asked, what goes out, what is recorded, and what is not.
+#include "core/MainWorkflow.h"
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+#include "settings/SettingsFile.h"
+#include "smtp/PollEventLoop.h"
+#include "support/RecordingUi.h"
+#include "support/SmtpTestServer.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace tafelbot {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::RecordingUi;
+using testing::SmtpTestServer;
+
+class FixedClock : public platform::Clock {
+public:
+    platform::CivilTime localNow() override { return {2026, 12, 7, 6, 45, 0, 0, 1}; }
+    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
+    std::uint32_t tickCount() override { return 0; }
+};
+
+TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stunde,
+              const std::string& kurz) {
+    TVZeile z;
+    z.LehrerIndex = lehrer;
+    z.Vertreter = vertreter;
+    z.Stunde = stunde;
+    z.HatEMail = lehrer != 2;
+    z.Senden = true;
+    z.Geaendert = kurz == "MUE"; // Müller was mailed for the date before
+    z.Schluessel = "20261207," + stunde + ",D," + kurz + ",\"5a\",R1,,,0";
+    return z;
+}
+
+const std::string AlterRecord = "20261207,9,D,MUE,\"9a\",R9,,,0,202612061200";
+const std::string FremderTag = "20261204,1,D,MUE,\"5a\",R1,,,0,202612031200";
+
+// A workflow with three teachers (Müller with two rows, Schmidt with one, Ohne without an
+// address), a server, and the poll loop the client runs on.
+struct Sendeumgebung {
+    explicit Sendeumgebung(SmtpTestServer::Options optionen = {}, int authentifizierung = 1)
+        : server(std::move(optionen)) {
+        platform::setClockForTesting(&uhr);
+        w.attachEventLoop(loop);
+        w.sitzungsZeitlimit = 20s;
+        Einstellungen& e = w.werte;
+        e.AktDatum = "20261207";
+        w.wochentagLabel = "Montag";
+        w.datumFeld = "07.12.2026";
+        e.Server.SmtpServer = "127.0.0.1";
+        e.Server.Port = server.portText();
+        e.Server.Kontoname = "konto";
+        e.Server.Kennwort = "geheim";
+        e.Server.Absender = "buero@schule.test";
+        e.Server.Authentifizierung = authentifizierung;
+        e.GesendeteMails = {AlterRecord, FremderTag};
+        w.plan.Lehrer = {{true, "MUE", "Müller"_cp, "Anna", "mueller@schule.test"},
+                         {true, "SCH", "Schmidt", "Bernd", "schmidt@schule.test"},
+                         {false, "OHN", "Ohne", "Otto", ""}};
+        w.zeilen.Zeilen = {zeile(0, "Müller"_cp, "3", "MUE"), zeile(1, "Schmidt", "1", "SCH"),
+                           zeile(2, "Ohne", "2", "OHN"), zeile(0, "Müller"_cp, "5", "MUE")};
+        w.zeilen.ZeilenFolge = {2, 0, 3, 1};
+        w.tabelle.uebergabe(4);
+    }
+    ~Sendeumgebung() { platform::setClockForTesting(nullptr); }
+
+    void laufe() {
+        ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
+    }
+    std::vector<std::string> gespeichert() {
+        Einstellungen e;
+        RecordingUi stumm;
+        IniLesen(e, w.iniPfad, stumm);
+        return e.GesendeteMails;
+    }
+    std::string rq(int n) {
+        return "==========> Tafelbot-Info: RequestDone Rq=" + std::to_string(n) +
+               " Error=0 <==========";
+    }
+
+    FixedClock uhr;
+    SmtpTestServer server;
+    testing::TempDir dir;
+    RecordingUi ui;
+    PollEventLoop loop; // outlives the workflow's client
+    MainWorkflow w{ui, dir.file("Tafelbot.ini")};
+};
+
+TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
+    Sendeumgebung u;
+    u.w.werte.Server.KopieSenden = true;
+    u.w.werte.Server.KopieAn = "kontrolle@schule.test";
+    u.ui.answers = {true};
+    u.w.SpeedButton5Click();
+    u.laufe();
+
+    EXPECT_EQ(u.ui.boxes, (std::vector<RecordingUi::Box>{
+                              {"question", "Sollen nun eMails an die folgenden Empfänger "
+                                           "versendet werden?\n\r\n\r"
+                                           "          1.   Anna Müller\n\r"
+                                           "          2.   Bernd Schmidt"_cp}}));
+    const auto mails = u.server.messageFiles();
+    ASSERT_EQ(mails.size(), 2u);
+    const std::string erste = testing::readFile(mails[0]);
+    EXPECT_NE(erste.find("To: mueller@schule.test"), std::string::npos);
+    EXPECT_EQ(erste.find("kontrolle"), std::string::npos) << "the control copy is a Bcc";
+    EXPECT_NE(u.server.envelopeOf(mails[0]).find("kontrolle@schule.test"), std::string::npos);
+
+    const std::string stamp = ",202612070645";
+    const std::vector<std::string> records = {"20261207,1,D,SCH,\"5a\",R1,,,0" + stamp,
+                                              "20261207,5,D,MUE,\"5a\",R1,,,0" + stamp,
+                                              "20261207,3,D,MUE,\"5a\",R1,,,0" + stamp, FremderTag};
+    EXPECT_EQ(u.w.werte.GesendeteMails, records);
+    EXPECT_EQ(u.gespeichert(), records);
+    for (int i : {0, 1, 3}) {
+        const TVZeile& z = u.w.zeilen.Zeilen[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(!z.Senden && z.Gesendet && !z.Geaendert) << i;
+    }
+    // With authentication: Connect, Ehlo, Auth, MailFrom, RcptTo, Data, Quit.
+    std::vector<std::string> kette;
+    for (const std::string& l : u.w.log.lines())
+        if (l.find("RequestDone") != std::string::npos && kette.size() < 7)
+            kette.push_back(l);
+    EXPECT_EQ(kette, (std::vector<std::string>{u.rq(0), u.rq(10), u.rq(11), u.rq(2), u.rq(4),
+                                               u.rq(5), u.rq(6)}));
+    EXPECT_FALSE(u.w.sendePanel.sichtbar);
+}
+
+TEST(SendingTest, HighlightedTeacherGoesAloneWithoutQuestion) {
+    Sendeumgebung u;
+    for (const char* filter : {"Niemand", "Ohne", "Schmidt", "Schmidt"}) {
+        u.w.tabelle.Lehrerfilter = filter;
+        u.w.SpeedButton5Click();
+        u.laufe();
+    }
+    EXPECT_EQ(u.ui.boxTexts("error"),
+              (std::vector<std::string>{
+                  "Konnte Markierung nicht zuordnen und keine eMail senden!",
+                  "Für den markierten Lehrer ist keine eMail-Adresse vorhanden!"_cp,
+                  "Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp}));
+    EXPECT_TRUE(u.ui.boxTexts("question").empty());
+    EXPECT_EQ(u.server.messageFiles().size(), 1u);
+    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden) << "the queue does not go on to Müller";
+}
+
+TEST(SendingTest, UnsavedPasswordIsAskedOncePerRunAndAgainAfterAFailure) {
+    SmtpTestServer::Options streng;
+    streng.requireAuth = true;
+    Sendeumgebung u(streng);
+    u.w.werte.Server.KennwortSpeichern = false;
+    u.w.werte.Server.Kennwort = "";
+    u.ui.answers = {true};
+    u.ui.passwords = {"geheim"};
+    u.w.SpeedButton5Click();
+    u.laufe();
+    EXPECT_EQ(u.server.messageFiles().size(), 2u);
+    EXPECT_EQ(u.ui.passwordRequests.size(), 1u);
+
+    streng.refusePassword = true;
+    Sendeumgebung f(streng);
+    f.w.werte.Server.KennwortSpeichern = false;
+    f.ui.passwords = {"falsch", "falsch"};
+    for (int i = 0; i < 2; ++i) {
+        f.w.tabelle.Lehrerfilter = "Schmidt";
+        f.w.SpeedButton5Click();
+        f.laufe();
+    }
+    EXPECT_EQ(f.ui.passwordRequests.size(), 2u);
+    EXPECT_EQ(f.ui.boxTexts("error"),
+              std::vector<std::string>(
+                  2, "Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)"));
+    EXPECT_EQ(f.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+    EXPECT_FALSE(platform::fileExists(f.w.iniPfad)) << "nothing to record, nothing written";
+    EXPECT_TRUE(f.w.zeilen.Zeilen[1].Senden);
+}
+
+// Every way a session can fail ends it without a record; the marks stay for the next press.
+TEST(SendingTest, FailedSessionsRecordNothing) {
+    struct Fall {
+        std::vector<std::string> serverOptionen;
+        std::string erwartet; // start of the error box, empty for none
+        bool abbrechen = false;
+        std::string port; // instead of the server's
+    };
+    const std::vector<Fall> faelle = {
+        {{"--refuse-recipient", "schmidt@schule.test"},
+         "Fehler bei folgender SMTP-Server-Aktion: smtpRcptTo (Prüfung der Empfängernamen)"_cp,
+         false,
+         ""},
+        {{"--drop-in-data"},
+         "Fehler bei folgender SMTP-Server-Aktion: smtpData (Versenden der "
+         "Daten)",
+         false,
+         ""},
+        {{"--stall-in-data"},
+         "Der SMTP-Server hat die Sitzung nicht innerhalb von 1 Sekunde",
+         false,
+         ""},
+        {{"--stall-in-data"}, "", true, ""},
+        {{},
+         "Fehler bei folgender SMTP-Server-Aktion: smtpConnect (Verbindung aufbauen)",
+         false,
+         "1"},
+    };
+    for (const Fall& fall : faelle) {
+        SCOPED_TRACE(fall.erwartet + (fall.abbrechen ? " cancelled" : ""));
+        SmtpTestServer::Options optionen;
+        optionen.extraArguments = fall.serverOptionen;
+        Sendeumgebung u(optionen);
+        u.w.werte.Server.KopieSenden = true; // an accepted copy must not hide a refusal
+        u.w.werte.Server.KopieAn = "kontrolle@schule.test";
+        u.w.sitzungsZeitlimit = fall.abbrechen ? 20s : 1s;
+        if (!fall.port.empty())
+            u.w.werte.Server.Port = fall.port;
+        u.w.tabelle.Lehrerfilter = "Schmidt";
+        u.w.SpeedButton5Click();
+        if (fall.abbrechen) {
+            ASSERT_TRUE(u.loop.runUntil([&] { return u.w.log.lines().back() == "> ."; }, 20s));
+            u.w.BAbbrechenClick();
+        }
+        u.laufe();
+
+        const auto fehler = u.ui.boxTexts("error");
+        ASSERT_EQ(fehler.size(), fall.erwartet.empty() ? 0u : 1u);
+        if (!fall.erwartet.empty()) {
+            EXPECT_EQ(fehler[0].substr(0, fall.erwartet.size()), fall.erwartet);
+        }
+        if (fall.abbrechen) {
+            EXPECT_NE(std::find(u.w.log.lines().begin(), u.w.log.lines().end(),
+                                "==========> Tafelbot-Info: Aktion durch den Benutzer "
+                                "abgebrochen! <=========="),
+                      u.w.log.lines().end());
+        }
+        EXPECT_TRUE(u.server.messageFiles().empty());
+        EXPECT_EQ(u.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+        EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && !u.w.zeilen.Zeilen[1].Gesendet);
+        EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.sending);
+    }
+}
+
+TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
+    Sendeumgebung u;
+    testing::writeFile(u.dir.file("datei"), "");
+    u.w.iniPfad = u.dir.file("datei/Tafelbot.ini"); // its directory is a file
+    u.ui.answers = {true};
+    u.w.SpeedButton5Click();
+    u.laufe();
+
+    EXPECT_EQ(u.server.messageFiles().size(), 1u) << "the queue stops after the failed write";
+    const auto fehler = u.ui.boxTexts("error");
+    ASSERT_EQ(fehler.size(), 2u);
+    const std::string anfang = "Die eMail an Anna Müller wurde verschickt, "_cp;
+    EXPECT_EQ(fehler[1].substr(0, anfang.size()), anfang);
+    EXPECT_TRUE(u.w.aufzeichnungOffen);
+    EXPECT_EQ(u.w.werte.GesendeteMails.size(), 3u);
+    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Gesendet && !u.w.zeilen.Zeilen[0].Senden);
+    EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden);
+}
+
+TEST(SendingTest, BadSettingsStopBeforeAConnectionAndTheTestMailIsNeverRecorded) {
+    Sendeumgebung u;
+    const std::vector<std::string> ohne;
+    u.w.werte.Server.Authentifizierung = 6;
+    u.w.testMailSenden("a@schule.test", "Test", ohne);
+    u.w.werte.Server.Authentifizierung = 1;
+    u.w.werte.Server.Prioritaet = -1;
+    u.w.testMailSenden("a@schule.test", "Test", ohne);
+    u.w.werte.Server.Prioritaet = 3;
+    u.w.testMailSenden("   ", "Test", ohne);
+    u.w.testMailSenden("a@schule.test\r\nBcc: b@schule.test", "Test", ohne);
+    EXPECT_EQ(u.ui.boxTexts("error"),
+              (std::vector<std::string>{
+                  "Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!",
+                  "Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp,
+                  "Kann eMail nicht senden: Empfängeradresse fehlt!"_cp,
+                  "Kann eMail nicht senden: Die Angabe \"a@schule.test\r\nBcc: b@schule.test\" "
+                  "enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp}));
+    EXPECT_FALSE(u.w.sending);
+
+    EXPECT_TRUE(u.w.testMailSenden("a@schule.test", "Test", {"Hallo", ""}));
+    u.laufe();
+    ASSERT_EQ(u.server.messageFiles().size(), 1u);
+    const std::string mail = testing::readFile(u.server.messageFiles()[0]);
+    EXPECT_NE(mail.find("Content-Type: text/plain"), std::string::npos);
+    EXPECT_NE(mail.find("\r\n\r\nHallo\r\n\r\n\r\nDiese Mail wurde mit dem Programm "),
+              std::string::npos);
+    EXPECT_NE(mail.find("\r\nam 07.12.2026 um 06.45 Uhr erstellt.\r\n"), std::string::npos);
+    EXPECT_TRUE(u.w.mailSent);
+    EXPECT_EQ(u.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden);
+}
+
+} // namespace
+} // namespace tafelbot
