@@ -939,10 +939,17 @@ void TCustomSmtpClient::addAddressListHeader(const std::string& name, const std:
 }
 
 // A display name with characters beyond ASCII goes out as encoded words; the address itself
-// stays as it is.
+// stays as it is. A value holding several addresses keeps every one of them.
 std::string TCustomSmtpClient::encodedAddress(const std::string& item) const {
     if (isPlainAscii(item))
         return item;
+    std::vector<std::string> items = SplitAddressList(item);
+    if (items.size() > 1) {
+        std::string joined;
+        for (const auto& single : items)
+            joined += (joined.empty() ? "" : ", ") + encodedAddress(single);
+        return joined;
+    }
     ParsedAddress parsed = ParseAddress(item);
     if (parsed.address.empty() || parsed.displayName == parsed.address)
         return encodeHeaderWord(item, CharSet);

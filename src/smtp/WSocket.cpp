@@ -420,6 +420,7 @@ void TWSocket::receiveLoop(bool onClose) {
             }
             return;
         }
+        std::size_t buffered = lineBuffer_.size();
         if (OnDataAvailable) {
             receiveCalled_ = false;
             OnDataAvailable(*this, 0);
@@ -438,8 +439,8 @@ void TWSocket::receiveLoop(bool onClose) {
             break;
         if ((ComponentOptions & wsoNoReceiveLoop) && !onClose)
             break;
-        if (!lineBuffer_.empty())
-            continue;
+        if (!lineBuffer_.empty() && lineBuffer_.size() < buffered)
+            continue; // bytes left over from line mode go first
         std::size_t waiting = 0;
         if (platform::bytesAvailable(h, waiting) != 0 || waiting == 0)
             break;

@@ -305,6 +305,7 @@ TEST(SmtpClientTest, TheHeaderCarriesTheListedLinesWithEncodedWordsAndAMessageId
     s.cli.HdrTo = "a@x.test; \"M\xFCller, Hans\" <hm@x.test>";
     s.cli.HdrReplyTo = "antwort@schule.test";
     s.cli.HdrSubject = "Vertretungsplan f\xFCr Montag";
+    s.cli.HdrSender = "B\xFCro <a@x.test>, Leitung <b@x.test>";
     s.cli.HdrPriority = smtpPriorityLowest;
     s.cli.SetContentType(smtpHtml);
     s.cli.OnGetData = [](TCustomSmtpClient&, int, std::string& line, int, bool& more) {
@@ -331,7 +332,7 @@ TEST(SmtpClientTest, TheHeaderCarriesTheListedLinesWithEncodedWordsAndAMessageId
                       "To: a@x.test,\r\n"
                       "\t=?iso-8859-1?Q?M=FCller=2C_Hans?= <hm@x.test>\r\n"
                       "Subject: =?iso-8859-1?Q?Vertretungsplan_f=FCr_Montag?=\r\n"
-                      "Sender: =?iso-8859-1?Q?Schulb=FCro?= <buero@schule.test>\r\n"
+                      "Sender: =?iso-8859-1?Q?B=FCro?= <a@x.test>, Leitung <b@x.test>\r\n"
                       "Mime-Version: 1.0\r\n"
                       "Content-Type: text/html; charset=\"iso-8859-1\"\r\n"
                       "Date: Sat, 5 Dec 2026 08:22:26 GMT\r\n"
