@@ -116,11 +116,11 @@ void MainWindow::bauWerkzeugleiste() {
     datumFeld_->setObjectName(QStringLiteral("datum"));
     datumFeld_->setMaxLength(10);
     datumFeld_->setAlignment(Qt::AlignCenter);
-    datumFeld_->setGeometry(62, 4, 86, 24);
+    datumFeld_->setGeometry(61, 4, 94, 24);
     wochentag_ = new QLabel(datumGruppe);
     wochentag_->setObjectName(QStringLiteral("wochentag"));
     wochentag_->setAlignment(Qt::AlignCenter);
-    wochentag_->setGeometry(152, 3, 102, 26);
+    wochentag_->setGeometry(158, 3, 96, 26);
 
     int links = 270;
     auto naechster = [&](const QString& text, int breite) {

@@ -4,10 +4,29 @@
 #include "core/MainWorkflow.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 
 namespace tafelbot::app {
+
+namespace {
+
+// One step smaller, down to a size that is still legible; false when there is no step left.
+bool verkleinert(QFont& schrift) {
+    if (schrift.pixelSize() > 0) {
+        if (schrift.pixelSize() <= 9)
+            return false;
+        schrift.setPixelSize(schrift.pixelSize() - 1);
+    } else {
+        if (schrift.pointSizeF() <= 7.0)
+            return false;
+        schrift.setPointSizeF(schrift.pointSizeF() - 0.5);
+    }
+    return true;
+}
+
+} // namespace
 
 PeriodDialog::PeriodDialog(MainWorkflow& workflow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -28,10 +47,20 @@ PeriodDialog::PeriodDialog(MainWorkflow& workflow, QWidget* parent)
     auto* hinweis2 = new QLabel(
         QStringLiteral("und die Lehrerliste (falls diese periodenabhängig ist) von Bedeutung."),
         this);
-    hinweis1->setGeometry(8, 54, 376, 18);
-    hinweis2->setGeometry(8, 72, 376, 18);
-    for (QLabel* l : {hinweis1, hinweis2})
-        l->setAlignment(Qt::AlignCenter);
+    // A little smaller, and wrapped only where even that does not fit the fixed width.
+    int oben = 52;
+    for (QLabel* hinweis : {hinweis1, hinweis2}) {
+        QFont schrift = hinweis->font();
+        while (QFontMetrics(schrift).horizontalAdvance(hinweis->text()) > 376 &&
+               verkleinert(schrift)) {
+        }
+        hinweis->setFont(schrift);
+        hinweis->setAlignment(Qt::AlignCenter);
+        hinweis->setWordWrap(true);
+        const int hoehe = hinweis->heightForWidth(376);
+        hinweis->setGeometry(8, oben, 376, hoehe);
+        oben += hoehe;
+    }
     ok_->setGeometry(156, 104, 80, 28);
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &PeriodDialog::okGeklickt);

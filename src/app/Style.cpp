@@ -13,7 +13,7 @@ void richteStilEin() {
     schrift.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
                          QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
                          QStringLiteral("DejaVu Sans")});
-    schrift.setPixelSize(11);
+    schrift.setPointSizeF(8.25); // 11 pixels at 96 dots per inch
     QApplication::setFont(schrift);
 }
 

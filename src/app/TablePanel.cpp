@@ -4,7 +4,6 @@
 #include "core/TableModel.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -63,6 +62,26 @@ void TableMarker::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
+TickBox::TickBox(QWidget* parent) : QCheckBox(parent) {}
+
+void TickBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect kasten = rect().adjusted(0, 0, -1, -1);
+    painter.fillRect(kasten, isDown() ? palette().color(QPalette::Button) : QColor(Qt::white));
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(kasten);
+    if (!isChecked())
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.8));
+    const QPointF haken[] = {{2.8, 6.3}, {5.2, 9.0}, {10.0, 3.2}};
+    painter.drawPolyline(haken, 3);
+}
+
+bool TickBox::hitButton(const QPoint& punkt) const {
+    return rect().contains(punkt);
+}
+
 NumberPanel::NumberPanel(QWidget* parent) : QLabel(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Raised);
     setLineWidth(1);
@@ -106,6 +125,7 @@ void TablePanel::bauen() {
         bevel->setIndent(1);
         bevel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         bevel->setText(QString::fromUtf8(Bildschirmueberschrift[k.kategorie]));
+        bevel->show(); // created after the window may already be on screen
         kopf_.push_back(bevel);
     }
 
@@ -127,7 +147,7 @@ void TablePanel::bauen() {
             linie.zellen.push_back(zelle);
         }
         if (layout.hakenLinks() >= 0) {
-            linie.haken = new QCheckBox(this);
+            linie.haken = new TickBox(this);
             linie.haken->setObjectName(QStringLiteral("haken%1").arg(i));
             linie.haken->setGeometry(layout.hakenLinks(), oben + 4, Tabellenlayout::HakenGroesse,
                                      Tabellenlayout::HakenGroesse);

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
 #include <array>
 #include <vector>
 
-class QCheckBox;
 class QScrollBar;
 
 namespace tafelbot {
@@ -47,6 +47,16 @@ private:
     QColor farbe_ = Qt::white;
 };
 
+// The tick box, drawn at the table's 13 pixels whatever the widget style's own size.
+class TickBox : public QCheckBox {
+public:
+    explicit TickBox(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& punkt) const override;
+};
+
 // The raised number panel at the start of a line; a click highlights the teacher's rows.
 class NumberPanel : public QLabel {
     Q_OBJECT
@@ -67,7 +77,7 @@ public:
     struct Linie {
         NumberPanel* nummer = nullptr;
         std::vector<TableCell*> zellen; // per slot; entry 0 unused
-        QCheckBox* haken = nullptr;
+        TickBox* haken = nullptr;
         std::array<TableMarker*, 3> markierungen{}; // Mitbetreuung may be missing
     };
 

@@ -97,6 +97,7 @@ void MainWindowTest::startShowsTheRowsOfTheStoredDate() {
              QColor(128, 128, 128)); // co-supervision
     QCOMPARE(tabelle(p).kopf().size(), std::size_t{14});
     QCOMPARE(tabelle(p).kopf()[1]->text(), QStringLiteral("Vertreter"));
+    QVERIFY(tabelle(p).kopf()[1]->isVisible());
 
     QPlainTextEdit* log = p.fenster->infoLog();
     QVERIFY(log->isReadOnly());
