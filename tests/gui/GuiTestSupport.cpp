@@ -106,8 +106,15 @@ Programm::Programm(const std::function<void(Einstellungen&)>& anpassen)
     werte.FehlermeldungBeimEinlesen = false;
     if (anpassen)
         anpassen(werte);
-    writeFile(ini, iniInhalt(werte));
+    starte(iniInhalt(werte));
+}
 
+Programm::Programm(const std::string& inhalt) : ini(dir.file("Tafelbot.ini")) {
+    starte(inhalt);
+}
+
+void Programm::starte(const std::string& inhalt) {
+    writeFile(ini, inhalt);
     fenster = std::make_unique<app::MainWindow>(ui, ini);
     ModalAnswerer antworten;
     fenster->show();

@@ -47,6 +47,8 @@ std::string kleineSchuleGpn();
 // school's gpn file beside it; activated, with every box of the start answered.
 struct Programm {
     explicit Programm(const std::function<void(Einstellungen&)>& anpassen = {});
+    // The same on a settings file of the given content (Windows-1252).
+    explicit Programm(const std::string& iniInhalt);
     ~Programm();
 
     TempDir dir;
@@ -54,6 +56,9 @@ struct Programm {
     app::QtUi ui;
     std::unique_ptr<app::MainWindow> fenster;
     MainWorkflow& wf() { return fenster->workflow(); }
+
+private:
+    void starte(const std::string& iniInhalt);
 };
 
 } // namespace tafelbot::testing

@@ -61,6 +61,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startShowsTheRowsOfTheStoredDate();
+    void demoSchoolOpensOnItsDate();
     void scrollingFillsTheSameSixteenLines();
     void arrowsStepOverTheWeekend_data();
     void arrowsStepOverTheWeekend();
@@ -104,6 +105,42 @@ void MainWindowTest::startShowsTheRowsOfTheStoredDate() {
     QVERIFY(log->toPlainText().contains(QStringLiteral("Ausgewählte Periode: 1 (von 2)")));
     QCOMPARE(log->palette().color(QPalette::Base), QColor(128, 128, 128));
     QVERIFY(!p.fenster->busyHinweis()->isVisible());
+}
+
+void MainWindowTest::demoSchoolOpensOnItsDate() {
+    const std::string quelle = TAFELBOT_SOURCE_DIR "/examples/";
+    std::string inhalt = readFile(quelle + "demo.ini");
+    const std::string relativ = "\nexamples/demo.gpn";
+    const auto stelle = inhalt.find(relativ);
+    QVERIFY(stelle != std::string::npos);
+    inhalt.replace(stelle, relativ.size(), "\n" + quelle + "demo.gpn");
+    Programm p(inhalt);
+
+    QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("07.12.2026"));
+    QVERIFY(p.fenster->windowTitle().endsWith(QStringLiteral("  -  demo")));
+    QCOMPARE(sichtbareZeilen(p), 16);
+    QVERIFY(tabelle(p).scrollBar()->isEnabled());
+    // Adler was mailed on Friday and nothing changed: sent, not ticked.
+    QCOMPARE(zelle(p, 0, KatVertreter), QStringLiteral("Adler"));
+    QVERIFY(!haken(p, 0)->isChecked());
+    QCOMPARE(tabelle(p).linien()[0].markierungen[1]->farbe(), QColor(128, 128, 128));
+    // Schmitz's plan changed since: ticked and marked red.
+    bool schmitz = false;
+    for (int i = 0; i < 16; ++i) {
+        if (zelle(p, i, KatVertreter) != QStringLiteral("Schmitz"))
+            continue;
+        schmitz = true;
+        QVERIFY(haken(p, i)->isChecked());
+        QCOMPARE(tabelle(p).linien()[static_cast<std::size_t>(i)].markierungen[2]->farbe(),
+                 QColor(255, 0, 0));
+    }
+    QVERIFY(schmitz);
+    // The notice row of Peters, who has nothing left that day, closes the table.
+    QScrollBar* bar = tabelle(p).scrollBar();
+    bar->setValue(bar->maximum());
+    QCOMPARE(zelle(p, 15, KatVertreter), QStringLiteral("Peters"));
+    QCOMPARE(zelle(p, 15, KatStunde), QString());
+    QVERIFY(haken(p, 15)->isChecked());
 }
 
 void MainWindowTest::scrollingFillsTheSameSixteenLines() {
