@@ -1,0 +1,97 @@
+// "eMail(s) senden" in the real window, on Qt's event loop, against a real SMTP server.
+#include "GuiTestSupport.h"
+#include "app/SendingView.h"
+#include "app/TablePanel.h"
+#include "support/SmtpTestServer.h"
+
+#include <QFrame>
+#include <QPushButton>
+#include <QTest>
+#include <set>
+
+using namespace tafelbot;
+using namespace tafelbot::testing;
+
+namespace {
+
+std::function<void(Einstellungen&)> anServer(const SmtpTestServer& server) {
+    return [&server](Einstellungen& e) {
+        e.Server.SmtpServer = "127.0.0.1";
+        e.Server.Port = server.portText();
+        e.Server.Authentifizierung = 0;
+        e.Server.Absender = "buero@schule.test";
+    };
+}
+
+// The teachers whose rows carry the mark, each once.
+std::set<std::string> markiert(MainWorkflow& w) {
+    std::set<std::string> namen;
+    for (const TVZeile& z : w.zeilen.Zeilen)
+        if (z.HatEMail && z.Senden)
+            namen.insert(z.Vertreter);
+    return namen;
+}
+
+} // namespace
+
+class SendingGuiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void confirmedSendMailsEveryMarkedTeacher();
+    void highlightedTeacherIsSentAloneWithoutQuestion();
+};
+
+void SendingGuiTest::confirmedSendMailsEveryMarkedTeacher() {
+    SmtpTestServer server;
+    Programm p(anServer(server));
+    const auto teachers = markiert(p.wf());
+    QVERIFY(teachers.size() >= 2);
+
+    ModalAnswerer antworten;
+    antworten.ok(); // "Sollen nun eMails ... versendet werden?": Yes
+    QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+    // While a mail goes out the panel covers the table; tool bar and table are out of reach.
+    QVERIFY(p.fenster->versand()->panel()->isVisible());
+    QVERIFY(!p.fenster->werkzeugleiste()->isVisible());
+    QVERIFY(!p.fenster->tabelle()->isEnabled());
+
+    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && markiert(p.wf()).empty(), 30000);
+    QCOMPARE(server.messageFiles().size(), teachers.size());
+    QVERIFY(antworten.fertig());
+    QCOMPARE(antworten.unerwartet, 0);
+    QVERIFY(!p.fenster->versand()->panel()->isVisible());
+    QVERIFY(p.fenster->werkzeugleiste()->isVisible());
+    QVERIFY(p.fenster->tabelle()->isEnabled());
+    // The table shows them as sent: the "gesendet" marker grey on every line with a tick box.
+    for (const auto& linie : p.fenster->tabelle()->linien()) {
+        if (linie.haken->isVisible()) {
+            QVERIFY(!linie.haken->isChecked());
+            QCOMPARE(linie.markierungen[1]->farbe(), QColor(128, 128, 128));
+        }
+    }
+}
+
+void SendingGuiTest::highlightedTeacherIsSentAloneWithoutQuestion() {
+    SmtpTestServer server;
+    Programm p(anServer(server));
+    const auto vorher = markiert(p.wf());
+    // Highlight the teacher of the first line that has a tick box.
+    const auto& linien = p.fenster->tabelle()->linien();
+    int linie = 0;
+    while (!linien[static_cast<std::size_t>(linie)].haken->isChecked())
+        ++linie;
+    QTest::mouseClick(linien[static_cast<std::size_t>(linie)].nummer, Qt::LeftButton);
+    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
+    QVERIFY(vorher.count(lehrer));
+
+    ModalAnswerer antworten;
+    QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !markiert(p.wf()).count(lehrer), 30000);
+    QCOMPARE(server.messageFiles().size(), std::size_t(1));
+    QCOMPARE(antworten.texte, QStringList());
+    QCOMPARE(antworten.unerwartet, 0);
+    QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
+}
+
+QTEST_MAIN(SendingGuiTest)
+#include "SendingGuiTest.moc"
