@@ -23,6 +23,10 @@ std::string trimmed(const std::string& text) {
 
 constexpr std::size_t maxDnsResults = 256;
 
+const std::string defaultProto = "tcp";
+const std::string defaultLocalAddr = "0.0.0.0";
+const std::string defaultLocalPort = "0";
+
 } // namespace
 
 // Ties a lookup running on a helper thread to the socket that started it; when the socket
@@ -72,13 +76,13 @@ void TWSocket::SetProto(const std::string& value) {
 void TWSocket::SetLocalAddr(const std::string& value) {
     assignWhileClosed(localAddr_, value, "LocalAddr");
     if (localAddr_.empty())
-        localAddr_ = "0.0.0.0";
+        localAddr_ = defaultLocalAddr;
 }
 
 void TWSocket::SetLocalPort(const std::string& value) {
     assignWhileClosed(localPort_, value, "LocalPort");
     if (localPort_.empty())
-        localPort_ = "0";
+        localPort_ = defaultLocalPort;
 }
 
 void TWSocket::SetLineMode(bool on) {
@@ -92,10 +96,10 @@ void TWSocket::SetLineMode(bool on) {
 void TWSocket::resetProperties() {
     addrAssigned_ = false;
     portAssigned_ = false;
-    proto_ = "tcp";
+    proto_ = defaultProto;
     protoAssigned_ = true;
-    localAddr_ = "0.0.0.0";
-    localPort_ = "0";
+    localAddr_ = defaultLocalAddr;
+    localPort_ = defaultLocalPort;
     readCount_ = 0;
     LingerOnOff = wsLingerOn;
     LingerTimeout = 0;
