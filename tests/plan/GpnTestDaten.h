@@ -7,36 +7,23 @@
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tafelbot::testing {
 
-// A gpn line of the given kind with the given fields set (field 1 is the kind).
-inline std::string gpnZeile(const std::string& art,
-                            std::initializer_list<std::pair<int, std::string>> felder) {
-    int letztes = 1;
-    for (const auto& f : felder)
-        letztes = std::max(letztes, f.first);
-    std::vector<std::string> werte(static_cast<std::size_t>(letztes));
-    werte[0] = art;
-    for (const auto& [nr, wert] : felder)
-        werte[static_cast<std::size_t>(nr - 1)] = wert;
-    std::string zeile;
-    for (std::size_t i = 0; i < werte.size(); ++i)
-        zeile += (i ? "," : "") + werte[i];
-    return zeile;
-}
-
-// "00L" and "Le" of one teacher.
+// "00L" and "Le" (field 6 first name, field 15 address) of one teacher.
 inline std::vector<std::string> lehrerZeilen(const std::string& kurz, const std::string& lang,
                                              const std::string& vorname = "",
                                              const std::string& email = "") {
-    return {"00L," + kurz + "," + lang, gpnZeile("Le", {{6, vorname}, {15, email}})};
+    return {"00L," + kurz + "," + lang, "Le,,,,," + vorname + ",,,,,,,,," + email};
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 inline std::string gpnDatei(const std::vector<std::string>& zeilen,
@@ -47,8 +34,25 @@ inline std::string gpnDatei(const std::vector<std::string>& zeilen,
     return text;
 }
 
-inline void anhaengen(std::vector<std::string>& ziel, const std::vector<std::string>& zeilen) {
-    ziel.insert(ziel.end(), zeilen.begin(), zeilen.end());
+// The records of a plan, one line each, for comparing whole plans at once.
+inline std::vector<std::string> plantext(const Plan& p) {
+    std::vector<std::string> t;
+    for (const auto& l : p.Lehrer)
+        t.push_back("L " + l.Kurzname + "|" + l.Langname + "|" + l.Vorname + "|" + l.EMail +
+                    (l.HatEMail ? "|@" : ""));
+    for (const auto& u : p.Unterrichte)
+        t.push_back("U " + std::to_string(u.Nr) + " " + u.Lehrer + " " + u.Klassen + "/" + u.Fach);
+    for (const auto& x : p.Verlegungen)
+        t.push_back("X " + std::to_string(x.Nr) + " " + x.Lehrer + " U" +
+                    std::to_string(x.UnterrichtNr) + " " + x.DatumVon + "/" +
+                    std::to_string(x.StundeVon) + " " + x.DatumNach + "/" +
+                    std::to_string(x.StundeNach));
+    for (const auto& v : p.Vertretungen)
+        t.push_back("V " + std::to_string(v.Nr) + " " + v.Datum + "/" + std::to_string(v.Stunde) +
+                    " " + v.Vertreter + " for " + v.StattLehrer + " " + v.Fach + " " + v.Raum +
+                    " U" + std::to_string(v.UnterrichtNr) + " X" + std::to_string(v.VerlegungNr) +
+                    " '" + v.Text + "' " + v.Klassen + " " + v.Art + (v.Mitbetreuung ? " M" : ""));
+    return t;
 }
 
 // The reader with everything it reads and fills, and a file in a fresh directory.
@@ -76,8 +80,8 @@ struct LeserUmgebung {
     bool lies(const std::vector<std::string>& zeilen) { return liesInhalt(gpnDatei(zeilen)); }
 
     std::vector<std::string> logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
-    // The data errors of the log: each as its two lines joined by " | ", the second without its
-    // indent of 17 blanks.
+    // The data errors of the log, each as its two lines joined by " | " without the second
+    // line's indent of 17 blanks.
     std::vector<std::string> meldungen() const {
         std::vector<std::string> ergebnis;
         const auto& z = log.lines();

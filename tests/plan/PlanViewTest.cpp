@@ -5,11 +5,10 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tafelbot {
 namespace {
-
-using Box = testing::RecordingUi::Box;
 
 struct Fenster {
     testing::RecordingUi ui;
@@ -17,81 +16,65 @@ struct Fenster {
     MainWorkflow w{ui, dir.file("Tafelbot.ini")};
 };
 
+// "dd.mm.yyyy" of a date text.
+std::string feld(const std::string& d) {
+    return d.substr(6, 2) + "." + d.substr(4, 2) + "." + d.substr(0, 4);
+}
+
 TEST(PlanView, SchoolDaySteppingWithAndWithoutSaturdaySchool) {
-    struct Fall {
-        const char* von;
-        bool samstag;
-        bool vor;
-        const char* nach;
-        const char* feld;
-        const char* wochentag;
-    };
-    for (const Fall& f : {
-             Fall{"20040220", false, true, "20040223", "23.02.2004", "Montag"},
-             Fall{"20040220", true, true, "20040221", "21.02.2004", "Samstag"},
-             Fall{"20040221", true, true, "20040223", "23.02.2004", "Montag"},
-             Fall{"20040221", false, true, "20040222", "22.02.2004", "Sonntag"},
-             Fall{"20040223", false, false, "20040220", "20.02.2004", "Freitag"},
-             Fall{"20040223", true, false, "20040221", "21.02.2004", "Samstag"},
-             Fall{"20040301", false, false, "20040227", "27.02.2004", "Freitag"},
-             Fall{"20040228", false, true, "20040229", "29.02.2004", "Sonntag"},
-             Fall{"20041231", false, true, "20050103", "03.01.2005", "Montag"},
-         }) {
-        Fenster f1;
-        f1.w.werte.AktDatum = f.von;
-        f1.w.werte.SamstagsSchule = f.samstag;
-        if (f.vor)
-            f1.w.naechsterSchultag();
-        else
-            f1.w.vorigerSchultag();
-        EXPECT_EQ(f1.w.werte.AktDatum, f.nach) << f.von << (f.vor ? " forward" : " back");
-        EXPECT_EQ(f1.w.datumFeld, f.feld);
-        EXPECT_EQ(f1.w.wochentagLabel, f.wochentag);
-        // The rows of the new date were built and handed to the table.
-        EXPECT_TRUE(f1.w.tabelle.angelegt());
+    // From, Saturday school, forward, to, weekday shown.
+    using Fall = std::tuple<const char*, bool, bool, const char*, const char*>;
+    for (auto [von, samstag, vor, nach, wochentag] :
+         {Fall{"20040220", false, true, "20040223", "Montag"},
+          Fall{"20040220", true, true, "20040221", "Samstag"},
+          Fall{"20040221", true, true, "20040223", "Montag"},
+          Fall{"20040221", false, true, "20040222", "Sonntag"},
+          Fall{"20040223", false, false, "20040220", "Freitag"},
+          Fall{"20040223", true, false, "20040221", "Samstag"},
+          Fall{"20040301", false, false, "20040227", "Freitag"},
+          Fall{"20040228", false, true, "20040229", "Sonntag"},
+          Fall{"20041231", false, true, "20050103", "Montag"}}) {
+        Fenster f;
+        f.w.werte.AktDatum = von;
+        f.w.werte.SamstagsSchule = samstag;
+        vor ? f.w.naechsterSchultag() : f.w.vorigerSchultag();
+        EXPECT_EQ(f.w.werte.AktDatum, nach) << von << (vor ? " forward" : " back");
+        EXPECT_EQ(f.w.datumFeld, feld(nach));
+        EXPECT_EQ(f.w.wochentagLabel, wochentag);
+        EXPECT_TRUE(f.w.tabelle.angelegt()); // the rows of the new date reached the table
     }
 }
 
 TEST(PlanView, TypedDates) {
-    const std::string format = "Die Datumseingabe \"%\" entspricht nicht\n\rdem erlaubten Format: "
-                               "\"tt.mm.jjjj\"";
-    auto meldung = [&](const std::string& text, const std::string& zusatz) {
-        std::string m = format;
-        m.replace(m.find('%'), 1, text);
-        return m + zusatz + "!";
-    };
-    struct Fall {
-        std::string text;
-        std::string datum; // AktDatum afterwards
-        std::vector<Box> boxen;
-    };
-    for (const Fall& f : {
-             Fall{"1.3.2004", "20040220", {{"error", meldung("1.3.2004", "")}}},
-             Fall{"01.03.2004 ", "20040220", {{"error", meldung("01.03.2004 ", "")}}},
-             Fall{"01-03-2004", "20040220", {{"error", meldung("01-03-2004", "")}}},
-             Fall{"0a.03.2004",
-                  "20040220",
-                  {{"error", meldung("0a.03.2004", " (falsche Integerwerte)")}}},
-             Fall{"01.03.20x4",
-                  "20040220",
-                  {{"error", meldung("01.03.20x4", " (falsche Integerwerte)")}}},
-             Fall{"01.03.2004", "20040301", {}},
-             // Not checked here: the date conversion reports it.
-             Fall{"31.02.2004",
-                  "20040231",
-                  {{"error", "Str2DateTime(): Falsches Datumsformat in der Zeichenkette "
-                             "\"20040231\""}}},
-         }) {
-        Fenster f1;
-        f1.w.werte.AktDatum = "20040220";
-        f1.w.datumEingegeben(f.text);
-        EXPECT_EQ(f1.w.werte.AktDatum, f.datum) << f.text;
-        EXPECT_EQ(f1.ui.boxes, f.boxen) << f.text;
+    // Text typed, what follows the format in the message (nullptr: accepted).
+    using Fall = std::pair<std::string, const char*>;
+    for (auto [text, zusatz] :
+         {Fall{"1.3.2004", ""}, Fall{"01.03.2004 ", ""}, Fall{"01-03-2004", ""},
+          Fall{"0a.03.2004", " (falsche Integerwerte)"},
+          Fall{"01.03.20x4", " (falsche Integerwerte)"}, Fall{"01.03.2004", nullptr}}) {
+        Fenster f;
+        f.w.werte.AktDatum = "20040220";
+        f.w.datumEingegeben(text);
+        if (zusatz) {
+            EXPECT_EQ(f.w.werte.AktDatum, "20040220");
+            EXPECT_EQ(f.ui.boxTexts("error"),
+                      std::vector<std::string>{"Die Datumseingabe \"" + text +
+                                               "\" entspricht nicht\n\rdem erlaubten Format: "
+                                               "\"tt.mm.jjjj\"" +
+                                               zusatz + "!"});
+        } else {
+            EXPECT_EQ(f.w.werte.AktDatum, "20040301");
+            EXPECT_EQ(f.w.datumFeld, "01.03.2004");
+            EXPECT_EQ(f.w.wochentagLabel, "Montag");
+            EXPECT_TRUE(f.ui.boxes.empty());
+        }
     }
-    Fenster f2;
-    f2.w.datumEingegeben("01.03.2004");
-    EXPECT_EQ(f2.w.datumFeld, "01.03.2004");
-    EXPECT_EQ(f2.w.wochentagLabel, "Montag");
+    // Day and month are not checked here: the date conversion reports them.
+    Fenster f;
+    f.w.datumEingegeben("31.02.2004");
+    EXPECT_EQ(f.ui.boxTexts("error"),
+              std::vector<std::string>{
+                  "Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20040231\""});
 }
 
 // Two periods; lesson 1 is German in the first and English in the second.
@@ -112,52 +95,41 @@ std::string zweiPerioden() {
            "Vk,,5a\r\n";
 }
 
-struct FensterMitPlan : Fenster {
-    FensterMitPlan() {
-        testing::writeFile(dir.file("plan.gpn"), zweiPerioden());
-        w.werte.GpnDatei = dir.file("plan.gpn");
-        w.werte.AktDatum = "20261207";
-        w.werte.Periode = 1;
-        EXPECT_TRUE(w.liesGpnDatei());
-        w.beschrifteEdit();
-        EXPECT_EQ(w.zeilen.Zeilen.at(0).StattFach, "DE");
-        ui.redraws.clear();
-    }
-};
+TEST(PlanView, PeriodDialog) {
+    Fenster f;
+    testing::writeFile(f.dir.file("plan.gpn"), zweiPerioden());
+    f.w.werte.GpnDatei = f.dir.file("plan.gpn");
+    f.w.werte.AktDatum = "20261207";
+    ASSERT_TRUE(f.w.liesGpnDatei());
+    f.w.beschrifteEdit();
+    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "DE");
 
-TEST(PlanView, ChoosingAnotherPeriodReloadsAndRebuilds) {
-    FensterMitPlan f;
-    ASSERT_EQ(f.w.periodenListe.size(), 2u);
-    f.w.periodeGewaehlt(1);
-    EXPECT_EQ(f.w.werte.Periode, 2);
-    EXPECT_EQ(f.w.periodenAuswahl, 1);
-    EXPECT_EQ(f.w.log.lines().at(2), "Ausgewählte Periode: 2 (von 2)"_cp);
-    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
-    EXPECT_FALSE(f.w.busyVisible);
-    EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 2);
-    EXPECT_TRUE(f.ui.boxes.empty());
-}
-
-TEST(PlanView, ThePeriodInForceOrNoEntryReloadsNothing) {
-    FensterMitPlan f;
-    std::filesystem::remove(f.w.werte.GpnDatei); // a reload would now complain
+    // The period in force, or no entry: nothing is read again.
+    std::filesystem::rename(f.w.werte.GpnDatei, f.dir.file("weg.gpn"));
+    f.ui.redraws.clear();
     f.w.periodeGewaehlt(0);
     f.w.periodeGewaehlt(-1);
     EXPECT_EQ(f.w.werte.Periode, 1);
     EXPECT_TRUE(f.ui.boxes.empty());
     EXPECT_TRUE(f.ui.redraws.empty());
-    EXPECT_EQ(f.w.zeilen.Zeilen.size(), 1u);
-}
 
-TEST(PlanView, AFailedReloadKeepsTheRows) {
-    FensterMitPlan f;
-    std::filesystem::remove(f.w.werte.GpnDatei);
+    // Another period while the file is gone: its message, and the rows stay.
     f.w.periodeGewaehlt(1);
     EXPECT_EQ(f.w.werte.Periode, 2);
-    EXPECT_EQ(f.ui.boxes, (std::vector<Box>{{"info", "Bitte wählen Sie zunächst Ihre "
-                                                     "gp-Untis-Stundenplan-Datei aus!"_cp}}));
+    EXPECT_EQ(f.ui.boxTexts("info"),
+              (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
+                                        "gp-Untis-Stundenplan-Datei aus!"_cp}));
     EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "DE");
+
+    // Back to the first period with the file in place: read again, rows rebuilt.
+    std::filesystem::rename(f.dir.file("weg.gpn"), f.w.werte.GpnDatei);
+    f.w.werte.Periode = 1;
+    f.w.periodeGewaehlt(1);
+    EXPECT_EQ(f.w.periodenAuswahl, 1);
+    EXPECT_EQ(f.w.log.lines().at(2), "Ausgewählte Periode: 2 (von 2)"_cp);
+    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
     EXPECT_FALSE(f.w.busyVisible);
+    EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 4);
 }
 
 } // namespace
