@@ -62,12 +62,6 @@ int Tabellenlayout::markierungLinks(int marker) const {
     return zelle.links + (zelle.breite - MarkierungGroesse) / 2;
 }
 
-int Tabellenlayout::rechterRand() const {
-    if (zellen.size() < 2)
-        return 2 + nummerBreite;
-    return zellen.back().links + zellen.back().breite;
-}
-
 TableModel::TableModel(UiPort& ui, Zeilenliste& zeilen, const Einstellungen& werte)
     : ui_(ui), daten_(zeilen), werte_(werte) {}
 

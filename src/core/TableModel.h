@@ -59,8 +59,6 @@ struct Tabellenlayout {
     // 2 = geändert), -1 when their column is not on screen.
     int hakenLinks() const;
     int markierungLinks(int marker) const;
-    // Right edge of the last cell (the table's content width).
-    int rechterRand() const;
 };
 
 Tabellenlayout berechneLayout(const Einstellungen& werte);

@@ -76,81 +76,21 @@ TEST(ServerSettingsModel, ListsAreSavedByExactTextAndLoadedByIndex) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST(ServerSettingsModel, FieldsRoundTripAndThePasswordFollowsItsBox) {
+TEST(ServerSettingsModel, UntickingTheSaveBoxDropsThePassword) {
     testing::RecordingUi ui;
     TEinstellungen server;
-    server.Absendername = "Schule";
-    server.SmtpServer = "127.0.0.1";
-    server.Port = "kein Port"; // stays text; the send run checks it
-    server.Kontoname = "konto";
     server.Kennwort = "geheim";
-    server.Anmeldename = "anmelden";
-    server.Absender = "a@b.de";
-    server.AntwortAn = "c@d.de";
-    server.KopieAn = "kopie@d.de";
-    server.Zusatztext = "Gruß"_cp;
-    server.KopieSenden = true;
-    server.ZusatztextAnhaengen = true;
-
     ServerSettingsModel model;
     model.laden(server);
-    EXPECT_TRUE(model.kennwortAktiv());
-    EXPECT_TRUE(model.kopieAnAktiv());
-    TEinstellungen kopie;
-    model.uebernehmen(kopie, ui);
-    EXPECT_EQ(kopie.Absendername, "Schule");
-    EXPECT_EQ(kopie.SmtpServer, "127.0.0.1");
-    EXPECT_EQ(kopie.Port, "kein Port");
-    EXPECT_EQ(kopie.Kontoname, "konto");
-    EXPECT_EQ(kopie.Kennwort, "geheim");
-    EXPECT_EQ(kopie.Anmeldename, "anmelden");
-    EXPECT_EQ(kopie.Absender, "a@b.de");
-    EXPECT_EQ(kopie.AntwortAn, "c@d.de");
-    EXPECT_EQ(kopie.KopieAn, "kopie@d.de");
-    EXPECT_EQ(kopie.Zusatztext, "Gruß"_cp);
-    EXPECT_TRUE(kopie.KopieSenden);
-    EXPECT_TRUE(kopie.ZusatztextAnhaengen);
-    EXPECT_TRUE(kopie.KennwortSpeichern);
-
     model.kennwortSpeichernGeklickt(false);
     EXPECT_FALSE(model.kennwortAktiv());
-    EXPECT_EQ(model.Kennwort, "");
-    model.uebernehmen(kopie, ui);
-    EXPECT_EQ(kopie.Kennwort, "");
-    EXPECT_FALSE(kopie.KennwortSpeichern);
+    model.uebernehmen(server, ui);
+    EXPECT_EQ(server.Kennwort, "");
+    EXPECT_FALSE(server.KennwortSpeichern);
 
-    server.KennwortSpeichern = false; // a record without a saved password shows none
+    server.Kennwort = "getippt"; // a record without a saved password shows none
     model.laden(server);
     EXPECT_EQ(model.Kennwort, "");
-}
-
-TEST(ServerSettingsModel, TeacherListChoosesAddressesAndClearsFields) {
-    testing::RecordingUi ui;
-    Plan plan;
-    plan.Lehrer = {{false, "?", "Platzhalter", "", ""},
-                   {true, "HUB", "Huber", "Anna", "huber@schule.de"},
-                   {false, "*", "Stern", "", ""},
-                   {false, "MEI", "Meier", "Jörg"_cp, ""}};
-    ServerSettingsModel model;
-    model.lehrerGewaehlt(0, plan, ui);
-    EXPECT_EQ(model.Empfaenger, "huber@schule.de");
-    model.lehrerGewaehlt(1, plan, ui);
-    EXPECT_EQ(model.Empfaenger, "huber@schule.de"); // unchanged
-    EXPECT_EQ(
-        ui.boxTexts("info"),
-        std::vector<std::string>{"Für Lehrer \"Meier\" ist keine eMail-Adresse vorhanden!"_cp});
-    model.lehrerGewaehlt(2, plan, ui); // beyond the list
-    model.lehrerGewaehlt(-1, plan, ui);
-    EXPECT_EQ(ui.boxes.size(), 1u);
-
-    EXPECT_EQ(model.Betreff, "Vertretungspläne (Test-eMail)"_cp);
-    EXPECT_EQ(model.MailText.size(), 10u);
-    model.LehrerText = "+ Huber";
-    model.felderLoeschen();
-    EXPECT_EQ(model.Empfaenger, "");
-    EXPECT_EQ(model.Betreff, "");
-    EXPECT_EQ(model.LehrerText, "");
-    EXPECT_TRUE(model.MailText.empty());
 }
 
 } // namespace

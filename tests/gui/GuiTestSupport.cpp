@@ -24,14 +24,6 @@ void ModalAnswerer::ok() {
     });
 }
 
-void ModalAnswerer::nein() {
-    add([](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        QVERIFY(box != nullptr);
-        box->buttons().constLast()->click();
-    });
-}
-
 void ModalAnswerer::pruefe() {
     // The next check is due before the answer runs: an answer may open the next modal window,
     // whose event loop must still see this answerer.

@@ -24,9 +24,8 @@ public:
 
     ModalAnswerer();
     void add(Antwort antwort) { antworten_.push_back(std::move(antwort)); }
-    // A message box answered with its first (OK or Yes) button, or with "No".
+    // A message box answered with its first button (OK, or Yes).
     void ok();
-    void nein();
 
     QStringList texte; // texts of the message boxes seen, line breaks as "\n"
     int unerwartet = 0;
