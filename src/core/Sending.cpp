@@ -6,6 +6,7 @@
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
 #include "settings/SettingsFile.h"
+#include "smtp/SmtpText.h"
 #include "smtp/WSocketErrors.h"
 
 #include <cstdio>
@@ -220,7 +221,7 @@ bool MainWorkflow::adressenSicher() {
     const THtmlSmtpCli& cli = *HtmlSmtpCli1;
     for (const std::string* wert : {&cli.HdrTo, &s.KopieAn, &s.Absender, &s.Absendername,
                                     &s.AntwortAn, &s.SmtpServer, &s.Anmeldename}) {
-        if (hatZeilenumbruch(*wert)) {
+        if (HoldsLineBreakOrNul(*wert)) {
             ui.showError("Kann eMail nicht senden: Die Angabe \"" + *wert +
                          "\" enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp);
             return false;

@@ -84,8 +84,4 @@ void versandAufzeichnen(std::vector<std::string>& gesendeteMails, Zeilenliste& z
     }
 }
 
-bool hatZeilenumbruch(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
 } // namespace tafelbot

@@ -3,7 +3,6 @@
 #include "plan/PlanDaten.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tafelbot {
@@ -28,9 +27,5 @@ int naechsteZuSendendeZeile(const Zeilenliste& zeilen);
 void versandAufzeichnen(std::vector<std::string>& gesendeteMails, Zeilenliste& zeilen,
                         int aktuelleZeile, const std::string& aktDatum, const std::string& kurzname,
                         const std::string& sendStamp);
-
-// True when the text holds a line break or a NUL byte, which would let a value break out of
-// its header line or SMTP command.
-bool hatZeilenumbruch(std::string_view text);
 
 } // namespace tafelbot
