@@ -14,9 +14,13 @@ bool MainWorkflow::einstellungenSpeichern() {
 void MainWorkflow::einstellungenAbbrechen() {
     const std::string datum = werte.AktDatum;
     const int periode = werte.Periode;
+    std::vector<std::string> mails = werte.GesendeteMails;
     IniLesen(werte, iniPfad, ui);
     werte.AktDatum = datum;
     werte.Periode = periode;
+    // Records of mails that went out while the file could not be written exist only here.
+    if (aufzeichnungOffen)
+        werte.GesendeteMails = std::move(mails);
     serverDialogLaden();
 }
 

@@ -233,6 +233,7 @@ TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
     const std::string anfang = "Die eMail an Anna Müller wurde verschickt, "_cp;
     EXPECT_EQ(fehler[1].substr(0, anfang.size()), anfang);
     EXPECT_TRUE(u.w.aufzeichnungOffen);
+    u.w.einstellungenAbbrechen(); // reads the file again, which lacks the records
     EXPECT_EQ(u.w.werte.GesendeteMails.size(), 3u);
     EXPECT_TRUE(u.w.zeilen.Zeilen[0].Gesendet && !u.w.zeilen.Zeilen[0].Senden);
     EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden);
