@@ -2,6 +2,7 @@
 #include "settings/Cp1252.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tafelbot {
 namespace {
@@ -99,32 +100,26 @@ std::vector<std::string> schuleMitPerioden() {
             "00L,DREI,Drei"};
 }
 
-TEST(GpnLeser, PeriodsSelectTeacherListsAndLessons) {
-    for (auto [periode, erwartet] : std::vector<std::pair<int, std::vector<std::string>>>{
-             {1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}},
-             {2, {"L EINS|Eins||", "L DREI|Drei||", "U 1 EINS 5a/DE"}},
-             {3, {"L ZWEI|Zwei||", "U 3 ZWEI 7a/EN"}}}) {
+TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
+    // Period asked for, period in force, the plan read.
+    using Fall = std::tuple<int, int, std::vector<std::string>>;
+    for (auto [periode, inKraft, erwartet] :
+         {Fall{1, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}},
+          Fall{2, 2, {"L EINS|Eins||", "L DREI|Drei||", "U 1 EINS 5a/DE"}},
+          Fall{3, 3, {"L ZWEI|Zwei||", "U 3 ZWEI 7a/EN"}},
+          Fall{7, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}},
+          Fall{-3, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}}}) {
         LeserUmgebung u;
         u.werte.Periode = periode;
         ASSERT_TRUE(u.lies(schuleMitPerioden()));
         EXPECT_EQ(testing::plantext(u.plan), erwartet) << "period " << periode;
+        EXPECT_EQ(u.werte.Periode, inKraft);
         EXPECT_EQ(u.logZeilen()[2],
-                  "Ausgewählte Periode: "_cp + std::to_string(periode) + " (von 3)");
-        EXPECT_EQ(u.auswahl, periode - 1);
-    }
-}
-
-TEST(GpnLeser, PeriodListAndTheCorrectionOfThePeriod) {
-    for (int periode : {7, 0, -3}) {
-        LeserUmgebung u;
-        u.werte.Periode = periode;
-        ASSERT_TRUE(u.lies(schuleMitPerioden()));
-        EXPECT_EQ(u.werte.Periode, 1);
-        EXPECT_EQ(u.logZeilen()[2], "Ausgewählte Periode: 1 (von 3)"_cp);
+                  "Ausgewählte Periode: "_cp + std::to_string(inKraft) + " (von 3)");
         EXPECT_EQ(u.perioden, (std::vector<std::string>{"Herbst (01.08.26 - 31.12.26)",
                                                         "Winter (01.01.27 - 31.03.27)",
                                                         "Frühjahr (01.04.27 - 31.07.27)"_cp}));
-        EXPECT_EQ(u.auswahl, 0);
+        EXPECT_EQ(u.auswahl, inKraft - 1);
         EXPECT_EQ(u.sichtbar, 3);
         EXPECT_TRUE(u.button);
         // A later file without periods empties the list and disables the button.
