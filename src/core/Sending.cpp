@@ -11,8 +11,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <stdexcept>
-#include <typeinfo>
 
 namespace tafelbot {
 
