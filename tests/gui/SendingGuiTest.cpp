@@ -1,10 +1,12 @@
 // "eMail(s) senden" in the real window, on Qt's event loop, against a real SMTP server.
 #include "GuiTestSupport.h"
 #include "app/SendingView.h"
+#include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
 #include "support/SmtpTestServer.h"
 
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <set>
@@ -39,6 +41,7 @@ class SendingGuiTest : public QObject {
 private slots:
     void confirmedSendMailsEveryMarkedTeacher();
     void highlightedTeacherIsSentAloneWithoutQuestion();
+    void testMailLeavesTheDialogAndRecordsNothing();
 };
 
 void SendingGuiTest::confirmedSendMailsEveryMarkedTeacher() {
@@ -91,6 +94,25 @@ void SendingGuiTest::highlightedTeacherIsSentAloneWithoutQuestion() {
     QCOMPARE(antworten.texte, QStringList());
     QCOMPARE(antworten.unerwartet, 0);
     QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
+}
+
+void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
+    SmtpTestServer server;
+    Programm p(anServer(server));
+    const auto records = p.wf().werte.GesendeteMails;
+    ModalAnswerer antworten;
+    antworten.add([](QWidget* w) {
+        auto* dialog = qobject_cast<app::ServerSettingsDialog*>(w);
+        QVERIFY(dialog != nullptr);
+        dialog->empfaenger()->setText(QStringLiteral("probe@schule.test"));
+        dialog->testMailButton()->click();
+        QVERIFY(!dialog->isVisible()); // closed while the mail goes out
+    });
+    QTest::mouseClick(p.fenster->einstellungenButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && server.messageFiles().size() == 1, 30000);
+    QVERIFY(p.wf().mailSent);
+    QCOMPARE(p.wf().werte.GesendeteMails, records);
+    QCOMPARE(antworten.unerwartet, 0);
 }
 
 QTEST_MAIN(SendingGuiTest)
