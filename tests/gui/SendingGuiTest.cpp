@@ -39,17 +39,36 @@ std::set<std::string> markiert(MainWorkflow& w) {
 class SendingGuiTest : public QObject {
     Q_OBJECT
 private slots:
-    void confirmedSendMailsEveryMarkedTeacher();
-    void highlightedTeacherIsSentAloneWithoutQuestion();
+    void highlightedTeacherAloneThenEveryMarkedTeacher();
     void testMailLeavesTheDialogAndRecordsNothing();
 };
 
-void SendingGuiTest::confirmedSendMailsEveryMarkedTeacher() {
+void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
     SmtpTestServer server;
     Programm p(anServer(server));
-    const auto teachers = markiert(p.wf());
-    QVERIFY(teachers.size() >= 2);
+    const auto vorher = markiert(p.wf());
+    QVERIFY(vorher.size() >= 3);
 
+    // A click on the number of the first ticked line highlights its teacher: sent alone, no
+    // question asked.
+    const auto& linien = p.fenster->tabelle()->linien();
+    std::size_t linie = 0;
+    while (!linien[linie].haken->isChecked())
+        ++linie;
+    QTest::mouseClick(linien[linie].nummer, Qt::LeftButton);
+    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
+    QVERIFY(vorher.count(lehrer));
+    {
+        ModalAnswerer keineFrage;
+        QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !markiert(p.wf()).count(lehrer), 30000);
+        QCOMPARE(keineFrage.texte, QStringList());
+        QCOMPARE(keineFrage.unerwartet, 0);
+    }
+    QCOMPARE(server.messageFiles().size(), std::size_t(1));
+    QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
+
+    QTest::mouseClick(linien[linie].nummer, Qt::LeftButton); // highlight off
     ModalAnswerer antworten;
     antworten.ok(); // "Sollen nun eMails ... versendet werden?": Yes
     QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
@@ -59,41 +78,18 @@ void SendingGuiTest::confirmedSendMailsEveryMarkedTeacher() {
     QVERIFY(!p.fenster->tabelle()->isEnabled());
 
     QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && markiert(p.wf()).empty(), 30000);
-    QCOMPARE(server.messageFiles().size(), teachers.size());
+    QCOMPARE(server.messageFiles().size(), vorher.size());
     QVERIFY(antworten.fertig());
     QCOMPARE(antworten.unerwartet, 0);
     QVERIFY(!p.fenster->versand()->panel()->isVisible());
-    QVERIFY(p.fenster->werkzeugleiste()->isVisible());
-    QVERIFY(p.fenster->tabelle()->isEnabled());
+    QVERIFY(p.fenster->werkzeugleiste()->isVisible() && p.fenster->tabelle()->isEnabled());
     // The table shows them as sent: the "gesendet" marker grey on every line with a tick box.
-    for (const auto& linie : p.fenster->tabelle()->linien()) {
-        if (linie.haken->isVisible()) {
-            QVERIFY(!linie.haken->isChecked());
-            QCOMPARE(linie.markierungen[1]->farbe(), QColor(128, 128, 128));
+    for (const auto& l : linien) {
+        if (l.haken->isVisible()) {
+            QVERIFY(!l.haken->isChecked());
+            QCOMPARE(l.markierungen[1]->farbe(), QColor(128, 128, 128));
         }
     }
-}
-
-void SendingGuiTest::highlightedTeacherIsSentAloneWithoutQuestion() {
-    SmtpTestServer server;
-    Programm p(anServer(server));
-    const auto vorher = markiert(p.wf());
-    // Highlight the teacher of the first line that has a tick box.
-    const auto& linien = p.fenster->tabelle()->linien();
-    int linie = 0;
-    while (!linien[static_cast<std::size_t>(linie)].haken->isChecked())
-        ++linie;
-    QTest::mouseClick(linien[static_cast<std::size_t>(linie)].nummer, Qt::LeftButton);
-    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
-    QVERIFY(vorher.count(lehrer));
-
-    ModalAnswerer antworten;
-    QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !markiert(p.wf()).count(lehrer), 30000);
-    QCOMPARE(server.messageFiles().size(), std::size_t(1));
-    QCOMPARE(antworten.texte, QStringList());
-    QCOMPARE(antworten.unerwartet, 0);
-    QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
 }
 
 void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
