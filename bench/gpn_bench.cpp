@@ -95,7 +95,7 @@ std::string erzeugeDatei(const Groesse& g, std::string& reichsterTag) {
         }
         d += "\r\n";
         for (int t = 1; t <= lehrer; ++t) {
-            char uz[32];
+            char uz[64];
             std::snprintf(uz, sizeof uz, "Uz%2d%2d%2d%2d", t, 1, 1 + wuerfel(3), t);
             zeile(d, uz);
         }
