@@ -45,8 +45,17 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -x "$gui" ]; then
     echo "=== Desktop program: press \"eMail(s) senden\" to mail the marked teachers ==="
     "$gui" --ini "$work/Tafelbot.ini"
 else
-    echo "=== Sending the mails of the marked teachers ==="
-    "$cli" --ini "$work/Tafelbot.ini" send --yes --timeout 60
+    echo "=== Sending the mails of the marked teachers (protocol: $work/send.log) ==="
+    # The demo account needs no password, but none is stored, so the program would ask for one.
+    printf 'demo\n' > "$work/password"
+    status=0
+    "$cli" --ini "$work/Tafelbot.ini" send --yes --timeout 60 --password-file "$work/password" \
+        2> "$work/send.log" || status=$?
+    grep -E '^(error|info|message): ' "$work/send.log" || true
+    if [ "$status" -ne 0 ]; then
+        echo "Sending failed (exit status $status); see $work/send.log"
+        exit "$status"
+    fi
     echo
     echo "=== The same date again: the teachers now show as sent ==="
     "$cli" --ini "$work/Tafelbot.ini" rows
