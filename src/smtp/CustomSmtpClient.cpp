@@ -5,6 +5,7 @@
 #include "smtp/SmtpAuth.h"
 #include "smtp/SmtpText.h"
 #include "smtp/WSocket.h"
+#include "smtp/WSocketResolve.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,11 +50,32 @@ bool isPlainAscii(const std::string& text) {
     });
 }
 
+// The port of implicit TLS (RFC 8314).
+constexpr std::uint16_t implicitTlsPort = 465;
+
+// Texts that reach the user are Windows-1252 bytes, like every text of the core.
+const char* const textKeinStartTls =
+    "Der Server bietet kein STARTTLS an; die Einstellung \"STARTTLS erforderlich\" verlangt es.";
+const char* const textHeloOhneStartTls =
+    "Mit HELO ist kein STARTTLS m\xF6glich; die Einstellung \"STARTTLS erforderlich\" verlangt "
+    "es.";
+const char* const textKennwortUnverschluesselt =
+    "Der Server bietet keine Verschl\xFCsselung an; das Kennwort wird nicht unverschl\xFCsselt "
+    "gesendet. Ist das f\xFCr diesen Server gewollt, w\xE4hlen Sie in den Server-Einstellungen "
+    "bei \"Verbindungssicherheit:\" den Eintrag \"Keine\".";
+const char* const textStartTlsAbgelehnt = "Der Server lehnt STARTTLS ab: ";
+const char* const textKlartextNachStartTls =
+    "Der Server hat nach seiner Antwort auf STARTTLS unverschl\xFCsselt weitergesendet.";
+
 std::string winsockLine(int error) {
     return "500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
 }
 
 } // namespace
+
+bool PlainPasswordAllowed(TSmtpSecurity security, bool tlsActive, platform::Ipv4 peer) {
+    return tlsActive || security == smtpSecurityNone || (peer >> 24) == 127;
+}
 
 TCustomSmtpClient::TCustomSmtpClient(EventLoop& loop)
     : loop_(loop), socket_(std::make_unique<TWSocket>(loop)), alive_(std::make_shared<bool>(true)) {
@@ -67,6 +89,7 @@ TCustomSmtpClient::TCustomSmtpClient(EventLoop& loop)
     socket_->OnBgException = [this](TWSocket&, const std::exception& error, bool&) {
         socketBgException(error);
     };
+    socket_->OnTlsReady = [this](TWSocket&, int error) { socketTlsReady(error); };
 }
 
 TCustomSmtpClient::~TCustomSmtpClient() = default;
@@ -125,6 +148,15 @@ void TCustomSmtpClient::TriggerSessionConnected(int error) {
 void TCustomSmtpClient::TriggerSessionClosed(int error) {
     if (OnSessionClosed)
         OnSessionClosed(*this, error);
+}
+
+void TCustomSmtpClient::TriggerTlsStarted(const TlsInfo& info) {
+    if (OnTlsStarted)
+        OnTlsStarted(*this, info);
+}
+
+TlsInfo TCustomSmtpClient::TlsSessionInfo() const {
+    return socket_->TlsSessionInfo();
 }
 
 void TCustomSmtpClient::PrepareEmail() {}
@@ -249,6 +281,10 @@ void TCustomSmtpClient::Connect() {
     authTypes_.clear();
     lastResponse_.clear();
     errorMessage_.clear();
+    implicitTls_ = false;
+    tlsActive_ = false;
+    startTlsOffered_ = false;
+    peer_ = 0;
     setState(smtpDnsLookup);
     insideConnect_ = true;
     try {
@@ -266,21 +302,105 @@ void TCustomSmtpClient::Connect() {
 void TCustomSmtpClient::Helo() {
     checkReady();
     checkConnected();
-    execCommand(smtpHelo, "HELO " + helloName(), {250});
+    std::string name = helloName();
+    if (Security == smtpSecurityStartTls && !tlsActive_) {
+        beginRequest(smtpHelo);
+        failWith(tlsErrorNotOffered,
+                 std::to_string(tlsErrorNotOffered) + " " + textHeloOhneStartTls);
+        return;
+    }
+    execCommand(smtpHelo, "HELO " + name, {250});
 }
 
 void TCustomSmtpClient::Ehlo() {
     checkReady();
     checkConnected();
-    std::string name = helloName();
+    helloName_ = helloName();
     authTypes_.clear();
-    execCommand(smtpEhlo, "EHLO " + name, {250}, &TCustomSmtpClient::ehloDone);
+    startTlsOffered_ = false;
+    execCommand(smtpEhlo, "EHLO " + helloName_, {250}, &TCustomSmtpClient::ehloDone);
 }
 
 void TCustomSmtpClient::ehloDone() {
-    if (requestResult_ == 0)
-        esmtp_ = true;
-    completeRequest(requestResult_);
+    if (requestResult_ != 0) {
+        completeRequest(requestResult_);
+        return;
+    }
+    esmtp_ = true;
+    if (!tlsActive_ && Security != smtpSecurityNone) {
+        if (startTlsOffered_) {
+            beginStartTls();
+            return;
+        }
+        if (Security != smtpSecurityAuto) {
+            tlsFailed(tlsErrorNotOffered, textKeinStartTls);
+            return;
+        }
+    }
+    completeRequest(0);
+}
+
+// ---- TLS ----
+
+void TCustomSmtpClient::beginStartTls() {
+    errorBeforeAttempt_ = errorMessage_;
+    setState(smtpInternalReady);
+    execCommand(smtpEhlo, "STARTTLS", {220}, &TCustomSmtpClient::startTlsReplied);
+}
+
+void TCustomSmtpClient::startTlsReplied() {
+    if (requestResult_ != 0) {
+        errorMessage_ = errorBeforeAttempt_;
+        tlsFailed(tlsErrorRefused, textStartTlsAbgelehnt + lastResponse_);
+        return;
+    }
+    // Anything after the 220 came in plain text and could have been put there by anyone on
+    // the way; taken as replies of the encrypted session it would forge them (RFC 3207).
+    if (!receiveBuffer_.empty()) {
+        receiveBuffer_.clear();
+        tlsFailed(tlsErrorProtocol, textKlartextNachStartTls);
+        return;
+    }
+    startTlsHandshake();
+}
+
+void TCustomSmtpClient::startTlsHandshake() {
+    try {
+        socket_->StartTls({trimmed(Host), ExtraCaFile, AcceptUnverifiedCertificate});
+    } catch (const std::exception& error) {
+        tlsFailed(tlsErrorProtocol, error.what());
+    }
+}
+
+void TCustomSmtpClient::socketTlsReady(int error) {
+    if (error != 0) {
+        tlsFailed(error, socket_->TlsFailure());
+        return;
+    }
+    tlsActive_ = true;
+    TriggerTlsStarted(socket_->TlsSessionInfo());
+    if (!connected_ || requestDone_)
+        return; // the handler gave up
+    if (state_ == smtpConnecting) {
+        setState(smtpWaitingBanner);
+        return;
+    }
+    // What the server announced in plain text no longer counts: greet the encrypted session.
+    esmtp_ = false;
+    authTypes_.clear();
+    startTlsOffered_ = false;
+    setState(smtpInternalReady);
+    execCommand(smtpEhlo, "EHLO " + helloName_, {250}, &TCustomSmtpClient::ehloDone);
+}
+
+void TCustomSmtpClient::tlsFailed(int code, const std::string& reason) {
+    const std::string line = std::to_string(code) + " " + reason;
+    lastResponse_ = line;
+    statusCode_ = code;
+    requestResult_ = code;
+    recordError(line);
+    completeRequest(code);
+    socket_->Abort();
 }
 
 void TCustomSmtpClient::Vrfy() {
@@ -459,9 +579,17 @@ void TCustomSmtpClient::Auth() {
         failWith(500, "500 ESMTP not supported.");
         return;
     }
+    if (AuthType == smtpAuthNone) {
+        failWith(500, "500 No Authentication Type Selected.");
+        return;
+    }
+    if (!PlainPasswordAllowed(Security, tlsActive_, peer_)) {
+        failWith(tlsErrorNotOffered,
+                 std::to_string(tlsErrorNotOffered) + " " + textKennwortUnverschluesselt);
+        return;
+    }
     switch (AuthType) {
     case smtpAuthNone:
-        failWith(500, "500 No Authentication Type Selected.");
         return;
     case smtpAuthPlain:
         startAuthPlain();
@@ -576,8 +704,13 @@ void TCustomSmtpClient::Open() {
     if (connected_)
         throw SmtpException("SMTP component already connected");
     request_ = smtpOpen;
-    steps_ = stepBit(smtpConnect) |
-             (AuthType == smtpAuthNone ? stepBit(smtpHelo) : stepBit(smtpEhlo) | stepBit(smtpAuth));
+    // STARTTLS needs EHLO, even without AUTH.
+    if (AuthType != smtpAuthNone)
+        steps_ = stepBit(smtpConnect) | stepBit(smtpEhlo) | stepBit(smtpAuth);
+    else if (Security == smtpSecurityStartTls)
+        steps_ = stepBit(smtpConnect) | stepBit(smtpEhlo);
+    else
+        steps_ = stepBit(smtpConnect) | stepBit(smtpHelo);
     combinedResult_ = 0;
     requestResult_ = 0;
     combined_ = true;
@@ -663,7 +796,7 @@ void TCustomSmtpClient::combinedStepDone(int code) {
         requestResult_ = 426;
         errorMessage_ = "426 Operation aborted.";
     } else if (code != 0) {
-        if (previousStep_ == smtpEhlo) {
+        if (previousStep_ == smtpEhlo && !IsTlsError(code)) {
             steps_ = stepBit(smtpHelo); // an old server: greet with HELO, without AUTH
         } else {
             combinedResult_ = code;
@@ -696,6 +829,10 @@ void TCustomSmtpClient::socketDnsLookupDone(int error) {
         socket_->SetPort(Port);
         setState(smtpConnecting);
         socket_->Connect();
+        peer_ = WSocketResolveHost(socket_->DnsResult());
+        implicitTls_ = Security == smtpSecurityTls ||
+                       (Security == smtpSecurityAuto &&
+                        WSocketResolvePort(socket_->Port(), "tcp") == implicitTlsPort);
     } catch (const std::exception& failure) {
         if (insideConnect_)
             throw;
@@ -720,11 +857,16 @@ void TCustomSmtpClient::socketSessionConnected(int error) {
         return;
     }
     connected_ = true;
+    if (implicitTls_) {
+        startTlsHandshake(); // the banner comes encrypted
+        return;
+    }
     setState(smtpWaitingBanner);
 }
 
 void TCustomSmtpClient::socketSessionClosed(int error) {
     connected_ = false;
+    tlsActive_ = false;
     pumping_ = false;
     TriggerSessionClosed(error);
     completeRequest(command_ == smtpQuit ? 0 : 10004);
@@ -847,6 +989,8 @@ void TCustomSmtpClient::judgeReply() {
 void TCustomSmtpClient::noteAuthMechanisms(const std::string& line) {
     std::string text = upperCase(trimmed(line));
     text = text.size() > 4 ? text.substr(4) : std::string();
+    if (trimmed(text) == "STARTTLS" && line.rfind("250", 0) == 0)
+        startTlsOffered_ = true;
     if (text.rfind("AUTH ", 0) != 0 && text.rfind("AUTH=", 0) != 0)
         return;
     text = text.substr(4);

@@ -5,8 +5,10 @@
 // through the event loop so that a handler may issue the next request directly. Nothing blocks.
 // TSmtpCli and THtmlSmtpCli derive from it and produce the message body.
 
+#include "platform/Net.h"
 #include "smtp/EventLoop.h"
 #include "smtp/SmtpTypes.h"
+#include "smtp/TlsSession.h"
 
 #include <cstdint>
 #include <exception>
@@ -18,6 +20,10 @@
 namespace tafelbot {
 
 class TWSocket;
+
+// Whether AUTH may send a password without TLS: with the security setting "none", or to a
+// loopback address (a server on the same machine) in the automatic mode.
+bool PlainPasswordAllowed(TSmtpSecurity security, bool tlsActive, platform::Ipv4 peer);
 
 class TCustomSmtpClient {
 public:
@@ -48,6 +54,17 @@ public:
     bool OwnHeaders = false; // true: the caller supplies every header line itself
     int Tag = 0;
 
+    // Connection security. A failed handshake or verification, a refused STARTTLS or a
+    // server without the encryption the setting demands completes the request with a
+    // tlsError... code (TlsSession.h), ErrorMessage naming the reason, and drops the
+    // connection: nothing ever falls back to plain text. STARTTLS runs inside Ehlo: the caller
+    // sees one completion, with the capabilities of the encrypted session.
+    TSmtpSecurity Security = smtpSecurityAuto;
+    bool AcceptUnverifiedCertificate = false; // a certificate that fails verification passes
+    std::string ExtraCaFile;                  // trusted besides the system's store
+    bool TlsActive() const { return tlsActive_; }
+    TlsInfo TlsSessionInfo() const;
+
     TSmtpContentType ContentType() const { return contentType_; }
     // Also sets the content type text: "text/plain" or "text/html".
     virtual void SetContentType(TSmtpContentType type);
@@ -71,6 +88,8 @@ public:
     std::function<void(TCustomSmtpClient& sender, std::string& line)> OnHeaderLine;
     std::function<void(TCustomSmtpClient& sender, std::vector<std::string>& hdrLines)>
         OnProcessHeader;
+    // The handshake is done (before the banner, or before the EHLO that follows STARTTLS).
+    std::function<void(TCustomSmtpClient& sender, const TlsInfo& info)> OnTlsStarted;
 
     // Requests. Each raises SmtpException "SMTP component not ready" unless the client is ready,
     // and the ones that send a command "SMTP component not connected" without a connection.
@@ -111,6 +130,7 @@ protected:
     virtual void TriggerProcessHeader(std::vector<std::string>& hdrLines);
     virtual void TriggerSessionConnected(int error);
     virtual void TriggerSessionClosed(int error);
+    virtual void TriggerTlsStarted(const TlsInfo& info);
     virtual void SendCommand(const std::string& command);
     // Runs first in Data, before the header is built.
     virtual void PrepareEmail();
@@ -143,6 +163,7 @@ private:
     void socketDataAvailable();
     void socketDataSent();
     void socketBgException(const std::exception& error);
+    void socketTlsReady(int error);
     void replyLineTooLong();
 
     // Replies.
@@ -158,6 +179,11 @@ private:
     void dataAccepted();
     void dataPumpStep();
     void bodyFailed(const std::string& reason);
+    void beginStartTls();
+    void startTlsReplied();
+    void startTlsHandshake();
+    // Ends the request with a security failure and drops the connection.
+    void tlsFailed(int code, const std::string& reason);
     void startAuthPlain();
     void startAuthLogin();
     void startAuthCram(bool sha1);
@@ -200,6 +226,12 @@ private:
     Step next_ = nullptr;                // runs on the next complete reply line
     Step afterJudgement_ = nullptr;      // runs once the reply has been judged
     std::vector<std::string> authTypes_; // announced by EHLO, upper case, no duplicates
+
+    bool implicitTls_ = false; // TLS from the first byte on this connection
+    bool tlsActive_ = false;
+    bool startTlsOffered_ = false; // announced by the last EHLO
+    platform::Ipv4 peer_ = 0;
+    std::string helloName_;
 
     bool autoSelect_ = false;
     bool cramSha1_ = false;

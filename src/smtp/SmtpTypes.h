@@ -43,6 +43,16 @@ enum TSmtpContentType {
     smtpPlainText,
 };
 
+// How the connection is protected; the settings store it as an index in this order.
+enum TSmtpSecurity {
+    // TLS from the first byte on port 465, STARTTLS whenever the server announces it, plain
+    // text otherwise; a password goes in plain text only to a loopback address.
+    smtpSecurityAuto,
+    smtpSecurityNone,     // plain text, whatever the server offers
+    smtpSecurityStartTls, // STARTTLS or no session
+    smtpSecurityTls,      // TLS from the first byte, whatever the port
+};
+
 // Share modes for opening attachment files; fileShareFlags gives the file-open flag of each.
 enum TSmtpShareMode {
     smtpShareCompat,

@@ -22,6 +22,9 @@ std::string trimmed(const std::string& text) {
 }
 
 constexpr std::size_t maxDnsResults = 256;
+// Cipher text read in one turn at most, so that a flood cannot hold the loop.
+constexpr int tlsPullTurns = 8;
+constexpr std::size_t tlsChunk = 16384;
 
 const std::string defaultProto = "tcp";
 const std::string defaultLocalAddr = "0.0.0.0";
@@ -302,7 +305,8 @@ void TWSocket::updateInterest() {
     }
     bool connecting = state_ == wsConnecting;
     bool connected = state_ == wsConnected || state_ == wsSocksConnected;
-    watch_->setInterest(connecting || connected, connecting || (connected && !allSent_));
+    watch_->setInterest(connecting || connected,
+                        connecting || (connected && (!allSent_ || !tlsOut_.empty())));
 }
 
 // ---- event dispatch ----
@@ -313,6 +317,12 @@ void TWSocket::onReady(bool readable, bool writable) {
         if (h == platform::invalidSocket || paused_)
             return;
 
+        if (tlsStage_ == TlsStage::Handshake) {
+            if (state_ == wsConnected)
+                tlsHandshakeStep();
+            return;
+        }
+
         bool connectBit = state_ == wsConnecting;
         int connectError = connectBit ? platform::pendingError(h) : 0;
         bool usable = connectBit ? connectError == 0 : state_ == wsConnected;
@@ -321,7 +331,18 @@ void TWSocket::onReady(bool readable, bool writable) {
         bool readBit = false;
         bool closeBit = false;
         int closeError = 0;
-        if (readable && usable) {
+        if (readable && usable && tls_) {
+            tlsPull();
+            tlsDecrypt();
+            if (!tlsIn_.empty()) {
+                readBit = true;
+            } else if (tlsReadError_ != 0) {
+                closeBit = true;
+                closeError = tlsReadError_;
+            } else {
+                closeBit = tlsPeerClosed_;
+            }
+        } else if (readable && usable) {
             std::size_t waiting = 0;
             if (platform::bytesAvailable(h, waiting) == 0 && waiting > 0) {
                 readBit = true;
@@ -350,9 +371,22 @@ void TWSocket::onReady(bool readable, bool writable) {
                 return;
         }
         if (writable && usable && !writeEventPosted_) {
-            writeEvent();
+            if (tls_ && allSent_) {
+                // Only the session's own bytes wait (a key update): no data to report sent.
+                flushTlsOut();
+                if (handle_ == h)
+                    updateInterest();
+            } else {
+                writeEvent();
+            }
             if (!stillHere())
                 return;
+        }
+        // The peer's close notification is read with the data before it and no readiness
+        // follows it (the peer waits for ours): the close is due once the data is taken.
+        if (tls_ && usable && (tlsPeerClosed_ || tlsReadError_ != 0) && tlsIn_.empty()) {
+            closeBit = true;
+            closeError = tlsReadError_;
         }
         if (closeBit)
             closeEvent(closeError);
@@ -389,9 +423,7 @@ void TWSocket::closeEvent(int error) {
     platform::SocketHandle h = handle_;
     if (error == 0)
         error = receiveError_;
-    std::size_t waiting = 0;
-    platform::bytesAvailable(h, waiting);
-    if (waiting > 0 || !lineBuffer_.empty()) {
+    if (waitingBytes() > 0 || !lineBuffer_.empty()) {
         receiveLoop(true);
         if (handle_ != h)
             return;
@@ -400,6 +432,11 @@ void TWSocket::closeEvent(int error) {
         closeInvoked_ = true;
         if (OnSessionClosed)
             OnSessionClosed(*this, error);
+    }
+    if (handle_ == h && TlsActive() && error == 0) {
+        tls_->shutdown(); // answer the peer's close notification
+        tls_->takeOutgoing(tlsOut_);
+        pushTlsOut();
     }
     if (handle_ == h)
         internalClose(false, error);
@@ -435,7 +472,7 @@ void TWSocket::receiveLoop(bool onClose) {
         } else {
             char scratch[1024];
             std::size_t got = 0;
-            if (platform::receiveBytes(h, scratch, sizeof scratch, got) != 0 || got == 0)
+            if (readInput(scratch, sizeof scratch, got) != 0 || got == 0)
                 break;
             readCount_ += got;
         }
@@ -445,8 +482,7 @@ void TWSocket::receiveLoop(bool onClose) {
             break;
         if (!lineBuffer_.empty() && lineBuffer_.size() < buffered)
             continue; // bytes left over from line mode go first
-        std::size_t waiting = 0;
-        if (platform::bytesAvailable(h, waiting) != 0 || waiting == 0)
+        if (waitingBytes() == 0)
             break;
     }
 }
@@ -455,7 +491,7 @@ void TWSocket::fillLineBuffer() {
     char chunk[4096];
     for (;;) {
         std::size_t got = 0;
-        int error = platform::receiveBytes(handle_, chunk, sizeof chunk, got);
+        int error = readInput(chunk, sizeof chunk, got);
         if (error != 0) {
             if (error != wsa::wouldBlock) {
                 lastError_ = error;
@@ -536,7 +572,7 @@ int TWSocket::Receive(void* buffer, int size) {
         return -1;
     }
     std::size_t got = 0;
-    int error = platform::receiveBytes(handle_, static_cast<char*>(buffer), wanted, got);
+    int error = readInput(static_cast<char*>(buffer), wanted, got);
     if (error != 0) {
         lastError_ = error;
         receiveFailed_ = true;
@@ -551,7 +587,7 @@ int TWSocket::Receive(void* buffer, int size) {
 std::string TWSocket::ReceiveStr() {
     std::size_t size = lineModeActive() ? lineReady_ : lineBuffer_.size();
     if (!lineModeActive() && size == 0 && handle_ != platform::invalidSocket)
-        platform::bytesAvailable(handle_, size);
+        size = waitingBytes();
     std::string text(std::max<std::size_t>(size, 1), '\0');
     int got = Receive(text.data(), static_cast<int>(text.size()));
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
@@ -600,6 +636,8 @@ int TWSocket::Send(const void* data, int length) {
 void TWSocket::tryToSend() {
     if (handle_ == platform::invalidSocket)
         return;
+    if (tls_)
+        return tryToSendTls();
     for (;;) {
         std::string_view front = sendBuffer_.Front();
         if (front.empty()) {
@@ -610,21 +648,23 @@ void TWSocket::tryToSend() {
         int error = platform::sendBytes(handle_, front.data(), front.size(), sent);
         if (error == wsa::wouldBlock)
             return;
-        if (error != 0) {
-            lastError_ = error;
-            if (error == wsa::connReset || error == wsa::notSocket || error == wsa::notConnected ||
-                error == wsa::invalidArgument || error == wsa::connAborted)
-                closeAfterSendError(error);
-            else
-                socketError("TryToSend failed", error);
-            return;
-        }
+        if (error != 0)
+            return handleSendError(error);
         if (sent == 0)
             return;
         sendBuffer_.Remove(sent);
         if (sent < front.size())
             return;
     }
+}
+
+void TWSocket::handleSendError(int error) {
+    lastError_ = error;
+    if (error == wsa::connReset || error == wsa::notSocket || error == wsa::notConnected ||
+        error == wsa::invalidArgument || error == wsa::connAborted)
+        closeAfterSendError(error);
+    else
+        socketError("TryToSend failed", error);
 }
 
 void TWSocket::closeAfterSendError(int error) {
@@ -704,6 +744,13 @@ void TWSocket::internalClose(bool shutDownFirst, int error) {
         return;
     }
     watch_.reset();
+    if (shutDownFirst && state_ == wsConnected && tlsStage_ == TlsStage::Established) {
+        // Tell the peer the session ends here, as far as the socket takes it at once.
+        tls_->shutdown();
+        tls_->takeOutgoing(tlsOut_);
+        pushTlsOut();
+    }
+    resetTls();
     if (shutDownFirst && state_ == wsConnected)
         platform::shutdownSending(h);
     int closeError = platform::closeSocket(h);
@@ -737,10 +784,228 @@ void TWSocket::Pause() {
 void TWSocket::Resume() {
     paused_ = false;
     updateInterest();
+    // Decrypted bytes wait in memory, where no readiness reports them.
+    if (TlsActive() && (!tlsIn_.empty() || tlsPeerClosed_))
+        postTlsInput();
     if (writeEventMissed_) {
         writeEventMissed_ = false;
         postWriteEvent();
     }
+}
+
+// ---- TLS ----
+
+void TWSocket::StartTls(const TlsOptions& options) {
+    if (handle_ == platform::invalidSocket || state_ != wsConnected) {
+        lastError_ = wsa::notConnected;
+        return raiseException(WSocketErrorMessage(wsa::notConnected, "StartTls"));
+    }
+    if (tls_)
+        return raiseException("StartTls: TLS already started");
+    std::unique_ptr<TlsSession> session;
+    try {
+        session = std::make_unique<TlsSession>(options);
+    } catch (const TlsSetupError& error) {
+        tlsFailure_ = error.what();
+        return raiseException(error.what());
+    }
+    resetTls();
+    tls_ = std::move(session);
+    tlsStage_ = TlsStage::Handshake;
+    tlsFailure_.clear();
+    // Plain text that came before must not pass for protected text.
+    lineBuffer_.clear();
+    lineReady_ = 0;
+
+    std::weak_ptr<bool> alive = alive_;
+    platform::SocketHandle h = handle_;
+    loop_.post([this, alive, h] {
+        if (alive.expired() || handle_ != h || tlsStage_ != TlsStage::Handshake || paused_)
+            return;
+        guarded([&] { tlsHandshakeStep(); });
+    });
+}
+
+TlsInfo TWSocket::TlsSessionInfo() const {
+    return TlsActive() ? tls_->info() : TlsInfo{};
+}
+
+void TWSocket::resetTls() {
+    tls_.reset();
+    tlsStage_ = TlsStage::Off;
+    tlsOut_.clear();
+    tlsIn_.clear();
+    tlsPeerClosed_ = false;
+    tlsReadError_ = 0;
+}
+
+void TWSocket::tlsHandshakeStep() {
+    if (!tlsPeerClosed_ && tlsReadError_ == 0)
+        tlsPull();
+    TlsSession::Result result = tls_->handshake();
+    // A failed handshake leaves an alert for the peer: it goes out as well.
+    tls_->takeOutgoing(tlsOut_);
+    int sendError = pushTlsOut();
+    if (result == TlsSession::Result::Failed)
+        return tlsHandshakeEnded(tls_->failureCode(), tls_->failureText());
+    if (result == TlsSession::Result::NeedMore) {
+        int lost = tlsReadError_ != 0                               ? tlsReadError_
+                   : sendError != 0 && sendError != wsa::wouldBlock ? sendError
+                                                                    : 0;
+        if (tlsPeerClosed_ || lost != 0) {
+            std::string reason =
+                "Der Server hat die Verbindung w\xE4hrend des TLS-Handshakes getrennt";
+            if (lost != 0)
+                reason += " (" + WSocketErrorDesc(lost) + ")";
+            tls_->fail(tlsErrorProtocol, reason);
+            return tlsHandshakeEnded(tlsErrorProtocol, reason);
+        }
+        updateInterest();
+        return;
+    }
+    tlsStage_ = TlsStage::Established;
+    updateInterest();
+    tlsHandshakeEnded(0, {});
+}
+
+void TWSocket::tlsHandshakeEnded(int error, const std::string& reason) {
+    platform::SocketHandle h = handle_;
+    tlsFailure_ = reason;
+    if (OnTlsReady)
+        OnTlsReady(*this, error);
+    if (handle_ != h)
+        return;
+    if (error != 0)
+        return internalClose(false, error);
+    if (!sendBuffer_.Empty()) {
+        tryToSend();
+        if (handle_ != h)
+            return;
+        updateInterest();
+        if (allSent_)
+            postWriteEvent();
+    }
+    // Plain text may have come with the end of the handshake.
+    postTlsInput();
+}
+
+void TWSocket::postTlsInput() {
+    std::weak_ptr<bool> alive = alive_;
+    platform::SocketHandle h = handle_;
+    loop_.post([this, alive, h] {
+        if (!alive.expired() && handle_ == h && TlsActive())
+            onReady(true, false);
+    });
+}
+
+void TWSocket::tlsPull() {
+    char raw[tlsChunk];
+    for (int turn = 0; turn < tlsPullTurns && !tlsPeerClosed_; ++turn) {
+        std::size_t got = 0;
+        int error = platform::receiveBytes(handle_, raw, sizeof raw, got);
+        if (error == wsa::wouldBlock)
+            return;
+        if (error != 0) {
+            tlsReadError_ = error;
+            return;
+        }
+        if (got == 0) {
+            tlsPeerClosed_ = true;
+            return;
+        }
+        tls_->putIncoming(raw, got);
+        if (got < sizeof raw)
+            return;
+    }
+}
+
+void TWSocket::tlsDecrypt() {
+    if (tlsStage_ != TlsStage::Established)
+        return;
+    char plain[tlsChunk];
+    for (;;) {
+        std::size_t got = 0;
+        TlsSession::Result result = tls_->read(plain, sizeof plain, got);
+        if (result == TlsSession::Result::Done) {
+            tlsIn_.append(plain, got);
+            continue;
+        }
+        if (result == TlsSession::Result::Closed)
+            tlsPeerClosed_ = true;
+        else if (result == TlsSession::Result::Failed && tlsReadError_ == 0)
+            tlsReadError_ = wsa::connAborted; // a forged or broken record
+        break;
+    }
+    // Answers the session owes the peer (a key update) go out with the next write.
+    tls_->takeOutgoing(tlsOut_);
+    if (!tlsOut_.empty())
+        updateInterest();
+}
+
+int TWSocket::readInput(char* data, std::size_t size, std::size_t& got) {
+    if (!tls_)
+        return platform::receiveBytes(handle_, data, size, got);
+    got = 0;
+    if (tlsStage_ != TlsStage::Established)
+        return wsa::wouldBlock;
+    if (tlsIn_.empty()) {
+        tlsPull();
+        tlsDecrypt();
+    }
+    if (!tlsIn_.empty()) {
+        got = std::min(size, tlsIn_.size());
+        std::memcpy(data, tlsIn_.data(), got);
+        tlsIn_.erase(0, got);
+        return 0;
+    }
+    if (tlsReadError_ != 0)
+        return tlsReadError_;
+    return tlsPeerClosed_ ? 0 : wsa::wouldBlock;
+}
+
+std::size_t TWSocket::waitingBytes() {
+    std::size_t waiting = 0;
+    if (handle_ != platform::invalidSocket && platform::bytesAvailable(handle_, waiting) != 0)
+        waiting = 0;
+    return waiting + tlsIn_.size();
+}
+
+void TWSocket::tryToSendTls() {
+    if (!flushTlsOut() || tlsStage_ != TlsStage::Established)
+        return;
+    for (;;) {
+        std::string_view front = sendBuffer_.Front();
+        if (front.empty()) {
+            allSent_ = true;
+            return;
+        }
+        if (!tls_->write(front))
+            return handleSendError(wsa::connAborted);
+        sendBuffer_.Remove(front.size());
+        tls_->takeOutgoing(tlsOut_);
+        if (!flushTlsOut())
+            return;
+    }
+}
+
+int TWSocket::pushTlsOut() {
+    while (!tlsOut_.empty()) {
+        std::size_t sent = 0;
+        int error = platform::sendBytes(handle_, tlsOut_.data(), tlsOut_.size(), sent);
+        if (error != 0)
+            return error;
+        if (sent == 0)
+            return wsa::wouldBlock;
+        tlsOut_.erase(0, sent);
+    }
+    return 0;
+}
+
+bool TWSocket::flushTlsOut() {
+    int error = pushTlsOut();
+    if (error != 0 && error != wsa::wouldBlock)
+        handleSendError(error);
+    return error == 0;
 }
 
 } // namespace tafelbot

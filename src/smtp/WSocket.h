@@ -7,6 +7,7 @@
 #include "platform/Net.h"
 #include "smtp/EventLoop.h"
 #include "smtp/SendBuffer.h"
+#include "smtp/TlsSession.h"
 #include "smtp/WSocketErrors.h"
 
 #include <cstdint>
@@ -117,6 +118,20 @@ public:
     void Pause();
     void Resume();
 
+    // Turns the connected socket into a TLS client session: the handshake runs on the socket's
+    // events and ends with OnTlsReady (later, from the loop; on failure the socket closes after
+    // the handler unless the handler did so). From then on Send, Receive and the events carry
+    // plain text as before. Raises ESocketException when not connected, when TLS runs already,
+    // or when the session cannot be set up (a CA file that cannot be read).
+    void StartTls(const TlsOptions& options);
+    bool TlsActive() const { return tlsStage_ == TlsStage::Established; }
+    // What the handshake agreed on (empty while TLS is not active).
+    TlsInfo TlsSessionInfo() const;
+    // The reason of the last failed handshake.
+    const std::string& TlsFailure() const { return tlsFailure_; }
+    // 0, or a tlsError... code (TlsSession.h).
+    std::function<void(TWSocket& sender, int error)> OnTlsReady;
+
 private:
     struct LookupTicket;
 
@@ -138,7 +153,22 @@ private:
     void postWriteEvent();
     void postLineTrigger();
     void tryToSend();
+    void handleSendError(int error);
     void closeAfterSendError(int error);
+    // Plain or, with TLS, decrypted bytes; the contract of platform::receiveBytes.
+    int readInput(char* data, std::size_t size, std::size_t& got);
+    // Bytes the receive loop can still hand out.
+    std::size_t waitingBytes();
+    void tlsHandshakeStep();
+    void tlsHandshakeEnded(int error, const std::string& reason);
+    void tlsPull();
+    void tlsDecrypt();
+    void tryToSendTls();
+    // Sends the cipher text waiting: 0 when all went, wouldBlock when some is left, or the error.
+    int pushTlsOut();
+    bool flushTlsOut();
+    void postTlsInput();
+    void resetTls();
     void internalClose(bool shutDownFirst, int error);
     void resetProperties();
     void updateInterest();
@@ -182,6 +212,15 @@ private:
     bool lineMode_ = false;
     std::string lineBuffer_;
     std::size_t lineReady_ = 0; // length of the line being offered
+
+    enum class TlsStage { Off, Handshake, Established };
+    std::unique_ptr<TlsSession> tls_;
+    TlsStage tlsStage_ = TlsStage::Off;
+    std::string tlsOut_;         // cipher text not yet taken by the socket
+    std::string tlsIn_;          // plain text decrypted and not yet received
+    bool tlsPeerClosed_ = false; // the peer's end of the connection or of the session
+    int tlsReadError_ = 0;
+    std::string tlsFailure_;
 };
 
 } // namespace tafelbot

@@ -9,10 +9,12 @@ Usage: smtp_server.py MAILDIR [--user NAME] [--password SECRET] [--require-auth]
 
 The port is chosen by the operating system and printed on stdout as the first line. Every
 message received is stored as MAILDIR/NNNN.eml (the bytes of DATA, dot-stuffing undone) with
-MAILDIR/NNNN.json beside it (envelope sender, recipients, the AUTH mechanism and login used).
+MAILDIR/NNNN.json beside it (envelope sender, recipients, the AUTH mechanism and login used,
+whether the session was encrypted and with which TLS version).
 Besides aiosmtpd's own PLAIN and LOGIN the server offers CRAM-MD5 and CRAM-SHA1, which check
 the HMAC of their challenge. With a certificate it offers STARTTLS, or TLS from the first byte
-with --implicit-tls. The server ends on SIGTERM or when its standard input closes.
+with --implicit-tls (then without --auth-require-tls: aiosmtpd counts only STARTTLS as
+encryption for AUTH). The server ends on SIGTERM or when its standard input closes.
 Faults for the failure tests: --refuse-recipient answers 550 to RCPT TO for that address;
 --drop-in-data closes the connection once a message's data has arrived, before answering it;
 --stall-in-data never answers the data. Neither stores the message.
@@ -91,10 +93,13 @@ class Handler:
         with open(base + ".eml", "wb") as out:
             out.write(envelope.original_content or envelope.content)
         auth = session.auth_data if isinstance(session.auth_data, dict) else {}
+        # Set by STARTTLS and by TLS from the first byte alike.
+        tls = server.transport.get_extra_info("ssl_object")
         with open(base + ".json", "w", encoding="utf-8") as out:
             json.dump({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
                        "mechanism": auth.get("mechanism"), "login": auth.get("login"),
-                       "tls": session.ssl is not None}, out)
+                       "tls": tls is not None,
+                       "tls_version": tls.version() if tls is not None else None}, out)
         return "250 Message accepted for delivery"
 
 
@@ -171,6 +176,8 @@ def main():
     args = parser.parse_args()
     if args.implicit_tls and not args.tls_cert:
         parser.error("--implicit-tls needs --tls-cert and --tls-key")
+    if args.implicit_tls and args.auth_require_tls:
+        parser.error("--auth-require-tls would refuse AUTH under --implicit-tls")
     asyncio.run(serve(args))
     return 0
 
