@@ -46,6 +46,11 @@ struct TEinstellungen {
     bool ZusatztextAnhaengen = false;
     int Authentifizierung = 2;  // index into TSmtpAuthType
     int Prioritaet = 0;         // index into TSmtpPriority
+
+    // Connection security: Name=Value lines of the settings file that older versions skip.
+    int Verbindungssicherheit = 0;  // index into TSmtpSecurity: automatic, none, STARTTLS, TLS
+    bool ZertifikatUngeprueftAnnehmen = false;  // a certificate that fails verification passes
+    std::string ZusatzCaDatei;  // CA file trusted besides the system's store; empty for none
 };
 
 // Every value of the settings file, held in memory while the program runs. Texts are
@@ -66,6 +71,8 @@ struct Einstellungen {
     std::array<int, AnzahlKategorien> Spaltenbreiten{};
     std::array<std::string, AnzahlMailKategorien> Ueberschriften;
     int LoeschTage = 30;
+    // Name=Value lines this version does not know (a newer one wrote them): written back as read.
+    std::vector<std::string> UnbekannteZusatzzeilen;
 
     TEinstellungen Server;
     // The scrambled password line as last read from the file.

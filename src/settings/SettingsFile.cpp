@@ -7,6 +7,7 @@
 #include "settings/FixeTexte.h"
 #include "settings/Kennwort.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <optional>
@@ -54,10 +55,72 @@ std::string lesePraefix(const std::string& iniPfad) {
 
 // Name=Value settings that older versions of the program skip. They stand between the
 // deletion-days line and the server block; none of them may begin with "*".
-std::vector<std::string> zusatzEinstellungenZeilen(const Einstellungen&) {
-    return {};
+const char* const NameSicherheit = "Verbindungssicherheit";
+const char* const NameUngeprueft = "ZertifikatUngeprueftAnnehmen";
+const char* const NameCaDatei = "ZusaetzlicheCaDatei";
+// The values of Verbindungssicherheit, in the order of TSmtpSecurity.
+const std::array<std::string, 4> SicherheitWerte = {"automatisch", "keine", "STARTTLS", "TLS"};
+
+bool gleichOhneGross(const std::string& a, const std::string& b) {
+    auto klein = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (klein(a[i]) != klein(b[i]))
+            return false;
+    return true;
 }
-void leseZusatzEinstellungen(const std::vector<std::string>&, Einstellungen&) {}
+
+std::vector<std::string> zusatzEinstellungenZeilen(const Einstellungen& werte) {
+    const TEinstellungen& s = werte.Server;
+    const std::size_t sicherheit = static_cast<std::size_t>(s.Verbindungssicherheit);
+    std::vector<std::string> zeilen = {
+        std::string(NameSicherheit) + "=" +
+            (sicherheit < SicherheitWerte.size() ? SicherheitWerte[sicherheit]
+                                                 : SicherheitWerte[0]),
+        std::string(NameUngeprueft) + "=" + (s.ZertifikatUngeprueftAnnehmen ? "1" : "0"),
+        std::string(NameCaDatei) + "=" + s.ZusatzCaDatei,
+    };
+    for (const auto& zeile : werte.UnbekannteZusatzzeilen)
+        if (!zeile.empty() && zeile[0] != '*')
+            zeilen.push_back(zeile);
+    return zeilen;
+}
+
+// Takes the known lines into the values and keeps the unknown ones. Returns the lines whose
+// value is wrong; their setting keeps its default.
+std::vector<std::string> leseZusatzEinstellungen(const std::vector<std::string>& zeilen,
+                                                 Einstellungen& werte) {
+    TEinstellungen& s = werte.Server;
+    std::vector<std::string> falsch;
+    for (const std::string& zeile : zeilen) {
+        if (zeile.empty())
+            continue;
+        const std::size_t gleich = zeile.find('=');
+        const std::string name = ohneLeerzeichen(zeile.substr(0, gleich));
+        const std::string wert =
+            gleich == std::string::npos ? std::string() : ohneLeerzeichen(zeile.substr(gleich + 1));
+        if (gleich != std::string::npos && name == NameSicherheit) {
+            auto treffer =
+                std::find_if(SicherheitWerte.begin(), SicherheitWerte.end(),
+                             [&](const std::string& w) { return gleichOhneGross(w, wert); });
+            if (treffer == SicherheitWerte.end())
+                falsch.push_back(zeile);
+            else
+                s.Verbindungssicherheit = static_cast<int>(treffer - SicherheitWerte.begin());
+        } else if (gleich != std::string::npos && name == NameUngeprueft) {
+            if (wert == "1" || wert == "0")
+                s.ZertifikatUngeprueftAnnehmen = wert == "1";
+            else
+                falsch.push_back(zeile);
+        } else if (gleich != std::string::npos && name == NameCaDatei) {
+            s.ZusatzCaDatei = wert;
+        } else {
+            werte.UnbekannteZusatzzeilen.push_back(zeile);
+        }
+    }
+    return falsch;
+}
 
 // Fields 1 to 15 of a list line as integers; nullopt when one of them is none.
 std::optional<std::array<int, AnzahlKategorien>> ganzzahlFelder(const std::string& zeile) {
@@ -157,7 +220,8 @@ public:
                 break;
             zusatz.push_back(z);
         }
-        leseZusatzEinstellungen(zusatz, werte_);
+        for (const std::string& falsch : leseZusatzEinstellungen(zusatz, werte_))
+            melde("Falsche Daten in der Einstellung \"" + falsch + "\"!");
 
         bool blockVollstaendig = true;
         for (int n = 0; n < serverZeilen; ++n) {
@@ -355,6 +419,7 @@ void setzeStandardwerte(Einstellungen& werte) {
     werte.Ueberschriften = {"Nr",         "Datum",  "Std.", "statt Fach",  "Fach", "Vertr. für"_cp,
                             "Vertretung", "Klasse", "Raum", "verlegt von", "Text", "Mitbetreuung"};
     werte.LoeschTage = 30;
+    werte.UnbekannteZusatzzeilen.clear();
 
     TEinstellungen& s = werte.Server;
     s.Absendername = "Vertretungsplaner";
@@ -371,6 +436,9 @@ void setzeStandardwerte(Einstellungen& werte) {
     s.KopieSenden = false;
     s.KopieAn.clear();
     s.ZusatztextAnhaengen = false;
+    s.Verbindungssicherheit = 0;
+    s.ZertifikatUngeprueftAnnehmen = false;
+    s.ZusatzCaDatei.clear();
     s.Zusatztext = "Hier können Sie zusätzlichen Text eingeben, der an das Ende jeder gesendeten "
                    "Vertretungsplan-Mail angehängt wird (max. 255 Zeichen)."_cp;
 
