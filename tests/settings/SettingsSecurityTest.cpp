@@ -2,9 +2,9 @@
 // deletion-days value and the server block, which older versions skip and whose absence gives
 // the defaults.
 
+#include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/SettingsFile.h"
-#include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -41,8 +41,18 @@ std::size_t finde(const Zeilen& zeilen, const std::string& anfang) {
     return 0;
 }
 
+class StillClock : public platform::Clock {
+public:
+    platform::CivilTime localNow() override { return {2026, 12, 7, 7, 0, 0, 0, 1}; }
+    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
+    std::uint32_t tickCount() override { return 0; }
+};
+
 class SecuritySettingsTest : public ::testing::Test {
 protected:
+    void SetUp() override { platform::setClockForTesting(&uhr); }
+    void TearDown() override { platform::setClockForTesting(nullptr); }
+
     bool lies(const std::string& inhalt) {
         testing::writeFile(pfad, inhalt);
         werte = Einstellungen();
@@ -57,7 +67,7 @@ protected:
         return zeilenVon(iniInhalt(e));
     }
 
-    testing::FixedClock uhr{{2026, 12, 7, 7, 0, 0, 0, 1}};
+    StillClock uhr;
     testing::TempDir dir;
     std::string pfad = dir.file("Tafelbot.ini");
     RecordingUi ui;
