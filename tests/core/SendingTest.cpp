@@ -5,6 +5,7 @@
 #include "settings/Cp1252.h"
 #include "settings/SettingsFile.h"
 #include "smtp/PollEventLoop.h"
+#include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/SmtpTestServer.h"
 
@@ -17,13 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::RecordingUi;
 using testing::SmtpTestServer;
-
-class FixedClock : public platform::Clock {
-public:
-    platform::CivilTime localNow() override { return {2026, 12, 7, 6, 45, 0, 0, 1}; }
-    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
-    std::uint32_t tickCount() override { return 0; }
-};
 
 TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stunde,
               const std::string& kurz) {
@@ -46,7 +40,6 @@ const std::string FremderTag = "20261204,1,D,MUE,\"5a\",R1,,,0,202612031200";
 // client runs on.
 struct Sendeumgebung {
     explicit Sendeumgebung(SmtpTestServer::Options optionen = {}) : server(std::move(optionen)) {
-        platform::setClockForTesting(&uhr);
         w.attachEventLoop(loop);
         w.sitzungsZeitlimit = 20s;
         Einstellungen& e = w.werte;
@@ -70,7 +63,6 @@ struct Sendeumgebung {
         w.zeilen.ZeilenFolge = {2, 0, 3, 4, 1};
         w.tabelle.uebergabe(5);
     }
-    ~Sendeumgebung() { platform::setClockForTesting(nullptr); }
 
     void laufe() {
         ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
@@ -80,7 +72,7 @@ struct Sendeumgebung {
                " Error=0 <==========";
     }
 
-    FixedClock uhr;
+    testing::FixedClock uhr{{2026, 12, 7, 6, 45, 0, 0, 1}};
     SmtpTestServer server;
     testing::TempDir dir;
     RecordingUi ui;

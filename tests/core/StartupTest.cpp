@@ -3,6 +3,7 @@
 #include "settings/Cp1252.h"
 #include "settings/FixeTexte.h"
 #include "settings/SettingsFile.h"
+#include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -16,13 +17,6 @@ namespace {
 using testing::RecordingUi;
 using Zeilen = std::vector<std::string>;
 
-class FixedClock : public platform::Clock {
-public:
-    platform::CivilTime localNow() override { return {2004, 10, 20, 8, 15, 0, 0, 3}; }
-    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
-    std::uint32_t tickCount() override { return 0; }
-};
-
 const std::string LoeschFehler = "Fehler beim Löschen der Informationen über bisher gesendete "
                                  "eMails\n\rin der Einstellungsdatei \"Tafelbot.ini\"!"_cp;
 
@@ -32,8 +26,6 @@ std::string grundCaption() {
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setClockForTesting(&uhr); }
-    void TearDown() override { platform::setClockForTesting(nullptr); }
 
     // A settings file naming a gpn file that does not exist.
     void schreibeIni(const Zeilen& mails, int loeschTage = 30) {
@@ -51,7 +43,7 @@ protected:
                              [&](const std::string& t) { return t.rfind(anfang, 0) == 0; });
     }
 
-    FixedClock uhr;
+    testing::FixedClock uhr{{2004, 10, 20, 8, 15, 0, 0, 3}};
     testing::TempDir dir;
     std::string pfad = dir.file("Tafelbot.ini");
     RecordingUi ui;

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
+#include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,6 @@ namespace tafelbot {
 namespace {
 
 using testing::RecordingUi;
-
-class FixedClock : public platform::Clock {
-public:
-    platform::CivilTime now{2026, 12, 7, 6, 45, 59, 0, 1};
-    platform::CivilTime localNow() override { return now; }
-    std::optional<platform::CivilTime> utcNow() override { return now; }
-    std::uint32_t tickCount() override { return 0; }
-};
 
 std::array<int, AnzahlKategorien> spalten(std::vector<int> codes) {
     std::array<int, AnzahlKategorien> a;
@@ -48,8 +41,6 @@ TVZeile zeile(const std::string& vertreter, const std::string& stunde, int nr,
 
 class MailComposerTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setClockForTesting(&clock); }
-    void TearDown() override { platform::setClockForTesting(nullptr); }
 
     ComposedMail compose(int aktuelle = 0) {
         MailInput input{zeilen,   aktuelle, lehrer,   mailspalten, ueberschriften, zusatztext,
@@ -57,7 +48,7 @@ protected:
         return composeSubstitutionMail(input, ui);
     }
 
-    FixedClock clock;
+    testing::FixedClock clock{{2026, 12, 7, 6, 45, 59, 0, 1}};
     RecordingUi ui;
     Zeilenliste zeilen;
     TLehrer lehrer{true, "MUE", "Müller"_cp, "Anna", "anna@schule.test"};

@@ -4,6 +4,7 @@
 #include "settings/Cp1252.h"
 #include "settings/FixeTexte.h"
 #include "settings/Kennwort.h"
+#include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -15,13 +16,6 @@ namespace {
 
 using testing::RecordingUi;
 using Zeilen = std::vector<std::string>;
-
-class FixedClock : public platform::Clock {
-public:
-    platform::CivilTime localNow() override { return {2004, 10, 20, 8, 15, 0, 0, 3}; }
-    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
-    std::uint32_t tickCount() override { return 0; }
-};
 
 Zeilen zeilenVon(const std::string& text) {
     Zeilen zeilen;
@@ -49,14 +43,12 @@ std::string schreibFehler(const std::string& pfad) {
 class IniTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::setClockForTesting(&uhr);
         Einstellungen standard;
         setzeStandardwerte(standard);
         datei = zeilenVon(iniInhalt(standard));
         datei.back() = satz;
         datei.push_back("");
     }
-    void TearDown() override { platform::setClockForTesting(nullptr); }
 
     bool lies(const std::string& inhalt) {
         testing::writeFile(pfad, inhalt);
@@ -86,7 +78,7 @@ protected:
         return texte;
     }
 
-    FixedClock uhr;
+    testing::FixedClock uhr{{2004, 10, 20, 8, 15, 0, 0, 3}};
     testing::TempDir dir;
     std::string pfad = dir.file("Tafelbot.ini");
     RecordingUi ui;
