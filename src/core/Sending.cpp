@@ -6,6 +6,7 @@
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
 #include "settings/SettingsFile.h"
+#include "smtp/SmtpSecurity.h"
 #include "smtp/SmtpText.h"
 #include "smtp/WSocketErrors.h"
 
@@ -23,7 +24,7 @@ struct Aktion {
     std::string gescheitert; // the action named when the request failed
 };
 
-Aktion aktionNach(TSmtpRequest rq, bool ohneAuth) {
+Aktion aktionNach(TSmtpRequest rq, bool mitHelo, bool ohneAuth) {
     const std::string helo = "smtpHelo (Begrüßung des Servers)"_cp;
     const std::string ehlo = "smtpEhlo (Begrüßung des Servers)"_cp;
     const std::string auth = "smtpAuth (Authentifizierung)";
@@ -33,11 +34,11 @@ Aktion aktionNach(TSmtpRequest rq, bool ohneAuth) {
     const std::string quit = "smtpQuit (Beenden der Verbindung)";
     switch (rq) {
     case smtpConnect:
-        return {ohneAuth ? helo : ehlo, "smtpConnect (Verbindung aufbauen)"};
+        return {mitHelo ? helo : ehlo, "smtpConnect (Verbindung aufbauen)"};
     case smtpHelo:
         return {mailFrom, helo};
     case smtpEhlo:
-        return {auth, ehlo};
+        return {ohneAuth ? mailFrom : auth, ehlo};
     case smtpAuth:
         return {mailFrom, auth};
     case smtpMailFrom:
@@ -83,6 +84,12 @@ void MainWorkflow::attachEventLoop(EventLoop& loop) {
     };
     HtmlSmtpCli1->OnResponse = [this](TCustomSmtpClient&, const std::string& zeile) {
         HtmlSmtpCli1Response(zeile);
+    };
+    // Every encrypted session says how; a certificate taken unverified is warned about each time.
+    HtmlSmtpCli1->OnTlsStarted = [this](TCustomSmtpClient&, const TlsInfo& info) {
+        log.display(TlsLogLine(info), false);
+        if (!info.verified)
+            log.display(TlsWarning(info), false);
     };
 }
 
@@ -303,6 +310,12 @@ void MainWorkflow::konfiguriereClient() {
     cli.HdrReplyTo = server.AntwortAn;
     cli.Username = server.Kontoname;
     cli.Password = server.Kennwort;
+    cli.Security = server.Verbindungssicherheit >= smtpSecurityAuto &&
+                           server.Verbindungssicherheit <= smtpSecurityTls
+                       ? static_cast<TSmtpSecurity>(server.Verbindungssicherheit)
+                       : smtpSecurityAuto;
+    cli.AcceptUnverifiedCertificate = server.ZertifikatUngeprueftAnnehmen;
+    cli.ExtraCaFile = cp1252ToUtf8(server.ZusatzCaDatei);
     // The control copy goes as a Bcc: an envelope recipient that no header names.
     cli.RcptName.clear();
     cli.AddRecipientLists(cli.HdrTo, cli.HdrCc, server.KopieSenden ? server.KopieAn : "");
@@ -331,7 +344,12 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
     if (!sending && rqType != smtpQuit && !verloren)
         return;
     THtmlSmtpCli& cli = *HtmlSmtpCli1;
-    const Aktion aktion = aktionNach(rqType, cli.AuthType == smtpAuthNone);
+    const Aktion aktion = aktionNach(rqType, GreetsWithHelo(cli.AuthType, cli.Security),
+                                     cli.AuthType == smtpAuthNone);
+    // A security failure names its reason: the action alone does not tell what to do.
+    std::string grund = TlsFailureReason(errorCode, cli.ErrorMessage());
+    if (!grund.empty())
+        grund = "\n\r" + grund;
 
     if (errorCode > 0 && errorCode < 10000)
         log.display("ACHTUNG FEHLER! RequestDone Rq=" + std::to_string(rqType) +
@@ -345,7 +363,7 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
         // The close came first and ended the session; this completion says what failed.
         verbindungVerloren_ = false;
         log.display("Error, stop.", false);
-        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert);
+        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
         return;
     }
     sendePanel.status = "   SMTP-Server-Aktion: " + aktion.status + " ...";
@@ -354,14 +372,14 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
     if (errorCode != 0) {
         sending = false;
         log.display("Error, stop.", false);
-        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert);
+        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
         EndSend();
         return;
     }
     try {
         switch (rqType) {
         case smtpConnect:
-            if (cli.AuthType == smtpAuthNone)
+            if (GreetsWithHelo(cli.AuthType, cli.Security))
                 issue(smtpHelo, &TCustomSmtpClient::Helo);
             else
                 issue(smtpEhlo, &TCustomSmtpClient::Ehlo);
@@ -370,7 +388,11 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
             issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);
             break;
         case smtpEhlo:
-            issue(smtpAuth, &TCustomSmtpClient::Auth);
+            // EHLO without AUTH only for STARTTLS.
+            if (cli.AuthType == smtpAuthNone)
+                issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);
+            else
+                issue(smtpAuth, &TCustomSmtpClient::Auth);
             break;
         case smtpAuth:
             issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);

@@ -1,0 +1,24 @@
+#pragma once
+
+// What the send driver says about the connection security and how it greets: the info-log
+// lines of a finished handshake and the reason an error box adds to a security failure.
+
+#include "smtp/SmtpTypes.h"
+#include "smtp/TlsSession.h"
+
+#include <string>
+
+namespace tafelbot {
+
+// HELO only without AUTH and without a demand for STARTTLS, which needs EHLO.
+bool GreetsWithHelo(TSmtpAuthType authType, TSmtpSecurity security);
+
+// "TLS: " + protocol + ", " + cipher, and whether the certificate was verified.
+std::string TlsLogLine(const TlsInfo& info);
+// The warning for a certificate taken without verification; empty for a verified one.
+std::string TlsWarning(const TlsInfo& info);
+// The reason a security failure's error box names (the client's message without its code);
+// empty for any other code.
+std::string TlsFailureReason(int errorCode, const std::string& errorMessage);
+
+} // namespace tafelbot
