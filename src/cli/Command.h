@@ -33,7 +33,7 @@ struct Streams {
 
 // A command of the program. A new command is a new source file with its run function and one
 // entry in the table of main.cpp.
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* usage; // the options, as shown in the usage text
     std::vector<std::string> valueOptions;

@@ -10,7 +10,7 @@
 namespace tafelbot::cli {
 namespace {
 
-const CommandSpec Commands[] = {
+const CommandEntry Commands[] = {
     {"rows",
      "[--gpn FILE] [--date YYYYMMDD] [--period N] [--json]",
      {"gpn", "date", "period"},
@@ -36,8 +36,8 @@ const CommandSpec Commands[] = {
 
 void printUsage(std::ostream& err) {
     err << "usage: tafelbot-cli [--ini FILE] COMMAND [OPTIONS]\n\ncommands:\n";
-    for (const CommandSpec& spec : Commands)
-        err << "  " << spec.name << " " << spec.usage << "\n";
+    for (const CommandEntry& command : Commands)
+        err << "  " << command.name << " " << command.usage << "\n";
 }
 
 bool contains(const std::vector<std::string>& names, std::string_view name) {
@@ -45,7 +45,8 @@ bool contains(const std::vector<std::string>& names, std::string_view name) {
 }
 
 // Fills `line` from the arguments; false (after a message) when they do not fit.
-bool parse(int argc, char** argv, CommandLine& line, const CommandSpec*& spec, std::ostream& err) {
+bool parse(int argc, char** argv, CommandLine& line, const CommandEntry*& command,
+           std::ostream& err) {
     int i = 1;
     for (; i < argc && line.command.empty(); ++i) {
         std::string_view arg = argv[i];
@@ -58,12 +59,12 @@ bool parse(int argc, char** argv, CommandLine& line, const CommandSpec*& spec, s
             line.command = arg;
         }
     }
-    spec = nullptr;
-    for (const CommandSpec& s : Commands) {
+    command = nullptr;
+    for (const CommandEntry& s : Commands) {
         if (line.command == s.name)
-            spec = &s;
+            command = &s;
     }
-    if (!spec) {
+    if (!command) {
         if (!line.command.empty())
             err << "tafelbot-cli: unknown command " << line.command << "\n";
         return false;
@@ -71,14 +72,14 @@ bool parse(int argc, char** argv, CommandLine& line, const CommandSpec*& spec, s
     for (; i < argc; ++i) {
         std::string arg = argv[i];
         std::string name = arg.substr(0, 2) == "--" ? arg.substr(2) : std::string();
-        if (contains(spec->flagOptions, name)) {
+        if (contains(command->flagOptions, name)) {
             line.flags.insert(name);
-        } else if (contains(spec->valueOptions, name) && i + 1 < argc) {
+        } else if (contains(command->valueOptions, name) && i + 1 < argc) {
             line.values[name] = argv[++i];
         } else if (name == "ini" && i + 1 < argc) {
             line.iniPath = argv[++i];
         } else {
-            err << "tafelbot-cli: " << spec->name << ": unexpected argument " << arg << "\n";
+            err << "tafelbot-cli: " << command->name << ": unexpected argument " << arg << "\n";
             return false;
         }
     }
@@ -91,14 +92,14 @@ bool parse(int argc, char** argv, CommandLine& line, const CommandSpec*& spec, s
 int main(int argc, char** argv) {
     using namespace tafelbot::cli;
     CommandLine line;
-    const CommandSpec* spec = nullptr;
-    if (!parse(argc, argv, line, spec, std::cerr)) {
+    const CommandEntry* command = nullptr;
+    if (!parse(argc, argv, line, command, std::cerr)) {
         printUsage(std::cerr);
         return ExitUsage;
     }
     Streams streams{std::cout, std::cerr, std::cin};
     try {
-        return spec->run(line, streams);
+        return command->run(line, streams);
     } catch (const std::exception& e) {
         std::cerr << "tafelbot-cli: " << e.what() << "\n";
         return ExitFailure;
