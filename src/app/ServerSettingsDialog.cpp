@@ -72,6 +72,12 @@ ServerSettingsDialog::ServerSettingsDialog(MainWorkflow& workflow, QWidget* pare
     feld(QStringLiteral("Name:"), absendername_ = zeilenfeld());
     feld(QStringLiteral("SMTP-Adresse:"), smtpServer_ = zeilenfeld());
     feld(QStringLiteral("Port:"), port_ = zeilenfeld());
+    verbindungssicherheit_ = new QComboBox(links);
+    for (const std::string& eintrag : ServerSettingsModel::VerbindungssicherheitListe)
+        verbindungssicherheit_->addItem(qt(eintrag));
+    feld(QStringLiteral("Verbindungssicherheit:"), verbindungssicherheit_);
+    zertifikatUngeprueft_ =
+        schalter(QStringLiteral("Zertifikat des Servers auch ungeprüft annehmen (unsicher)"));
     feld(QStringLiteral("Name des eMail-Kontos:"), kontoname_ = zeilenfeld());
     kennwortSpeichern_ = schalter(QStringLiteral("Kennwort speichern (verschlüsselt)"));
     kennwortLabel_ = feld(QStringLiteral("Kennwort:"), kennwort_ = zeilenfeld());
@@ -214,6 +220,8 @@ void ServerSettingsDialog::insModell() {
     m.ZusatztextAnhaengen = zusatztextAnhaengen_->isChecked();
     m.Authentifizierung = cp(authentifizierung_->currentText());
     m.Prioritaet = cp(prioritaet_->currentText());
+    m.Verbindungssicherheit = cp(verbindungssicherheit_->currentText());
+    m.ZertifikatUngeprueftAnnehmen = zertifikatUngeprueft_->isChecked();
     m.Zusatztext = zeilenVon(zusatztext_);
     rechtsInsModell();
 }
@@ -242,6 +250,9 @@ void ServerSettingsDialog::vonModell() {
     zusatztextAnhaengen_->setChecked(m.ZusatztextAnhaengen);
     authentifizierung_->setCurrentIndex(authentifizierung_->findText(qt(m.Authentifizierung)));
     prioritaet_->setCurrentIndex(prioritaet_->findText(qt(m.Prioritaet)));
+    verbindungssicherheit_->setCurrentIndex(
+        verbindungssicherheit_->findText(qt(m.Verbindungssicherheit)));
+    zertifikatUngeprueft_->setChecked(m.ZertifikatUngeprueftAnnehmen);
     zeilenSetzen(zusatztext_, m.Zusatztext);
     {
         const QSignalBlocker sperre(lehrerliste_);

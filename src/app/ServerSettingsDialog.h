@@ -36,6 +36,8 @@ public:
     QLineEdit* absendername() const { return absendername_; }
     QLineEdit* smtpServer() const { return smtpServer_; }
     QLineEdit* port() const { return port_; }
+    QComboBox* verbindungssicherheit() const { return verbindungssicherheit_; }
+    QCheckBox* zertifikatUngeprueft() const { return zertifikatUngeprueft_; }
     QLineEdit* kontoname() const { return kontoname_; }
     QCheckBox* kennwortSpeichern() const { return kennwortSpeichern_; }
     QLabel* kennwortLabel() const { return kennwortLabel_; }
@@ -73,6 +75,8 @@ private:
     QLineEdit* absendername_;
     QLineEdit* smtpServer_;
     QLineEdit* port_;
+    QComboBox* verbindungssicherheit_;
+    QCheckBox* zertifikatUngeprueft_;
     QLineEdit* kontoname_;
     QCheckBox* kennwortSpeichern_;
     QLabel* kennwortLabel_;

@@ -8,14 +8,16 @@ namespace tafelbot {
 
 namespace {
 
-int listenIndex(const std::array<std::string, 6>& liste, const std::string& text) {
+template <std::size_t N>
+int listenIndex(const std::array<std::string, N>& liste, const std::string& text) {
     for (std::size_t i = 0; i < liste.size(); ++i)
         if (liste[i] == text)
             return static_cast<int>(i);
     return 0;
 }
 
-std::string listenText(const std::array<std::string, 6>& liste, int index) {
+template <std::size_t N>
+std::string listenText(const std::array<std::string, N>& liste, int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= liste.size())
         return {};
     return liste[static_cast<std::size_t>(index)];
@@ -31,6 +33,8 @@ const std::array<std::string, 6> ServerSettingsModel::AuthentifizierungListe{
     "None", "Plain", "Login", "CramMD5", "CramSHA1", "AutoSelect"};
 const std::array<std::string, 6> ServerSettingsModel::PrioritaetListe{
     "Nicht spezifiziert", "Highest", "High", "Normal", "Low", "Lowest"};
+const std::array<std::string, 4> ServerSettingsModel::VerbindungssicherheitListe{
+    "Automatisch", "Keine", "STARTTLS erforderlich", "TLS"};
 
 ServerSettingsModel::ServerSettingsModel()
     : Betreff("Vertretungspläne (Test-eMail)"_cp),
@@ -62,6 +66,8 @@ void ServerSettingsModel::laden(const TEinstellungen& server) {
     Authentifizierung = listenText(AuthentifizierungListe, server.Authentifizierung);
     Prioritaet = listenText(PrioritaetListe, server.Prioritaet);
     Zusatztext = {server.Zusatztext};
+    Verbindungssicherheit = listenText(VerbindungssicherheitListe, server.Verbindungssicherheit);
+    ZertifikatUngeprueftAnnehmen = server.ZertifikatUngeprueftAnnehmen;
 }
 
 std::string ServerSettingsModel::zusatztextZeile(const std::vector<std::string>& zeilen,
@@ -95,6 +101,8 @@ void ServerSettingsModel::uebernehmen(TEinstellungen& server, UiPort& ui) {
     server.ZusatztextAnhaengen = ZusatztextAnhaengen;
     server.Authentifizierung = listenIndex(AuthentifizierungListe, Authentifizierung);
     server.Prioritaet = listenIndex(PrioritaetListe, Prioritaet);
+    server.Verbindungssicherheit = listenIndex(VerbindungssicherheitListe, Verbindungssicherheit);
+    server.ZertifikatUngeprueftAnnehmen = ZertifikatUngeprueftAnnehmen;
 
     bool gekuerzt = false;
     server.Zusatztext = zusatztextZeile(Zusatztext, gekuerzt);

@@ -17,6 +17,8 @@ class ServerSettingsModel {
 public:
     static const std::array<std::string, 6> AuthentifizierungListe;
     static const std::array<std::string, 6> PrioritaetListe;
+    // Index = TSmtpSecurity.
+    static const std::array<std::string, 4> VerbindungssicherheitListe;
     static constexpr std::size_t ZusatztextGrenze = 254;
 
     ServerSettingsModel();
@@ -37,6 +39,8 @@ public:
     std::string Authentifizierung; // the list's current text
     std::string Prioritaet;
     std::vector<std::string> Zusatztext; // the lines of the multi-line field
+    std::string Verbindungssicherheit;   // the list's current text
+    bool ZertifikatUngeprueftAnnehmen = false;
 
     // ---- right panel: the test mail ----
     std::string LehrerText; // the text of the teacher list
