@@ -142,6 +142,20 @@ TEST(SmtpTlsFaultTest, ServersWithoutTheEncryptionTheSettingDemandsAreLeft) {
         expectNoPasswordSent(server);
     }
     {
+        SCOPED_TRACE("Open without AUTH: EHLO for STARTTLS, no fall back to HELO");
+        ScriptedServer server;
+        server.send("220 mail.test\r\n")
+            .expect("EHLO client.test")
+            .send("250 mail.test\r\n")
+            .awaitClose()
+            .start();
+        Session s(server, smtpSecurityStartTls);
+        s.cli.AuthType = smtpAuthNone;
+        EXPECT_EQ(s.request([&] { s.cli.Open(); }), tlsErrorNotOffered);
+        ASSERT_TRUE(server.finish());
+        EXPECT_EQ(server.received(), std::vector<std::string>{"EHLO client.test"});
+    }
+    {
         SCOPED_TRACE("STARTTLS required, but greeted with HELO");
         ScriptedServer server;
         server.send("220 mail.test\r\n").awaitClose().start();
