@@ -1,59 +1,57 @@
-// The send driver over encrypted connections, against the real server with the tests' own
-// certificates: what it logs, how it greets, what it says when the encryption fails.
+// The send driver over encrypted connections, against the real server (aiosmtpd) with the tests'
+// own certificates: every mode with every AUTH method, each mail read back by Python's mail
+// parser; the certificate checks that refuse a server with their reason, or let it pass with a
+// warning at every mail when the exception is switched on.
 #include "core/MainWorkflow.h"
-#include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"
 #include "support/RecordingUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TestCertificates.h"
 
-#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 namespace tafelbot {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::RecordingUi;
 using testing::SmtpTestServer;
 using testing::TestCertificates;
 
 const std::string Marke = "==========> Tafelbot-Info: ";
-
-SmtpTestServer::Options tlsServer(const TestCertificates::Pair& zertifikat,
-                                  std::vector<std::string> weitere) {
-    SmtpTestServer::Options optionen;
-    optionen.extraArguments = {"--tls-cert", zertifikat.cert, "--tls-key", zertifikat.key};
-    optionen.extraArguments.insert(optionen.extraArguments.end(), weitere.begin(), weitere.end());
-    return optionen;
-}
+const std::vector<std::string> StartTlsPflicht = {"--require-starttls", "--auth-require-tls"};
+const std::vector<std::string> TlsVonAnfang = {"--implicit-tls"};
 
 TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& kurz) {
     TVZeile z;
     z.LehrerIndex = lehrer;
     z.Vertreter = vertreter;
-    z.Stunde = "3";
-    z.HatEMail = true;
-    z.Senden = true;
+    z.HatEMail = z.Senden = true;
     z.Schluessel = "20261207,3,D," + kurz + ",\"5a\",R1,,,0";
     return z;
 }
 
-// Two marked teachers, the server given by name, its CA as the extra CA file.
+// Two marked teachers; the server by name, its CA as the extra CA file.
 struct Umgebung {
-    explicit Umgebung(SmtpTestServer::Options optionen) : server(std::move(optionen)) {
+    Umgebung(const TestCertificates::Pair& zertifikat, const std::vector<std::string>& argumente)
+        : server([&] {
+              SmtpTestServer::Options o;
+              o.extraArguments = {"--tls-cert", zertifikat.cert, "--tls-key", zertifikat.key};
+              o.extraArguments.insert(o.extraArguments.end(), argumente.begin(), argumente.end());
+              return o;
+          }()) {
         w.attachEventLoop(loop);
         w.sitzungsZeitlimit = 20s;
-        Einstellungen& e = w.werte;
-        e.AktDatum = "20261207";
-        e.Server.SmtpServer = "localhost";
-        e.Server.Port = server.portText();
-        e.Server.Kontoname = "konto";
-        e.Server.Kennwort = "geheim";
-        e.Server.Absender = "buero@schule.test";
-        e.Server.Authentifizierung = 1;
-        e.Server.ZusatzCaDatei = TestCertificates::get().caFile();
+        TEinstellungen& s = w.werte.Server;
+        w.werte.AktDatum = "20261207";
+        s.SmtpServer = "localhost";
+        s.Port = server.portText();
+        s.Kontoname = "konto";
+        s.Kennwort = "geheim";
+        s.Absender = "buero@schule.test";
+        s.ZusatzCaDatei = TestCertificates::get().caFile();
         w.plan.Lehrer = {{true, "MUE", "Müller"_cp, "Anna", "mueller@schule.test"},
                          {true, "SCH", "Schmidt", "Bernd", "schmidt@schule.test"}};
         w.zeilen.Zeilen = {zeile(0, "Müller"_cp, "MUE"), zeile(1, "Schmidt", "SCH")};
@@ -61,7 +59,7 @@ struct Umgebung {
         w.tabelle.uebergabe(2);
     }
 
-    void sendeAlle() {
+    void sende() {
         ui.answers = {true};
         w.SpeedButton5Click();
         ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
@@ -70,98 +68,137 @@ struct Umgebung {
         std::vector<std::string> gefunden;
         for (const std::string& l : w.log.lines())
             if (l.rfind(Marke + anfang, 0) == 0)
-                gefunden.push_back(l);
+                gefunden.push_back(l.substr(Marke.size()));
         return gefunden;
+    }
+    // The request kinds of the first session, from the log.
+    std::string kette() const {
+        std::string text;
+        for (const std::string& l : marken("RequestDone Rq="))
+            if (text.find(" 6") == std::string::npos)
+                text += " " + l.substr(15, l.find(' ', 15) - 15);
+        return text;
     }
 
     SmtpTestServer server;
     testing::TempDir dir;
-    RecordingUi ui;
+    testing::RecordingUi ui;
     PollEventLoop loop; // outlives the workflow's client
     MainWorkflow w{ui, dir.file("Tafelbot.ini")};
 };
 
-TEST(SendingTlsTest, StartTlsRequiredGreetsWithEhloEvenWithoutAuthAndLogsTheSession) {
-    Umgebung u(tlsServer(TestCertificates::get().good(), {"--require-starttls"}));
-    u.w.werte.Server.Authentifizierung = 0;
-    u.w.werte.Server.Verbindungssicherheit = smtpSecurityStartTls;
-    u.sendeAlle();
-    EXPECT_EQ(u.ui.boxTexts("error"), std::vector<std::string>{});
-    ASSERT_EQ(u.server.messageFiles().size(), 2u);
-    EXPECT_NE(u.server.envelopeOf(u.server.messageFiles()[1]).find("\"tls\": true"),
-              std::string::npos);
-    // Connect, Ehlo (with STARTTLS inside), MailFrom, RcptTo, Data, Quit.
-    std::vector<std::string> kette;
-    for (const std::string& l : u.marken("RequestDone Rq=")) {
-        const std::size_t rq = l.find("Rq=") + 3;
-        if (kette.size() < 6)
-            kette.push_back(l.substr(rq, l.find(' ', rq) - rq));
-    }
-    EXPECT_EQ(kette, (std::vector<std::string>{"0", "10", "2", "4", "5", "6"}));
-    auto tls = u.marken("TLS: TLSv1.3, ");
-    ASSERT_EQ(tls.size(), 2u);
-    EXPECT_NE(tls[0].find(", Zertifikat geprüft <"_cp), std::string::npos) << tls[0];
-    EXPECT_TRUE(u.marken("WARNUNG").empty());
-    EXPECT_EQ(u.w.werte.GesendeteMails.size(), 2u);
+bool parsedWithoutDefects(const std::string& mail) {
+    std::string command = std::string(TAFELBOT_SYSTEM_PYTHON) + " " + TAFELBOT_SOURCE_DIR +
+                          "/tests/integration/check_mime.py '" + mail + "' >/dev/null";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST(SendingTlsTest, TheAutomaticModeKeepsHeloWithoutAuthAndUsesStartTlsWithAuth) {
-    for (int auth : {0, 2}) {
-        SCOPED_TRACE(auth);
-        Umgebung u(tlsServer(TestCertificates::get().good(), {}));
-        u.w.werte.Server.Authentifizierung = auth;
-        u.sendeAlle();
-        ASSERT_EQ(u.server.messageFiles().size(), 2u);
-        const bool verschluesselt =
-            u.server.envelopeOf(u.server.messageFiles()[0]).find("\"tls\": true") !=
-            std::string::npos;
-        EXPECT_EQ(verschluesselt, auth != 0);
-        EXPECT_EQ(u.marken("TLS: ").size(), auth != 0 ? 2u : 0u);
-    }
-}
-
-TEST(SendingTlsTest, ACertificateTakenUnverifiedIsWarnedAboutAtEveryMail) {
-    Umgebung u(tlsServer(TestCertificates::get().unknownCa(), {"--implicit-tls"}));
-    u.w.werte.Server.Verbindungssicherheit = smtpSecurityTls;
-    u.w.werte.Server.ZertifikatUngeprueftAnnehmen = true;
-    u.sendeAlle();
-    EXPECT_EQ(u.server.messageFiles().size(), 2u);
-    auto warnungen = u.marken("WARNUNG: Das Zertifikat des Servers ist nicht vertrauensw");
-    ASSERT_EQ(warnungen.size(), 2u);
-    EXPECT_NE(warnungen[0].find("\"Zertifikat des Servers auch ungeprüft annehmen\""_cp),
-              std::string::npos)
-        << warnungen[0];
-    EXPECT_NE(u.marken("TLS: ")[0].find("Zertifikat NICHT geprüft"_cp), std::string::npos);
-}
-
-TEST(SendingTlsTest, AFailedVerificationNamesItsReasonAndRecordsNothing) {
-    const std::string aktion = "Fehler bei folgender SMTP-Server-Aktion: ";
+TEST(SendingTlsTest, EveryModeWithEveryAuthMethodDeliversEncrypted) {
     struct Fall {
-        std::vector<std::string> serverArgumente;
+        std::vector<std::string> server;
         int sicherheit;
-        std::string box;
+        int auth;
+        std::string kette; // of the first session
+        const char* mechanismus;
     };
-    const Fall faelle[] = {
-        {{},
-         smtpSecurityAuto,
-         aktion + "smtpEhlo (Begrüßung des Servers)\n\rDas Zertifikat des Servers ist "
-                  "nicht für den Namen \"localhost\" ausgestellt (hostname mismatch)"_cp},
-        {{"--implicit-tls"},
-         smtpSecurityTls,
-         aktion + "smtpConnect (Verbindung aufbauen)\n\rDas Zertifikat des Servers ist nicht "
-                  "für den Namen \"localhost\" ausgestellt (hostname mismatch)"_cp},
+    std::vector<Fall> faelle = {
+        // STARTTLS needs EHLO, even without AUTH; HELO stays where automatic without AUTH.
+        {StartTlsPflicht, smtpSecurityStartTls, 0, " 0 10 2 4 5 6", "null"},
+        {{}, smtpSecurityAuto, 0, " 0 1 2 4 5 6", "null"},
     };
+    const char* mechanismen[] = {"PLAIN", "LOGIN", "CRAM-MD5", "CRAM-SHA1", "CRAM-SHA1"};
+    for (int auth = 1; auth <= 5; ++auth) {
+        const char* m = mechanismen[auth - 1];
+        faelle.push_back({StartTlsPflicht, smtpSecurityStartTls, auth, " 0 10 11 2 4 5 6", m});
+        faelle.push_back({{}, smtpSecurityAuto, auth, " 0 10 11 2 4 5 6", m});
+        faelle.push_back({TlsVonAnfang, smtpSecurityTls, auth, " 0 10 11 2 4 5 6", m});
+    }
     for (const Fall& fall : faelle) {
-        SCOPED_TRACE(fall.sicherheit);
-        Umgebung u(tlsServer(TestCertificates::get().otherName(), fall.serverArgumente));
+        SCOPED_TRACE(std::to_string(fall.sicherheit) + fall.kette);
+        Umgebung u(TestCertificates::get().good(), fall.server);
+        u.w.werte.Server.Authentifizierung = fall.auth;
         u.w.werte.Server.Verbindungssicherheit = fall.sicherheit;
-        u.sendeAlle();
-        EXPECT_EQ(u.ui.boxTexts("error"), std::vector<std::string>{fall.box});
-        EXPECT_TRUE(u.server.messageFiles().empty());
-        EXPECT_TRUE(u.w.werte.GesendeteMails.empty());
-        EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden && !u.w.zeilen.Zeilen[0].Gesendet);
-        EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.sending);
-        EXPECT_EQ(u.marken("ACHTUNG FEHLER! RequestDone").size(), 1u);
+        u.sende();
+        EXPECT_EQ(u.ui.boxTexts("error"), std::vector<std::string>{});
+        EXPECT_EQ(u.kette(), fall.kette);
+        ASSERT_EQ(u.server.messageFiles().size(), 2u);
+        const bool verschluesselt = fall.kette != " 0 1 2 4 5 6";
+        for (const std::string& mail : u.server.messageFiles()) {
+            std::string umschlag = u.server.envelopeOf(mail);
+            EXPECT_NE(umschlag.find(std::string("\"tls\": ") + (verschluesselt ? "true" : "false")),
+                      std::string::npos);
+            EXPECT_NE(umschlag.find(std::string("\"mechanism\": ") + (fall.auth == 0 ? "" : "\"") +
+                                    fall.mechanismus),
+                      std::string::npos)
+                << umschlag;
+        }
+        EXPECT_TRUE(parsedWithoutDefects(u.server.messageFiles()[0]));
+        auto tls = u.marken("TLS: TLSv1.3, ");
+        EXPECT_EQ(tls.size(), verschluesselt ? 2u : 0u);
+        for (const std::string& l : tls)
+            EXPECT_NE(l.find(", Zertifikat geprüft <"_cp), std::string::npos) << l;
+        EXPECT_EQ(u.w.werte.GesendeteMails.size(), 2u);
+    }
+}
+
+TEST(SendingTlsTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEveryMail) {
+    const auto& z = TestCertificates::get();
+    struct Fall {
+        const TestCertificates::Pair* zertifikat;
+        std::vector<std::string> server;
+        std::string aktion;
+        std::string grund;
+    };
+    for (const Fall& fall :
+         {Fall{&z.unknownCa(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
+               "ist nicht vertrauenswürdig (unable to get local issuer certificate)"_cp},
+          Fall{&z.otherName(), TlsVonAnfang, "smtpConnect (Verbindung aufbauen)",
+               "ist nicht für den Namen \"localhost\" ausgestellt (hostname mismatch)"_cp},
+          Fall{&z.expired(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
+               "ist abgelaufen (certificate has expired)"}}) {
+        for (bool ausnahme : {false, true}) {
+            SCOPED_TRACE(fall.grund + (ausnahme ? ", accepted" : ""));
+            Umgebung u(*fall.zertifikat, fall.server);
+            u.w.werte.Server.Authentifizierung = 2;
+            u.w.werte.Server.Verbindungssicherheit = fall.server == TlsVonAnfang ? 3 : 0;
+            u.w.werte.Server.ZertifikatUngeprueftAnnehmen = ausnahme;
+            u.sende();
+            const std::string grund = "Das Zertifikat des Servers " + fall.grund;
+            if (!ausnahme) {
+                EXPECT_EQ(u.ui.boxTexts("error"),
+                          std::vector<std::string>{"Fehler bei folgender SMTP-Server-Aktion: " +
+                                                   fall.aktion + "\n\r" + grund});
+                EXPECT_TRUE(u.server.messageFiles().empty());
+                EXPECT_TRUE(u.w.werte.GesendeteMails.empty());
+                EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden && !u.w.zeilen.Zeilen[0].Gesendet);
+                continue;
+            }
+            EXPECT_EQ(u.server.messageFiles().size(), 2u);
+            EXPECT_EQ(u.marken("WARNUNG: "),
+                      std::vector<std::string>(
+                          2, "WARNUNG: " + grund +
+                                 "! Es wird trotzdem angenommen, weil in den Server-Einstellungen "
+                                 "\"Zertifikat des Servers auch ungeprüft annehmen\" gewählt "
+                                 "ist. <=========="_cp));
+            EXPECT_NE(u.marken("TLS: ")[0].find("Zertifikat NICHT geprüft"_cp), std::string::npos);
+        }
+    }
+}
+
+// Like every OpenSSL program, SSL_CERT_FILE names the trusted store. A server given by its
+// address is checked against the address in its certificate.
+TEST(SendingTlsTest, TheTrustedStoreFollowsSslCertFile) {
+    for (bool umgebung : {false, true}) {
+        Umgebung u(TestCertificates::get().good(), TlsVonAnfang);
+        u.w.werte.Server.SmtpServer = "127.0.0.1";
+        u.w.werte.Server.Verbindungssicherheit = smtpSecurityTls;
+        u.w.werte.Server.ZusatzCaDatei.clear();
+        if (umgebung)
+            ::setenv("SSL_CERT_FILE", TestCertificates::get().caFile().c_str(), 1);
+        u.sende();
+        ::unsetenv("SSL_CERT_FILE");
+        EXPECT_EQ(u.server.messageFiles().size(), umgebung ? 2u : 0u);
     }
 }
 

@@ -310,6 +310,62 @@ TEST_F(IniTest, ThirteenLineServerBlockAndExtraSettingsLinesAreRead) {
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
 }
 
+// The connection security stands between the days value and the server block, where the
+// reader of older versions skips every line up to the server comment.
+TEST_F(IniTest, SecuritySettingsRoundTripWhereOlderVersionsSkipThemAndOldFilesGiveDefaults) {
+    EXPECT_EQ(Zeilen(datei.begin() + static_cast<long>(nach("* Nach wie vielen", 2)),
+                     datei.begin() + static_cast<long>(nach(Server, 0))),
+              (Zeilen{"", "Verbindungssicherheit=automatisch", "ZertifikatUngeprueftAnnehmen=0",
+                      "ZusaetzlicheCaDatei=", ""}));
+    setzeStandardwerte(werte);
+    for (int sicherheit = 0; sicherheit < 4; ++sicherheit) {
+        werte.Server.Verbindungssicherheit = sicherheit;
+        werte.Server.ZertifikatUngeprueftAnnehmen = sicherheit % 2 == 1;
+        werte.Server.ZusatzCaDatei = sicherheit == 2 ? "C:\\Zertifikate\\Träger.pem"_cp : "";
+        const Einstellungen vorher = werte;
+        ASSERT_TRUE(lies(iniInhalt(vorher)));
+        EXPECT_TRUE(ui.boxes.empty());
+        EXPECT_EQ(werte.Server.Verbindungssicherheit, sicherheit);
+        EXPECT_EQ(werte.Server.ZertifikatUngeprueftAnnehmen, sicherheit % 2 == 1);
+        EXPECT_EQ(werte.Server.ZusatzCaDatei, vorher.Server.ZusatzCaDatei);
+    }
+    // A file of an older version: the defaults, nothing reported.
+    datei.erase(datei.begin() + static_cast<long>(nach("* Nach wie vielen", 3)),
+                datei.begin() + static_cast<long>(nach(Server, 0)));
+    ASSERT_TRUE(lies());
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
+    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
+    EXPECT_EQ(werte.Server.ZusatzCaDatei, "");
+    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
+}
+
+TEST_F(IniTest, BadSecurityValuesAreReportedUnknownLinesKeptAndSpellingForgiven) {
+    std::size_t server = nach(Server, 0);
+    datei.insert(datei.begin() + static_cast<long>(server),
+                 {"Verbindungssicherheit=irgendwie", "ZertifikatUngeprueftAnnehmen=ja",
+                  "Zukunft=Einstellung einer neueren Version"});
+    ASSERT_TRUE(lies());
+    EXPECT_EQ(fehler(), (Zeilen{"Falsche Daten in der Einstellung "
+                                "\"Verbindungssicherheit=irgendwie\"!",
+                                "Falsche Daten in der Einstellung "
+                                "\"ZertifikatUngeprueftAnnehmen=ja\"!"}));
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
+    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
+    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
+    // A newer version's line survives a save, before the server block.
+    datei = zeilenVon(iniInhalt(werte));
+    EXPECT_EQ(datei.at(nach(Server, 0) - 2), "Zukunft=Einstellung einer neueren Version");
+
+    ui = RecordingUi();
+    datei.insert(datei.begin() + static_cast<long>(nach(Server, 0)),
+                 {"  Verbindungssicherheit =  starttls ", "ZertifikatUngeprueftAnnehmen= 1"});
+    ASSERT_TRUE(lies());
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 2);
+    EXPECT_TRUE(werte.Server.ZertifikatUngeprueftAnnehmen);
+}
+
 TEST_F(IniTest, AnyBytesLongLinesAndManyRecordsSurvive) {
     setze("* gp-Untis-Datei:", std::string("C:\\Pl\xe4ne\\\x81\x8d\xc3\xbc\0x.gpn", 19));
     setze(Server, std::string(300000, '\xe4'), 15);
