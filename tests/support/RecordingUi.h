@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/UiPort.h"
+
 #include <deque>
 #include <string>
 #include <vector>
-
-#include "core/UiPort.h"
 
 namespace tafelbot::testing {
 
@@ -13,13 +13,13 @@ namespace tafelbot::testing {
 class RecordingUi : public UiPort {
 public:
     struct Box {
-        std::string kind;  // "error", "info", "plain", "question"
+        std::string kind; // "error", "info", "plain", "question"
         std::string text;
         friend bool operator==(const Box&, const Box&) = default;
     };
 
     std::vector<Box> boxes;
-    std::vector<std::string> log;  // mirror of the info log
+    std::vector<std::string> log; // mirror of the info log
     std::vector<ViewPart> redraws;
     std::vector<PasswordRequest> passwordRequests;
     std::deque<bool> answers;
@@ -28,17 +28,39 @@ public:
     void showError(const std::string& text) override { boxes.push_back({"error", text}); }
     void showInformation(const std::string& text) override { boxes.push_back({"info", text}); }
     void showMessage(const std::string& text) override { boxes.push_back({"plain", text}); }
-    bool askYesNo(const std::string& text) override;
+    bool askYesNo(const std::string& text) override {
+        boxes.push_back({"question", text});
+        return next(answers);
+    }
 
     void logAppended(const std::string& line) override { log.push_back(line); }
     void logOldestDropped() override { log.erase(log.begin()); }
     void logCleared() override { log.clear(); }
 
-    std::string askPassword(const PasswordRequest& request) override;
+    std::string askPassword(const PasswordRequest& request) override {
+        passwordRequests.push_back(request);
+        return next(passwords);
+    }
     void viewChanged(ViewPart part) override { redraws.push_back(part); }
 
     // Texts of the boxes of one kind, in order.
-    std::vector<std::string> boxTexts(const std::string& kind) const;
+    std::vector<std::string> boxTexts(const std::string& kind) const {
+        std::vector<std::string> texts;
+        for (const auto& box : boxes)
+            if (box.kind == kind)
+                texts.push_back(box.text);
+        return texts;
+    }
+
+private:
+    template <typename T>
+    static T next(std::deque<T>& queue) {
+        if (queue.empty())
+            return T{};
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
 };
 
-}  // namespace tafelbot::testing
+} // namespace tafelbot::testing
