@@ -38,16 +38,12 @@ private:
     QPointer<QWidget> zuletzt_;
 };
 
-// The gpn file of a small school: four teachers (Müller without e-mail), two periods, seven rows
-// on Monday 7 December 2026, twenty on the Tuesday, one each on Friday, Saturday and Monday 14.
-std::string kleineSchuleGpn();
-
-// A program window on a settings file written from the defaults and `anpassen`, with the small
-// school's gpn file beside it; activated, with every box of the start answered.
+// A program window on a settings file written from the defaults and `anpassen`, with the gpn
+// file of a small school (data/kleine-schule.gpn) beside it: four teachers (Müller without
+// e-mail), two periods, seven rows on Monday 7 December 2026, twenty on the Tuesday, one each on
+// Friday, Saturday and Monday 14. Activated, with every box of the start answered.
 struct Programm {
     explicit Programm(const std::function<void(Einstellungen&)>& anpassen = {});
-    // The same on a settings file of the given content (Windows-1252).
-    explicit Programm(const std::string& iniInhalt);
     ~Programm();
 
     TempDir dir;
@@ -55,9 +51,6 @@ struct Programm {
     app::QtUi ui;
     std::unique_ptr<app::MainWindow> fenster;
     MainWorkflow& wf() { return fenster->workflow(); }
-
-private:
-    void starte(const std::string& iniInhalt);
 };
 
 } // namespace tafelbot::testing

@@ -53,7 +53,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startShowsTheRowsAndARowNumberTogglesTheHighlight();
-    void demoSchoolOpensOnItsDate();
     void scrollingAndTickingUseTheSameSixteenLines();
     void arrowsStepOverTheWeekend_data();
     void arrowsStepOverTheWeekend();
@@ -63,7 +62,10 @@ private slots:
 };
 
 void MainWindowTest::startShowsTheRowsAndARowNumberTogglesTheHighlight() {
-    Programm p;
+    // Huber was mailed for the date, for a row that is gone since: his rows show as changed.
+    Programm p([](Einstellungen& w) {
+        w.GesendeteMails = {"20261207,9,D,HUB,\"5a\",R1,,,0,202612061200"};
+    });
     QCOMPARE(p.fenster->size(), QSize(792, 573));
     QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("07.12.2026"));
     QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Montag"));
@@ -80,7 +82,10 @@ void MainWindowTest::startShowsTheRowsAndARowNumberTogglesTheHighlight() {
     QVERIFY(linie(p, 0).haken->isVisible() && linie(p, 0).haken->isChecked());
     QVERIFY(!linie(p, 3).haken->isVisible() && !linie(p, 3).markierungen[1]->isVisible());
     QVERIFY(linie(p, 3).markierungen[0]->isVisible());
-    QCOMPARE(linie(p, 2).markierungen[0]->farbe(), QColor(128, 128, 128));
+    const QColor grau(128, 128, 128);
+    QCOMPARE(linie(p, 2).markierungen[0]->farbe(), grau);
+    QCOMPARE(linie(p, 0).markierungen[1]->farbe(), grau);
+    QCOMPARE(linie(p, 0).markierungen[2]->farbe(), QColor(255, 0, 0));
 
     const QColor navy(0, 0, 128);
     QTest::mouseClick(linie(p, 1).nummer, Qt::LeftButton);
@@ -93,28 +98,6 @@ void MainWindowTest::startShowsTheRowsAndARowNumberTogglesTheHighlight() {
     QTest::mouseClick(linie(p, 1).nummer, Qt::LeftButton);
     QCOMPARE(zelle(p, 0, KatRaum).fuellung(), QColor(Qt::white));
     QCOMPARE(zelle(p, 0, KatEMail).fuellung(), QColor(255, 255, 200));
-}
-
-void MainWindowTest::demoSchoolOpensOnItsDate() {
-    const std::string quelle = TAFELBOT_SOURCE_DIR "/examples/";
-    std::string inhalt = readFile(quelle + "demo.ini");
-    const auto stelle = inhalt.find("\nexamples/demo.gpn");
-    QVERIFY(stelle != std::string::npos);
-    inhalt.insert(stelle + 1, quelle.substr(0, quelle.size() - 9));
-    Programm p(inhalt);
-
-    QVERIFY(p.fenster->windowTitle().endsWith(QStringLiteral("  -  demo")));
-    QCOMPARE(sichtbareZeilen(p), 16);
-    // Adler was mailed on Friday and nothing changed since: sent, not ticked.
-    QCOMPARE(lehrer(p, 0), QStringLiteral("Adler"));
-    QVERIFY(!linie(p, 0).haken->isChecked());
-    QCOMPARE(linie(p, 0).markierungen[1]->farbe(), QColor(128, 128, 128));
-    // The notice row of Peters, who has nothing left that day, closes the table.
-    QScrollBar* bar = p.fenster->tabelle()->scrollBar();
-    bar->setValue(bar->maximum());
-    QCOMPARE(lehrer(p, 15), QStringLiteral("Peters"));
-    QCOMPARE(zelle(p, 15, KatStunde).text(), QString());
-    QCOMPARE(linie(p, 15).markierungen[2]->farbe(), QColor(255, 0, 0));
 }
 
 void MainWindowTest::scrollingAndTickingUseTheSameSixteenLines() {
@@ -172,27 +155,25 @@ void MainWindowTest::arrowsStepOverTheWeekend() {
     QCOMPARE(::lehrer(p, 0), QStringLiteral("Huber"));
 }
 
+// Which texts pass and which message the others get is the workflow's; here the wiring: the box
+// shows the message's LF CR as one line break, and only Enter confirms.
 void MainWindowTest::typedDatesAreCheckedAndTheProgramGoesOn() {
     Programm p;
     QCOMPARE(p.fenster->datumFeld()->maxLength(), 10);
     QCOMPARE(tippe(p, QStringLiteral("1.3.2004"), 1),
              QStringList{QStringLiteral("Die Datumseingabe \"1.3.2004\" entspricht nicht\ndem "
                                         "erlaubten Format: \"tt.mm.jjjj\"!")});
-    const QStringList integer = tippe(p, QStringLiteral("0a.03.2004"), 1);
-    QVERIFY(integer.size() == 1 && integer[0].endsWith(QStringLiteral("(falsche Integerwerte)!")));
     QCOMPARE(sichtbareZeilen(p), 7);
-
-    const QStringList falsch = tippe(p, QStringLiteral("31.02.2004"), 2);
-    QVERIFY(!falsch.isEmpty() && falsch[0].startsWith(QStringLiteral("Str2DateTime(): Falsches")));
-    QCOMPARE(sichtbareZeilen(p), 0);
 
     QCOMPARE(tippe(p, QStringLiteral("08.12.2026"), 0), QStringList());
     QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Dienstag"));
     QCOMPARE(sichtbareZeilen(p), 16);
-    QTest::keyClicks(p.fenster->datumFeld(), QStringLiteral("x")); // only Enter confirms
+    QTest::keyClicks(p.fenster->datumFeld(), QStringLiteral("x"));
     QCOMPARE(p.wf().werte.AktDatum, std::string("20261208"));
 }
 
+// Which choices read the file again is the workflow's rule; here the dialog's entries, and that
+// the window leaves the decision to the workflow.
 void MainWindowTest::periodDialogReloadsOnlyForAnotherPeriod() {
     Programm p;
     p.wf().log.display("Merkzeile", true);
@@ -208,9 +189,7 @@ void MainWindowTest::periodDialogReloadsOnlyForAnotherPeriod() {
         const bool beantwortet = antworten.fertig() && antworten.unerwartet == 0;
         return beantwortet ? p.fenster->infoLog()->toPlainText() : QString();
     };
-    QVERIFY(waehle(0).contains(QStringLiteral("Merkzeile")));  // the period in force: no reload
-    QVERIFY(waehle(-1).contains(QStringLiteral("Merkzeile"))); // no entry: the period stays
-    QCOMPARE(p.wf().werte.Periode, 1);
+    QVERIFY(waehle(0).contains(QStringLiteral("Merkzeile"))); // the period in force: no reload
     const QString log = waehle(1);
     QCOMPARE(p.wf().werte.Periode, 2);
     QVERIFY(!log.contains(QStringLiteral("Merkzeile")));
