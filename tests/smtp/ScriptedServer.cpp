@@ -60,6 +60,17 @@ bool ScriptedServer::finish(std::chrono::milliseconds limit) {
     return true;
 }
 
+std::vector<std::string> ScriptedServer::problems() {
+    if (!finish())
+        return {"the script did not end in time"};
+    return mismatches();
+}
+
+std::string ScriptedServer::unusedPort() {
+    ScriptedServer closed;
+    return closed.portText(); // free again once `closed` is gone
+}
+
 bool ScriptedServer::fill() {
     if (!waitFor(peer_, POLLIN))
         return false;

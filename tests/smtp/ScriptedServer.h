@@ -30,6 +30,10 @@ public:
     // Reads one line (without CR LF) and records it; a line not starting with `prefix` is
     // recorded as a mismatch.
     ScriptedServer& expect(const std::string& prefix) { return add(Step::Expect, prefix); }
+    // expect(prefix), then the reply with its CR LF.
+    ScriptedServer& answer(const std::string& prefix, const std::string& reply) {
+        return expect(prefix).send(reply + "\r\n");
+    }
     // Reads lines up to the lone "." and keeps them as they came (still dot-stuffed).
     ScriptedServer& receiveMessage() { return add(Step::Message); }
     // Reads exactly n bytes and keeps them.
@@ -43,11 +47,14 @@ public:
     ScriptedServer& reset() { return add(Step::Reset); }
     // Waits (at most a few seconds) until the client closes; also a server that never answers.
     ScriptedServer& awaitClose() { return add(Step::AwaitClose); }
-    ScriptedServer& stayMute() { return add(Step::AwaitClose); }
 
     void start();
     // Waits for the script to end; returns false when it did not end within the limit.
     bool finish(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Waits for the script to end; what went wrong: the mismatches, or that it did not end.
+    std::vector<std::string> problems();
+    // A port on 127.0.0.1 where nobody listens.
+    static std::string unusedPort();
 
     // Results (read after finish()).
     std::vector<std::string> received() const;

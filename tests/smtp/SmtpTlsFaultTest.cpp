@@ -4,59 +4,26 @@
 // and never lets the password out.
 
 #include "ScriptedServer.h"
-#include "smtp/CustomSmtpClient.h"
-#include "smtp/PollEventLoop.h"
+#include "support/SmtpSession.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace tafelbot {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace testing::calls;
 using testing::ScriptedServer;
+using Codes = std::vector<int>;
+using Lines = std::vector<std::string>;
 
-struct Session {
-    PollEventLoop loop;
-    TCustomSmtpClient cli{loop};
-    std::vector<std::string> events;
-    int completions = 0;
-    int lastCode = -1;
-
-    Session(const ScriptedServer& server, TSmtpSecurity security) {
-        cli.Host = "127.0.0.1";
-        cli.Port = server.portText();
+struct Session : testing::SmtpSession<> {
+    Session(const ScriptedServer& server, TSmtpSecurity security) : SmtpSession(server) {
         cli.Security = security;
-        cli.SignOn = "client.test";
         cli.AuthType = smtpAuthPlain;
-        cli.Username = "konto";
-        cli.Password = "geheim";
-        cli.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest rq, std::uint16_t code) {
-            events.push_back("done " + std::to_string(rq) + " " + std::to_string(code));
-            ++completions;
-            lastCode = code;
-        };
-        cli.OnSessionClosed = [this](TCustomSmtpClient&, int) { events.push_back("closed"); };
-    }
-
-    // Runs the requests until one fails; its code, or 0.
-    int run(const std::vector<std::function<void()>>& requests) {
-        for (const auto& request : requests) {
-            int before = completions;
-            request();
-            if (!loop.runUntil([&] { return completions > before; }, 5s))
-                return -1;
-            if (lastCode != 0)
-                return lastCode;
-        }
-        return 0;
-    }
-    int greetAndLogIn() {
-        return run({[&] { cli.Connect(); }, [&] { cli.Ehlo(); }, [&] { cli.Auth(); }});
     }
 };
 
-// The server's lines hold no AUTH, and the client's last message starts with `reason`.
+// The client's last message starts with `reason`, the connection is gone and no AUTH went out.
 void expectStopped(const Session& s, ScriptedServer& server, const std::string& reason) {
     EXPECT_EQ(s.cli.ErrorMessage().rfind(reason, 0), 0u) << s.cli.ErrorMessage();
     EXPECT_EQ(s.cli.State(), smtpReady);
@@ -94,16 +61,14 @@ TEST(SmtpTlsFaultTest, AStartTlsThatGoesWrongEndsTheSessionWithItsReason) {
             SCOPED_TRACE(fault.reason);
             ScriptedServer server;
             server.send("220 mail.test\r\n")
-                .expect("EHLO client.test")
-                .send("250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n")
+                .answer("EHLO client.test", "250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN")
                 .expect("STARTTLS");
             fault.script(server);
             server.start();
             Session s(server, security);
-            EXPECT_EQ(s.greetAndLogIn(), fault.code);
+            EXPECT_EQ(s.run({Connect, Ehlo, Auth}), (Codes{0, fault.code}));
             EXPECT_EQ(s.events,
-                      (std::vector<std::string>{"done 0 0", "closed",
-                                                "done 10 " + std::to_string(fault.code)}));
+                      (Lines{"done 0 0", "closed 0", "done 10 " + std::to_string(fault.code)}));
             expectStopped(s, server, fault.reason);
         }
     }
@@ -113,35 +78,30 @@ TEST(SmtpTlsFaultTest, ServersWithoutTheEncryptionTheSettingDemandsAreLeft) {
     {
         ScriptedServer server;
         server.send("220 mail.test\r\n")
-            .expect("EHLO client.test")
-            .send("250-mail.test\r\n250 AUTH PLAIN\r\n")
-            .awaitClose()
-            .start();
+            .answer("EHLO client.test", "250-mail.test\r\n250 AUTH PLAIN");
+        server.awaitClose().start();
         Session s(server, smtpSecurityStartTls);
-        EXPECT_EQ(s.greetAndLogIn(), tlsErrorNotOffered);
+        EXPECT_EQ(s.run({Connect, Ehlo, Auth}), (Codes{0, tlsErrorNotOffered}));
         expectStopped(s, server, "905 Der Server bietet kein STARTTLS an");
     }
     {
         // Open greets with EHLO, which STARTTLS needs, even without AUTH; and no fall back to
         // HELO after the refusal.
         ScriptedServer server;
-        server.send("220 mail.test\r\n")
-            .expect("EHLO client.test")
-            .send("250 mail.test\r\n")
-            .awaitClose()
-            .start();
+        server.send("220 mail.test\r\n").answer("EHLO client.test", "250 mail.test");
+        server.awaitClose().start();
         Session s(server, smtpSecurityStartTls);
         s.cli.AuthType = smtpAuthNone;
-        EXPECT_EQ(s.run({[&] { s.cli.Open(); }}), tlsErrorNotOffered);
+        EXPECT_EQ(s.run({Open}), Codes{tlsErrorNotOffered});
         expectStopped(s, server, "905 ");
-        EXPECT_EQ(server.received(), std::vector<std::string>{"EHLO client.test"});
+        EXPECT_EQ(server.received(), Lines{"EHLO client.test"});
     }
     {
         ScriptedServer server;
         server.receiveBytes(5).send("220 mail.test ESMTP\r\n").awaitClose().start();
         Session s(server, smtpSecurityTls);
-        EXPECT_EQ(s.greetAndLogIn(), tlsErrorProtocol);
-        EXPECT_EQ(s.events, (std::vector<std::string>{"closed", "done 0 900"}));
+        EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});
+        EXPECT_EQ(s.events, (Lines{"closed 0", "done 0 900"}));
         expectStopped(s, server, "900 Die verschl\xFCsselte Verbindung kam nicht zustande");
     }
     {
@@ -149,7 +109,7 @@ TEST(SmtpTlsFaultTest, ServersWithoutTheEncryptionTheSettingDemandsAreLeft) {
         server.awaitClose().start();
         Session s(server, smtpSecurityTls);
         s.cli.ExtraCaFile = "/nicht/da.pem";
-        EXPECT_EQ(s.greetAndLogIn(), tlsErrorProtocol);
+        EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});
         expectStopped(s, server,
                       "900 Die Datei der zus\xE4tzlichen Zertifizierungsstellen \"/nicht/da.pem\" "
                       "kann nicht gelesen werden");

@@ -6,14 +6,12 @@
 #include "smtp/PollEventLoop.h"
 #include "smtp/SendBuffer.h"
 #include "smtp/WSocketResolve.h"
+#include "support/SmtpSession.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace tafelbot {
@@ -22,17 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ScriptedServer;
 
-// A port on 127.0.0.1 where nobody listens.
-std::string closedPort() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(s);
-    return std::to_string(ntohs(address.sin_port));
+std::string thrownText(const std::function<void()>& call) {
+    return testing::thrownText<ESocketException>(call);
 }
 
 struct SocketFixture : ::testing::Test {
@@ -41,7 +30,7 @@ struct SocketFixture : ::testing::Test {
     std::vector<std::string> events;
     std::string received;
 
-    void recordEvents() {
+    SocketFixture() {
         socket.OnSessionConnected = [&](TWSocket&, int e) {
             events.push_back("connected " + std::to_string(e));
         };
@@ -67,9 +56,10 @@ struct SocketFixture : ::testing::Test {
         socket.Connect();
     }
 
-    bool has(const std::string& event) const {
-        return std::find(events.begin(), events.end(), event) != events.end();
+    long count(const std::string& event) const {
+        return std::count(events.begin(), events.end(), event);
     }
+    bool has(const std::string& event) const { return count(event) > 0; }
 };
 
 TEST(SendBufferTest, FillsChunksOf1460BytesAndFreesThemAsTheyAreSent) {
@@ -92,13 +82,10 @@ TEST(SendBufferTest, FillsChunksOf1460BytesAndFreesThemAsTheyAreSent) {
 }
 
 TEST(WSocketResolveTest, TellsDottedAddressesAndResolvesPortsAndProtocols) {
-    EXPECT_TRUE(WSocketIsDottedIP("127.0.0.1"));
-    EXPECT_TRUE(WSocketIsDottedIP("  255.255.255.255  "));
-    EXPECT_FALSE(WSocketIsDottedIP(".1.2.3"));
-    EXPECT_FALSE(WSocketIsDottedIP("1.2.3"));
-    EXPECT_FALSE(WSocketIsDottedIP("1.2.3.256"));
-    EXPECT_FALSE(WSocketIsDottedIP("1.2.3.4.5"));
-    EXPECT_FALSE(WSocketIsDottedIP("localhost"));
+    for (const char* text : {"127.0.0.1", "  255.255.255.255  "})
+        EXPECT_TRUE(WSocketIsDottedIP(text)) << text;
+    for (const char* text : {".1.2.3", "1.2.3", "1.2.3.256", "1.2.3.4.5", "localhost"})
+        EXPECT_FALSE(WSocketIsDottedIP(text)) << text;
     EXPECT_EQ(WSocketDottedText(WSocketResolveHost("010.0.0.001")), "10.0.0.1");
 
     EXPECT_EQ(WSocketResolvePort("2525", "tcp"), 2525);
@@ -108,18 +95,10 @@ TEST(WSocketResolveTest, TellsDottedAddressesAndResolvesPortsAndProtocols) {
     EXPECT_EQ(WSocketResolveProto("TCP"), 6);
     EXPECT_EQ(WSocketResolveProto("udp"), 17);
     EXPECT_EQ(WSocketResolveProto("255"), 255);
-    try {
-        WSocketResolveHost("");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "WSocketResolveHost: '' Invalid Hostname.");
-    }
-    try {
-        WSocketResolvePort("", "tcp");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "WSocketResolvePort: Invalid Port.");
-    }
+    EXPECT_EQ(thrownText([&] { WSocketResolveHost(""); }),
+              "WSocketResolveHost: '' Invalid Hostname.");
+    EXPECT_EQ(thrownText([&] { WSocketResolvePort("", "tcp"); }),
+              "WSocketResolvePort: Invalid Port.");
     EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
     EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
     EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
@@ -150,24 +129,10 @@ TEST_F(SocketFixture, DnsLookupOfADottedAddressCompletesInsideTheCallOtherNamesL
 }
 
 TEST_F(SocketFixture, MisuseRaisesTheExactTextsOrGoesToOnError) {
-    try {
-        socket.DnsLookup("   ");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "DNS lookup: invalid host name.");
-    }
-    try {
-        socket.SendStr("x");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "Error 10057 in function Send\r\nSocket is not connected");
-    }
-    try {
-        socket.Connect();
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "Connect: No Port Specified");
-    }
+    EXPECT_EQ(thrownText([&] { socket.DnsLookup("   "); }), "DNS lookup: invalid host name.");
+    EXPECT_EQ(thrownText([&] { socket.SendStr("x"); }),
+              "Error 10057 in function Send\r\nSocket is not connected");
+    EXPECT_EQ(thrownText([&] { socket.Connect(); }), "Connect: No Port Specified");
     socket.SetPort("25");
     EXPECT_THROW(socket.Connect(), ESocketException); // no address
 
@@ -185,7 +150,6 @@ TEST_F(SocketFixture, MisuseRaisesTheExactTextsOrGoesToOnError) {
 TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
     ScriptedServer server;
     server.receiveBytes(5000).send("ok").awaitClose().start();
-    recordEvents();
     std::string payload;
     for (int i = 0; i < 5000; ++i)
         payload += static_cast<char>('a' + i % 26);
@@ -198,7 +162,7 @@ TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
     EXPECT_EQ(socket.State(), wsConnecting);
     ASSERT_TRUE(loop.runUntil([&] { return has("sent 0"); }, 5s));
     loop.runUntil([] { return false; }, 100ms);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "sent 0"), 1);
+    EXPECT_EQ(count("sent 0"), 1);
     ASSERT_TRUE(loop.runUntil([&] { return received == "ok"; }, 5s));
     socket.Close();
     ASSERT_TRUE(server.finish());
@@ -209,7 +173,6 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
     ScriptedServer server;
     std::string text(3000, 'z');
     server.send(text).close().start();
-    recordEvents();
     std::vector<std::pair<TSocketState, TSocketState>> changes;
     socket.OnChangeState = [&](TWSocket&, TSocketState from, TSocketState to) {
         changes.push_back({from, to});
@@ -218,7 +181,7 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
     ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
     loop.runUntil([] { return false; }, 100ms);
     EXPECT_EQ(received, text);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+    EXPECT_EQ(count("closed 0"), 1);
     EXPECT_EQ(events.back(), "closed 0");
     EXPECT_EQ(socket.State(), wsClosed);
     ASSERT_GE(changes.size(), 3u);
@@ -228,44 +191,32 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
 
     // Close forgets the peer: Addr and Port must be set again.
     EXPECT_EQ(socket.Addr(), "127.0.0.1");
-    try {
-        socket.Connect();
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "Connect: No Port Specified");
-    }
+    EXPECT_EQ(thrownText([&] { socket.Connect(); }), "Connect: No Port Specified");
 }
 
 TEST_F(SocketFixture, PropertiesChangeOnlyWhileClosedAndComeBackToTheirDefaults) {
     ScriptedServer server;
     server.awaitClose().start();
-    recordEvents();
     socket.SetProto(" udp ");
     EXPECT_EQ(socket.Proto(), "udp");
     socket.SetProto("tcp");
     socket.SetLocalPort("0");
     socket.LingerOnOff = wsLingerOff;
     connectTo(server.portText());
-    try {
-        socket.SetAddr("10.0.0.1");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "Cannot change Addr if not closed");
-    }
+    EXPECT_EQ(thrownText([&] { socket.SetAddr("10.0.0.1"); }), "Cannot change Addr if not closed");
     EXPECT_THROW(socket.SetLocalAddr("127.0.0.1"), ESocketException);
     ASSERT_TRUE(loop.runUntil([&] { return has("connected 0"); }, 5s));
     socket.Close();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+    EXPECT_EQ(count("closed 0"), 1);
     EXPECT_EQ(socket.LingerOnOff, wsLingerOn);
     EXPECT_EQ(socket.Proto(), "tcp");
     EXPECT_EQ(socket.LocalAddr(), "0.0.0.0");
     socket.Close(); // a second close reports nothing
-    EXPECT_EQ(std::count(events.begin(), events.end(), "closed 0"), 1);
+    EXPECT_EQ(count("closed 0"), 1);
 }
 
 TEST_F(SocketFixture, ARefusedConnectAndAResetPeerReportTheirErrorNumbers) {
-    recordEvents();
-    connectTo(closedPort());
+    connectTo(ScriptedServer::unusedPort());
     ASSERT_TRUE(loop.runUntil([&] { return has("closed 10061"); }, 5s));
     EXPECT_EQ(events.front(), "connected 10061");
     EXPECT_EQ(socket.State(), wsClosed);
@@ -306,7 +257,6 @@ TEST_F(SocketFixture, LineModeOffersOneLineAtATimeAndWatchesTheLimit) {
 TEST_F(SocketFixture, LineEditAndEchoAndAThrowingHandlerThatEndsInAnAbort) {
     ScriptedServer server;
     server.send("ab\bc\r\n").receiveBytes(6).send("boom\r\n").awaitClose().start();
-    recordEvents();
     std::vector<std::string> lines;
     socket.SetLineMode(true);
     socket.LineEdit = true;
@@ -333,7 +283,6 @@ TEST_F(SocketFixture, LineEditAndEchoAndAThrowingHandlerThatEndsInAnAbort) {
 TEST_F(SocketFixture, APausedSocketDeliversNothingUntilResumed) {
     ScriptedServer server;
     server.send("hello").awaitClose().start();
-    recordEvents();
     socket.OnSessionConnected = [&](TWSocket& s, int) { s.Pause(); };
     connectTo(server.portText());
     loop.runUntil([] { return false; }, 200ms);

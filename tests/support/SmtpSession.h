@@ -1,0 +1,96 @@
+#pragma once
+
+// Drives one SMTP client on its own loop request by request, as the send driver does, and
+// records what it reports: "done <request> <code>" and "closed <error>" in the order they came,
+// and the protocol log.
+
+#include "smtp/CustomSmtpClient.h"
+#include "smtp/PollEventLoop.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace tafelbot::testing {
+
+using SmtpCall = void (TCustomSmtpClient::*)();
+
+namespace calls {
+inline constexpr SmtpCall Connect = &TCustomSmtpClient::Connect;
+inline constexpr SmtpCall Helo = &TCustomSmtpClient::Helo;
+inline constexpr SmtpCall Ehlo = &TCustomSmtpClient::Ehlo;
+inline constexpr SmtpCall Auth = &TCustomSmtpClient::Auth;
+inline constexpr SmtpCall MailFrom = &TCustomSmtpClient::MailFrom;
+inline constexpr SmtpCall RcptTo = &TCustomSmtpClient::RcptTo;
+inline constexpr SmtpCall Data = &TCustomSmtpClient::Data;
+inline constexpr SmtpCall Quit = &TCustomSmtpClient::Quit;
+inline constexpr SmtpCall Open = &TCustomSmtpClient::Open;
+inline constexpr SmtpCall Mail = &TCustomSmtpClient::Mail;
+} // namespace calls
+
+template <class Client = TCustomSmtpClient>
+struct SmtpSession {
+    PollEventLoop loop;
+    Client cli{loop};
+    std::vector<std::string> events;
+    std::vector<std::string> display;
+    int completions = 0;
+    int lastCode = -1;
+
+    template <class Server>
+    explicit SmtpSession(const Server& server) {
+        cli.Host = "127.0.0.1";
+        cli.Port = server.portText();
+        cli.SignOn = "client.test";
+        cli.Username = "konto";
+        cli.Password = "geheim";
+        cli.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest rq, std::uint16_t code) {
+            events.push_back("done " + std::to_string(rq) + " " + std::to_string(code));
+            ++completions;
+            lastCode = code;
+        };
+        cli.OnSessionClosed = [this](TCustomSmtpClient&, int error) {
+            events.push_back("closed " + std::to_string(error));
+        };
+        cli.OnDisplay = [this](TCustomSmtpClient&, const std::string& line) {
+            display.push_back(line);
+        };
+    }
+
+    // Issues a request and runs the loop until it completes: its code, -1 when none came in time.
+    int request(SmtpCall call, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        int before = completions;
+        (cli.*call)();
+        EXPECT_EQ(completions, before) << "OnRequestDone ran inside the request";
+        if (!loop.runUntil([&] { return completions > before; }, limit))
+            return -1;
+        return lastCode;
+    }
+
+    // Issues the requests in turn up to the first that fails; the codes they completed with.
+    std::vector<int> run(std::initializer_list<SmtpCall> requests) {
+        std::vector<int> codes;
+        for (SmtpCall call : requests) {
+            codes.push_back(request(call));
+            if (codes.back() != 0)
+                break;
+        }
+        return codes;
+    }
+};
+
+// The text of the exception a call raises, or "no exception"; one of another type goes on.
+template <class Exception = std::exception>
+std::string thrownText(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+} // namespace tafelbot::testing
