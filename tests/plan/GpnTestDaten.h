@@ -13,21 +13,20 @@
 
 namespace tafelbot::testing {
 
+using Zeilen = std::vector<std::string>;
+
 // "00L" and "Le" (field 6 first name, field 15 address) of one teacher.
-inline std::vector<std::string> lehrerZeilen(const std::string& kurz, const std::string& lang,
-                                             const std::string& vorname = "",
-                                             const std::string& email = "") {
+inline Zeilen lehrerZeilen(const std::string& kurz, const std::string& lang,
+                           const std::string& vorname = "", const std::string& email = "") {
     return {"00L," + kurz + "," + lang, "Le,,,,," + vorname + ",,,,,,,,," + email};
 }
 
-inline std::vector<std::string> operator+(std::vector<std::string> a,
-                                          const std::vector<std::string>& b) {
+inline Zeilen operator+(Zeilen a, const Zeilen& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-inline std::string gpnDatei(const std::vector<std::string>& zeilen,
-                            const std::string& ende = "\r\n") {
+inline std::string gpnDatei(const Zeilen& zeilen, const std::string& ende = "\r\n") {
     std::string text;
     for (const auto& z : zeilen)
         text += z + ende;
@@ -35,8 +34,8 @@ inline std::string gpnDatei(const std::vector<std::string>& zeilen,
 }
 
 // The records of a plan, one line each, for comparing whole plans at once.
-inline std::vector<std::string> plantext(const Plan& p) {
-    std::vector<std::string> t;
+inline Zeilen plantext(const Plan& p) {
+    Zeilen t;
     for (const auto& l : p.Lehrer)
         t.push_back("L " + l.Kurzname + "|" + l.Langname + "|" + l.Vorname + "|" + l.EMail +
                     (l.HatEMail ? "|@" : ""));
@@ -61,11 +60,11 @@ struct LeserUmgebung {
     InfoLog log{ui};
     Einstellungen werte;
     Plan plan;
-    std::vector<std::string> perioden;
+    Zeilen perioden;
     int auswahl = -1;
     int sichtbar = 0;
     bool button = false;
-    std::vector<std::string> lehrerListe;
+    Zeilen lehrerListe;
     TempDir dir;
 
     LeserUmgebung() { werte.GpnDatei = dir.file("plan.gpn"); }
@@ -77,13 +76,13 @@ struct LeserUmgebung {
         writeFile(werte.GpnDatei, inhalt);
         return LiesGpnDatei(kontext());
     }
-    bool lies(const std::vector<std::string>& zeilen) { return liesInhalt(gpnDatei(zeilen)); }
+    bool lies(const Zeilen& zeilen) { return liesInhalt(gpnDatei(zeilen)); }
 
-    std::vector<std::string> logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
+    Zeilen logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
     // The data errors of the log, each as its two lines joined by " | " without the second
     // line's indent of 17 blanks.
-    std::vector<std::string> meldungen() const {
-        std::vector<std::string> ergebnis;
+    Zeilen meldungen() const {
+        Zeilen ergebnis;
         const auto& z = log.lines();
         for (std::size_t i = 0; i + 1 < z.size(); ++i) {
             if (z[i].rfind("=======> ", 0) != 0)

@@ -77,27 +77,11 @@ TEST(PlanView, TypedDates) {
                   "Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20040231\""});
 }
 
-// Two periods; lesson 1 is German in the first and English in the second.
-std::string zweiPerioden() {
-    return "0P,1,Herbst,20260801,20261231\r\n"
-           "0P,2,Winter,20270101,20270331\r\n"
-           "0pL,1-2\r\n"
-           "PE,1\r\n"
-           "00L,MUE,Mueller\r\n"
-           "Le,,,,,Hans,,,,,,,,,m@schule.example\r\n"
-           "00L,SCH,Schneider\r\n"
-           "Le,,,,,Eva,,,,,,,,,s@schule.example\r\n"
-           "0pU,1\r\n"
-           "0U,1\r\nUf,,DE\r\nUk,,5a\r\nUl,,MUE\r\nUz 1 1 1 1\r\n"
-           "0pU,2\r\n"
-           "0U,1\r\nUf,,EN\r\nUk,,5a\r\nUl,,MUE\r\nUz 1 1 1 1\r\n"
-           "0V,1,20261207,2,SCH,MUE,MA,R1,1,,,,,\r\n"
-           "Vk,,5a\r\n";
-}
-
 TEST(PlanView, PeriodDialog) {
     Fenster f;
-    testing::writeFile(f.dir.file("plan.gpn"), zweiPerioden());
+    // Two periods; lesson 1 is German in the first and English in the second.
+    testing::writeFile(f.dir.file("plan.gpn"),
+                       testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/zwei-perioden.gpn"));
     f.w.werte.GpnDatei = f.dir.file("plan.gpn");
     f.w.werte.AktDatum = "20261207";
     ASSERT_TRUE(f.w.liesGpnDatei());
