@@ -1,10 +1,10 @@
 // The mail clients' part of DATA driven without a network: the hooks the pump calls, in the
-// order it calls them.
+// order it calls them, and the MIME body they produce line by line.
 
 #include "smtp/HtmlSmtpCli.h"
 
-#include "platform/Platform.h"
 #include "smtp/PollEventLoop.h"
+#include "support/FixedClock.h"
 #include "support/TestFiles.h"
 
 #include <cstdio>
@@ -14,12 +14,7 @@
 namespace tafelbot {
 namespace {
 
-class FixedClock : public platform::Clock {
-public:
-    platform::CivilTime localNow() override { return {2026, 12, 5, 8, 22, 26, 0, 6}; }
-    std::optional<platform::CivilTime> utcNow() override { return localNow(); }
-    std::uint32_t tickCount() override { return 0x00ABCDEF; }
-};
+using Lines = std::vector<std::string>;
 
 class ProbeClient : public THtmlSmtpCli {
 public:
@@ -53,44 +48,57 @@ const std::vector<std::string> builtHeader = {"Subject: Plan", "Mime-Version: 1.
 
 class HtmlSmtpCliTest : public ::testing::Test {
 protected:
-    HtmlSmtpCliTest() { platform::setClockForTesting(&clock); }
-    ~HtmlSmtpCliTest() override { platform::setClockForTesting(nullptr); }
-
-    FixedClock clock;
+    testing::FixedClock clock{{2026, 12, 5, 8, 22, 26, 0, 6}, 0x00ABCDEF};
     PollEventLoop loop;
     ProbeClient client{loop};
     testing::TempDir dir;
 };
 
-TEST_F(HtmlSmtpCliTest, HtmlMailGetsARelatedHeaderFreshBoundariesAndOnGetData) {
+TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithFreshBoundariesAndOnGetDataLast) {
     EXPECT_EQ(client.ContentType(), smtpHtml);
     client.PlainText = {"Gr\xFC\xDF"
-                        "e"};
-    std::vector<std::string> seenByHandler;
-    client.OnProcessHeader = [&](TCustomSmtpClient&, std::vector<std::string>& lines) {
-        seenByHandler = lines;
-    };
+                        "e = 1"};
+    client.HtmlText = {"<p>Plan</p>"};
+    Lines seenByHandler;
+    client.OnProcessHeader = [&](TCustomSmtpClient&, Lines& lines) { seenByHandler = lines; };
     client.OnGetData = [&](TCustomSmtpClient&, int lineNum, std::string& line, int, bool&) {
         if (lineNum == 1)
-            line = "Vorspann";
+            line += " Vorspann";
     };
-    std::vector<std::string> outers;
+    Lines outers;
     for (int message = 0; message < 3; ++message) {
         platform::seedRandomForTesting(7); // the same clock and random sequence every time
         client.PrepareEmail();
-        auto header = client.header(builtHeader);
+        const std::string outer = client.OuterBoundary();
+        const std::string inner = client.InnerBoundary();
         auto expectedHeader = builtHeader;
         expectedHeader[2] = "Content-Type: multipart/related; type=\"multipart/alternative\"; "
                             "boundary=\"" +
-                            client.OuterBoundary() + "\"";
-        EXPECT_EQ(header, expectedHeader);
+                            outer + "\"";
+        EXPECT_EQ(client.header(builtHeader), expectedHeader);
         EXPECT_EQ(seenByHandler, expectedHeader);
-        auto body = client.body();
-        ASSERT_EQ(body.size(), 19u);
-        EXPECT_EQ(body[0], "Vorspann");
-        EXPECT_EQ(body[2], "--" + client.OuterBoundary());
-        EXPECT_EQ(body[9], "Gr=FC=DFe");
-        outers.push_back(client.OuterBoundary());
+        EXPECT_EQ(client.body(),
+                  (Lines{"This is a multipart MIME formatted message. Vorspann",
+                         "",
+                         "--" + outer,
+                         "Content-Type: multipart/alternative; boundary=\"" + inner + "\"",
+                         "",
+                         "--" + inner,
+                         "Content-Type: text/plain; charset=\"iso-8859-1\"",
+                         "Content-Transfer-Encoding: quoted-printable",
+                         "",
+                         "Gr=FC=DFe =3D 1",
+                         "",
+                         "--" + inner,
+                         "Content-Type: text/html; charset=\"iso-8859-1\"",
+                         "Content-Transfer-Encoding: quoted-printable",
+                         "",
+                         "<p>Plan</p>",
+                         "",
+                         "--" + inner + "--",
+                         "",
+                         "--" + outer + "--"}));
+        outers.push_back(outer);
     }
     EXPECT_NE(outers[0], outers[1]);
     EXPECT_NE(outers[1], outers[2]);
@@ -102,6 +110,37 @@ TEST_F(HtmlSmtpCliTest, HtmlMailGetsARelatedHeaderFreshBoundariesAndOnGetData) {
     EXPECT_EQ(outer[1].str() + inner[1].str(), "01");
     EXPECT_EQ(outer[2], inner[2]);
     EXPECT_LT(std::stoul(outer[2], nullptr, 16), 2147483647u);
+}
+
+TEST_F(HtmlSmtpCliTest, ImagesThenFilesFollowAsBase64PartsAndAFileGoneMidwayFailsTheBody) {
+    std::string imageBytes; // a multiple of 54 bytes: full lines, then one empty line
+    for (int i = 0; i < 108; ++i)
+        imageBytes += static_cast<char>(i * 7);
+    testing::writeFile(dir.file("logo.GIF"), imageBytes);
+    testing::writeFile(dir.file("plan.txt"), "Plan\n");
+    client.PlainText = {"p"};
+    client.HtmlText = {"<img src=\"cid:IMAGE1\">"};
+    client.SetEmailImages({dir.file("logo.GIF")});
+    client.SetEmailFiles({dir.file("plan.txt")});
+    client.PrepareEmail();
+    const std::string outer = "--" + client.OuterBoundary();
+    auto body = client.body();
+    ASSERT_GT(body.size(), 19u);
+    EXPECT_EQ(
+        Lines(body.begin() + 19, body.end()),
+        (Lines{outer, "Content-Type: image/gif;\r\n\tname=\"logo.GIF\"",
+               "Content-Transfer-Encoding: base64",
+               "Content-Disposition: inline;\r\n\tfilename=\"logo.GIF\"", "Content-ID: <IMAGE1>",
+               "", base64Encode(imageBytes.substr(0, 54)), base64Encode(imageBytes.substr(54)), "",
+               "", outer, "Content-Type: text/plain;\r\n\tname=\"plan.txt\"",
+               "Content-Transfer-Encoding: base64",
+               "Content-Disposition: attachment;\r\n\tfilename=\"plan.txt\"", "X-File-ID: <FILE1>",
+               "", base64Encode("Plan\n"), "", outer + "--"}));
+
+    // Gone after the check before sending: the body ends with an error, never silently.
+    client.PrepareEmail();
+    std::remove(dir.file("plan.txt").c_str());
+    EXPECT_THROW(client.body(), AttachmentUnreadable);
 }
 
 TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMixed) {
