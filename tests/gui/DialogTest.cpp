@@ -52,12 +52,20 @@ void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
     Programm p([](Einstellungen& w) {
         w.Server.Authentifizierung = 3;
         w.Server.Prioritaet = 4;
+        w.Server.Verbindungssicherheit = 2;
+        w.Server.ZertifikatUngeprueftAnnehmen = true;
     });
     const std::string gespeichert = readFile(p.ini);
     QTest::mouseClick(p.fenster->naechsterTagButton(), Qt::LeftButton); // not yet in the file
     imDialog(p, 0, [](app::ServerSettingsDialog* d) {
         QCOMPARE(d->authentifizierung()->currentText(), QStringLiteral("CramMD5"));
         QCOMPARE(d->prioritaet()->currentText(), QStringLiteral("Low"));
+        QCOMPARE(d->verbindungssicherheit()->count(), 4);
+        QCOMPARE(d->verbindungssicherheit()->currentText(),
+                 QStringLiteral("STARTTLS erforderlich"));
+        QVERIFY(d->zertifikatUngeprueft()->isChecked());
+        d->verbindungssicherheit()->setCurrentIndex(3);
+        QTest::mouseClick(d->zertifikatUngeprueft(), Qt::LeftButton);
         QVERIFY(!d->kopieAn()->isEnabled());
         QTest::mouseClick(d->kopieSenden(), Qt::LeftButton);
         QVERIFY(d->kopieAn()->isEnabled());
@@ -69,6 +77,8 @@ void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
     });
     QCOMPARE(p.wf().werte.Server.Absendername, std::string("Vertretungsplaner"));
     QVERIFY(p.wf().werte.Server.KennwortSpeichern);
+    QCOMPARE(p.wf().werte.Server.Verbindungssicherheit, 2);
+    QVERIFY(p.wf().werte.Server.ZertifikatUngeprueftAnnehmen);
     QCOMPARE(readFile(p.ini), gespeichert);
     // The window's date stays; the test-mail side keeps what was typed.
     QCOMPARE(p.wf().werte.AktDatum, std::string("20261208"));
@@ -77,6 +87,10 @@ void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
 
     imDialog(p, 0, [](app::ServerSettingsDialog* d) {
         QCOMPARE(d->absendername()->text(), QStringLiteral("Vertretungsplaner"));
+        QCOMPARE(d->verbindungssicherheit()->currentIndex(), 2);
+        QVERIFY(d->zertifikatUngeprueft()->isChecked());
+        d->verbindungssicherheit()->setCurrentIndex(1);
+        QTest::mouseClick(d->zertifikatUngeprueft(), Qt::LeftButton);
         d->absendername()->setText(QStringLiteral("Schulbüro"));
         d->port()->setText(QStringLiteral("kein Port"));
         d->prioritaet()->setCurrentIndex(2);
@@ -86,6 +100,8 @@ void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
     const std::string datei = readFile(p.ini);
     QVERIFY(datei.find("Schulbüro"_cp) != std::string::npos);
     QVERIFY(datei.find("kein Port") != std::string::npos);
+    QVERIFY(datei.find("\r\nVerbindungssicherheit=keine\r\nZertifikatUngeprueftAnnehmen=0\r\n") !=
+            std::string::npos);
 }
 
 void DialogTest::overlongAdditionalTextIsCutWithAMessage() {

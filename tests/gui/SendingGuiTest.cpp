@@ -1,14 +1,17 @@
-// "eMail(s) senden" in the real window, on Qt's event loop, against a real SMTP server.
+// "eMail(s) senden" in the real window, on Qt's event loop, against a real SMTP server, in plain
+// text and through STARTTLS.
 #include "GuiTestSupport.h"
 #include "app/SendingView.h"
 #include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
 #include "support/SmtpTestServer.h"
+#include "support/TestCertificates.h"
 
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <set>
 
 using namespace tafelbot;
@@ -34,6 +37,26 @@ std::set<std::string> markiert(MainWorkflow& w) {
     return namen;
 }
 
+// Highlights the teacher of the first ticked line and sends: no question, one mail.
+std::size_t sendeErstenMarkiertenAllein(Programm& p, const SmtpTestServer& server) {
+    const auto& linien = p.fenster->tabelle()->linien();
+    std::size_t linie = 0;
+    while (!linien[linie].haken->isChecked())
+        ++linie;
+    QTest::mouseClick(linien[linie].nummer, Qt::LeftButton);
+    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
+    ModalAnswerer keineFrage;
+    QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+    [&] {
+        QVERIFY(markiert(p.wf()).count(lehrer));
+        QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !markiert(p.wf()).count(lehrer), 30000);
+        QCOMPARE(keineFrage.texte, QStringList());
+        QCOMPARE(keineFrage.unerwartet, 0);
+        QCOMPARE(server.messageFiles().size(), std::size_t(1));
+    }();
+    return linie;
+}
+
 } // namespace
 
 class SendingGuiTest : public QObject {
@@ -41,6 +64,7 @@ class SendingGuiTest : public QObject {
 private slots:
     void highlightedTeacherAloneThenEveryMarkedTeacher();
     void testMailLeavesTheDialogAndRecordsNothing();
+    void sendsThroughStartTls();
 };
 
 void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
@@ -49,25 +73,10 @@ void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
     const auto vorher = markiert(p.wf());
     QVERIFY(vorher.size() >= 3);
 
-    // A click on the number of the first ticked line highlights its teacher: sent alone, no
-    // question asked.
-    const auto& linien = p.fenster->tabelle()->linien();
-    std::size_t linie = 0;
-    while (!linien[linie].haken->isChecked())
-        ++linie;
-    QTest::mouseClick(linien[linie].nummer, Qt::LeftButton);
-    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
-    QVERIFY(vorher.count(lehrer));
-    {
-        ModalAnswerer keineFrage;
-        QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !markiert(p.wf()).count(lehrer), 30000);
-        QCOMPARE(keineFrage.texte, QStringList());
-        QCOMPARE(keineFrage.unerwartet, 0);
-    }
-    QCOMPARE(server.messageFiles().size(), std::size_t(1));
+    const std::size_t linie = sendeErstenMarkiertenAllein(p, server);
     QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
 
+    const auto& linien = p.fenster->tabelle()->linien();
     QTest::mouseClick(linien[linie].nummer, Qt::LeftButton); // highlight off
     ModalAnswerer antworten;
     antworten.ok(); // "Sollen nun eMails ... versendet werden?": Yes
@@ -109,6 +118,32 @@ void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
     QVERIFY(p.wf().mailSent);
     QCOMPARE(p.wf().werte.GesendeteMails, records);
     QCOMPARE(antworten.unerwartet, 0);
+}
+
+// Qt's event loop carries the handshake as the poll loop does.
+void SendingGuiTest::sendsThroughStartTls() {
+    const auto& zertifikate = TestCertificates::get();
+    SmtpTestServer::Options optionen;
+    optionen.requireAuth = true;
+    optionen.extraArguments = {"--tls-cert",         zertifikate.good().cert,
+                               "--tls-key",          zertifikate.good().key,
+                               "--require-starttls", "--auth-require-tls"};
+    SmtpTestServer server(optionen);
+    Programm p([&](Einstellungen& e) {
+        anServer(server)(e);
+        e.Server.SmtpServer = "localhost";
+        e.Server.Kontoname = "konto";
+        e.Server.Kennwort = "geheim";
+        e.Server.Authentifizierung = 2;
+        e.Server.Verbindungssicherheit = 2;
+        e.Server.ZusatzCaDatei = zertifikate.caFile();
+    });
+    sendeErstenMarkiertenAllein(p, server);
+    QVERIFY(server.envelopeOf(server.messageFiles()[0]).find("\"tls\": true") != std::string::npos);
+    const auto& log = p.wf().log.lines();
+    QVERIFY(std::any_of(log.begin(), log.end(), [](const std::string& zeile) {
+        return zeile.find("TLS: TLSv1.3, ") != std::string::npos;
+    }));
 }
 
 QTEST_MAIN(SendingGuiTest)
