@@ -1,16 +1,11 @@
 #!/usr/bin/python3
 """Parses one mail as a mail program would and reports what it finds, as JSON on stdout.
 
-Usage: check_mime.py FILE [--expect-plain TEXTFILE] [--expect-html TEXTFILE]
-                           [--expect-subject TEXT]
-FILE "-" reads stdin. The expected texts are UTF-8 files; a decoded part that differs from its
-expected text counts as a defect.
-
-Report: "defects" (every defect the parser notes in headers or parts, plus lines longer than
-RFC 5322 allows), "headers" (decoded), "structure" (content types, depth-first), "plain" and
-"html" (the decoded text of the first text part of each kind), "attachments" (file name,
-content type, disposition, content id, size, data as hex). Exit status 0 without defects,
-1 with defects, 2 for a file that cannot be read.
+Report: "defects" (every defect the parser notes in headers or parts, lines longer than RFC 5322
+allows, and decoded texts or a subject that differ from the UTF-8 files or text expected),
+"headers" (decoded), "structure" (content types, depth-first), "plain" and "html" (the decoded
+text of the first text part of each kind), "attachments" (file name, content type, disposition,
+content id, size, data as hex). Exit status 0 without defects, 1 with, 2 for an unreadable file.
 """
 
 import argparse
@@ -68,11 +63,6 @@ def check(raw):
     return report
 
 
-def compare(report, key, expected):
-    if expected is not None and report[key] != expected:
-        report["defects"].append(f"{key} differs from the expected text")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -82,11 +72,8 @@ def main():
     parser.add_argument("--expect-subject")
     args = parser.parse_args()
     try:
-        if args.file == "-":
-            raw = sys.stdin.buffer.read()
-        else:
-            with open(args.file, "rb") as source:
-                raw = source.read()
+        with open(args.file, "rb") as source:
+            raw = source.read()
         expected = {}
         for key, path in (("plain", args.expect_plain), ("html", args.expect_html)):
             if path is not None:
@@ -97,11 +84,10 @@ def main():
         return 2
     report = check(raw)
     for key, text in expected.items():
-        compare(report, key, text)
-    if args.expect_subject is not None:
-        report["headers"].setdefault("Subject", None)
-        if report["headers"]["Subject"] != args.expect_subject:
-            report["defects"].append("subject differs from the expected text")
+        if report[key] != text:
+            report["defects"].append(f"{key} differs from the expected text")
+    if args.expect_subject is not None and report["headers"].get("Subject") != args.expect_subject:
+        report["defects"].append("subject differs from the expected text")
     json.dump(report, sys.stdout, ensure_ascii=False, indent=1)
     print()
     return 1 if report["defects"] else 0

@@ -1,23 +1,14 @@
 #!/usr/bin/python3
 """An SMTP server on 127.0.0.1 for the integration tests, built on aiosmtpd.
 
-Usage: smtp_server.py MAILDIR [--user NAME] [--password SECRET] [--require-auth]
-                      [--refuse-password] [--mechanisms PLAIN,LOGIN,CRAM-MD5,CRAM-SHA1]
-                      [--tls-cert FILE --tls-key FILE [--implicit-tls] [--require-starttls]]
-                      [--auth-require-tls] [--refuse-recipient ADDRESS ...]
-                      [--drop-in-data | --stall-in-data]
-
-The port is chosen by the operating system and printed on stdout as the first line. Every
-message received is stored as MAILDIR/NNNN.eml (the bytes of DATA, dot-stuffing undone) with
-MAILDIR/NNNN.json beside it (envelope sender, recipients, the AUTH mechanism and login used,
-whether the session was encrypted and with which TLS version).
-Besides aiosmtpd's own PLAIN and LOGIN the server offers CRAM-MD5 and CRAM-SHA1, which check
-the HMAC of their challenge. With a certificate it offers STARTTLS, or TLS from the first byte
-with --implicit-tls (then without --auth-require-tls: aiosmtpd counts only STARTTLS as
-encryption for AUTH). The server ends on SIGTERM or when its standard input closes.
-Faults for the failure tests: --refuse-recipient answers 550 to RCPT TO for that address;
---drop-in-data closes the connection once a message's data has arrived, before answering it;
---stall-in-data never answers the data. Neither stores the message.
+It prints the port the system chose as its first line and ends on SIGTERM or when its standard
+input closes. Every message is stored as MAILDIR/NNNN.eml (dot-stuffing undone) with
+MAILDIR/NNNN.json beside it: envelope, AUTH mechanism and login, whether and how it was encrypted.
+CRAM-MD5 and CRAM-SHA1, which check the HMAC of their challenge, join aiosmtpd's PLAIN and LOGIN.
+With a certificate it offers STARTTLS, or TLS from the first byte with --implicit-tls (then
+without --auth-require-tls: aiosmtpd counts only STARTTLS as encryption for AUTH).
+Faults: --refuse-recipient answers 550 to that address; --drop-in-data closes the connection
+once a message's data has arrived, --stall-in-data never answers it; neither stores the message.
 """
 
 import argparse

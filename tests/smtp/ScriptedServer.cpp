@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tafelbot::testing {
@@ -42,21 +43,15 @@ ScriptedServer::~ScriptedServer() {
 }
 
 void ScriptedServer::start() {
-    thread_ = std::thread([this] {
-        run();
-        done_ = true;
-    });
+    script_ = std::async(std::launch::async, [this] { run(); });
 }
 
 bool ScriptedServer::finish(std::chrono::milliseconds limit) {
-    if (!thread_.joinable())
+    if (!script_.valid())
         return true;
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done_ && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (!done_)
+    if (script_.wait_for(limit) != std::future_status::ready)
         return false;
-    thread_.join();
+    script_.get();
     return true;
 }
 

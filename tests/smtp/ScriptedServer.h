@@ -7,10 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <future>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tafelbot::testing {
@@ -82,8 +81,6 @@ private:
     int peer_ = -1;
     std::uint16_t port_ = 0;
     std::vector<Step> steps_;
-    std::thread thread_;
-    std::atomic<bool> done_{false};
     std::atomic<bool> clientClosed_{false};
     std::string pending_;
 
@@ -92,6 +89,7 @@ private:
     std::vector<std::string> mismatches_;
     std::string message_;
     std::string bytes_;
+    std::future<void> script_; // last: waits for the script before the members above go
 };
 
 } // namespace tafelbot::testing

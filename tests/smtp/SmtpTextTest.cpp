@@ -74,14 +74,7 @@ TEST(SmtpTextTest, DotStuffingDoublesEveryLeadingDotAndEndsLinesWithCrLf) {
 }
 
 TEST(SmtpTextTest, DateAndMessageIdFollowTheHeaderFormat) {
-    platform::CivilTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 5;
-    t.hour = 8;
-    t.minute = 22;
-    t.second = 26;
-    t.weekday = 6;
+    const platform::CivilTime t{2026, 12, 5, 8, 22, 26, 0, 6};
     EXPECT_EQ(SmtpDateText(t), "Sat, 5 Dec 2026 08:22:26 GMT");
     EXPECT_EQ(MakeMessageId(std::string("\x01\xAB\xFF", 3), t, "schule.de"),
               "<01abff.20261205082226@schule.de>");

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -19,18 +18,12 @@ namespace tafelbot::testing {
 
 namespace {
 
-// Reads the first line the child prints, waiting at most `limitMs`.
+// Reads the first line the child prints, waiting at most `limitMs` for each piece of it.
 std::string readFirstLine(int fd, int limitMs) {
     std::string line;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (line.find('\n') == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        end - std::chrono::steady_clock::now())
-                        .count();
-        pollfd p{fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) != 1)
-            break;
-        char buffer[64];
+    char buffer[64];
+    pollfd p{fd, POLLIN, 0};
+    while (line.find('\n') == std::string::npos && ::poll(&p, 1, limitMs) == 1) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0)
             break;
@@ -42,17 +35,12 @@ std::string readFirstLine(int fd, int limitMs) {
 } // namespace
 
 SmtpTestServer::SmtpTestServer(Options options) : mailDir_(dir_.file("mail")) {
-    ::mkdir(mailDir_.c_str(), 0700);
-    std::vector<std::string> args = {TAFELBOT_SYSTEM_PYTHON,
-                                     std::string(TAFELBOT_SOURCE_DIR) +
-                                         "/tests/integration/smtp_server.py",
-                                     mailDir_,
-                                     "--user",
-                                     options.user,
-                                     "--password",
-                                     options.password,
-                                     "--mechanisms",
-                                     options.mechanisms};
+    std::filesystem::create_directory(mailDir_);
+    const std::string script =
+        std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/smtp_server.py";
+    std::vector<std::string> args = {
+        TAFELBOT_SYSTEM_PYTHON, script,           mailDir_,       "--user",          options.user,
+        "--password",           options.password, "--mechanisms", options.mechanisms};
     if (options.requireAuth)
         args.push_back("--require-auth");
     if (options.refusePassword)
@@ -124,14 +112,9 @@ void SmtpTestServer::stop() {
 
 std::vector<std::string> SmtpTestServer::messageFiles() const {
     std::vector<std::string> files;
-    if (DIR* dir = ::opendir(mailDir_.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".eml") == 0)
-                files.push_back(mailDir_ + "/" + name);
-        }
-        ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(mailDir_))
+        if (entry.path().extension() == ".eml")
+            files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
 }

@@ -5,21 +5,12 @@
 
 namespace tafelbot::testing {
 
-namespace {
-
-const char* const caExtensions = "basicConstraints=critical,CA:TRUE\n"
-                                 "keyUsage=critical,keyCertSign,cRLSign\n"
-                                 "subjectKeyIdentifier=hash\n";
-
-} // namespace
-
 const TestCertificates& TestCertificates::get() {
     static const TestCertificates certificates;
     return certificates;
 }
 
 TestCertificates::TestCertificates() {
-    writeFile(dir_.file("ca.ext"), caExtensions);
     makeCa("ca", "/CN=Tafelbot Test-CA");
     makeCa("fremd", "/CN=Unbekannte CA");
     caFile_ = dir_.file("ca.pem");
@@ -40,10 +31,9 @@ void TestCertificates::run(const std::string& arguments) const {
 }
 
 void TestCertificates::makeCa(const std::string& name, const std::string& subject) const {
-    run("ecparam -name prime256v1 -genkey -noout -out " + name + ".key");
-    run("req -new -key " + name + ".key -subj '" + subject + "' -out " + name + ".csr");
-    run("x509 -req -in " + name + ".csr -signkey " + name +
-        ".key -days 3650 -extfile ca.ext -out " + name + ".pem");
+    run("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " + name +
+        ".key -subj '" + subject + "' -days 3650 -addext basicConstraints=critical,CA:TRUE " +
+        "-addext keyUsage=critical,keyCertSign,cRLSign -out " + name + ".pem");
 }
 
 TestCertificates::Pair TestCertificates::makeServer(const std::string& name, const std::string& ca,
@@ -51,8 +41,8 @@ TestCertificates::Pair TestCertificates::makeServer(const std::string& name, con
     writeFile(dir_.file(name + ".ext"), "basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n"
                                         "subjectAltName=" +
                                             altNames + "\n");
-    run("ecparam -name prime256v1 -genkey -noout -out " + name + ".key");
-    run("req -new -key " + name + ".key -subj /CN=" + name + " -out " + name + ".csr");
+    run("req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " + name +
+        ".key -subj /CN=" + name + " -out " + name + ".csr");
     run("x509 -req -in " + name + ".csr -CA " + ca + ".pem -CAkey " + ca +
         ".key -CAcreateserial -days " + std::to_string(days) + " -extfile " + name + ".ext -out " +
         name + ".pem");
