@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <tuple>
 
 using namespace tafelbot;
 using namespace tafelbot::testing;
@@ -54,7 +55,6 @@ class MainWindowTest : public QObject {
 private slots:
     void startShowsTheRowsAndARowNumberTogglesTheHighlight();
     void scrollingAndTickingUseTheSameSixteenLines();
-    void arrowsStepOverTheWeekend_data();
     void arrowsStepOverTheWeekend();
     void typedDatesAreCheckedAndTheProgramGoesOn();
     void periodDialogReloadsOnlyForAnotherPeriod();
@@ -128,31 +128,21 @@ void MainWindowTest::scrollingAndTickingUseTheSameSixteenLines() {
     QCOMPARE(bar->value(), 0);
 }
 
-void MainWindowTest::arrowsStepOverTheWeekend_data() {
-    QTest::addColumn<bool>("samstagsschule");
-    QTest::addColumn<QString>("danach");
-    QTest::addColumn<QString>("lehrer");
-    QTest::newRow("ohne Samstagsschule") << false << "14.12.2026"
-                                         << "Koch";
-    QTest::newRow("mit Samstagsschule") << true << "12.12.2026"
-                                        << "Schulz";
-}
-
 void MainWindowTest::arrowsStepOverTheWeekend() {
-    QFETCH(bool, samstagsschule);
-    QFETCH(QString, danach);
-    QFETCH(QString, lehrer);
-    Programm p([&](Einstellungen& w) {
-        w.AktDatum = "20261211";
-        w.SamstagsSchule = samstagsschule;
-    });
-    QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Freitag"));
-    QTest::mouseClick(p.fenster->naechsterTagButton(), Qt::LeftButton);
-    QCOMPARE(p.fenster->datumFeld()->text(), danach);
-    QCOMPARE(::lehrer(p, 0), lehrer);
-    QTest::mouseClick(p.fenster->vorigerTagButton(), Qt::LeftButton);
-    QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("11.12.2026"));
-    QCOMPARE(::lehrer(p, 0), QStringLiteral("Huber"));
+    for (auto [samstagsschule, danach, erster] :
+         {std::tuple{false, "14.12.2026", "Koch"}, std::tuple{true, "12.12.2026", "Schulz"}}) {
+        Programm p([&](Einstellungen& w) {
+            w.AktDatum = "20261211";
+            w.SamstagsSchule = samstagsschule;
+        });
+        QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Freitag"));
+        QTest::mouseClick(p.fenster->naechsterTagButton(), Qt::LeftButton);
+        QCOMPARE(p.fenster->datumFeld()->text(), QString(danach));
+        QCOMPARE(lehrer(p, 0), QString(erster));
+        QTest::mouseClick(p.fenster->vorigerTagButton(), Qt::LeftButton);
+        QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("11.12.2026"));
+        QCOMPARE(lehrer(p, 0), QStringLiteral("Huber"));
+    }
 }
 
 // Which texts pass and which message the others get is the workflow's; here the wiring: the box
