@@ -69,36 +69,12 @@ TEST(GpnLeser, AMissingFileChangesNothing) {
     EXPECT_EQ(u.lehrerListe.size(), 2u);
 }
 
-Zeilen schuleMitPerioden() {
-    return {"0P,1,Herbst,20260801,20261231",
-            "0P,2,Winter,20270101,20270331",
-            "0P,3,Frühjahr,20270401,20270731"_cp,
-            "00L,VOR,Vorweg",
-            "0U,90", // before any period line: never taken
-            "0pL,1-2",
-            "0pL,3", // list 1 serves periods 1 and 2, list 2 period 3
-            "PE,1",
-            "00L,EINS,Eins",
-            "PE,2",
-            "00L,ZWEI,Zwei",
-            "0pU,1-2",
-            "0U,1",
-            "Uf,,DE",
-            "Uk,,5a",
-            "Ul,,EINS",
-            "Uz 1 1 1 1",
-            "0pU,3",
-            "0U,3",
-            "Uf,,EN",
-            "Uk,,7a",
-            "Ul,,ZWEI",
-            "Uz 1 1 1 1",
-            "0pL,2", // a new run: the matched list starts again from none
-            "PE,1-2-3",
-            "00L,DREI,Drei"};
-}
-
+// Three periods. VOR and lesson 90 come before any period line: never taken. "0pL,1-2" and
+// "0pL,3": list 1 serves periods 1 and 2, list 2 period 3; the later "0pL,2" starts a new run,
+// where the matched list starts again from none.
 TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
+    const std::string perioden =
+        testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/perioden.gpn");
     // Period asked for, period in force, the plan read.
     using Fall = std::tuple<int, int, Zeilen>;
     for (auto [periode, inKraft, erwartet] :
@@ -109,7 +85,7 @@ TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
           Fall{-3, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}}}) {
         LeserUmgebung u;
         u.werte.Periode = periode;
-        ASSERT_TRUE(u.lies(schuleMitPerioden()));
+        ASSERT_TRUE(u.liesInhalt(perioden));
         EXPECT_EQ(testing::plantext(u.plan), erwartet) << "period " << periode;
         EXPECT_EQ(u.werte.Periode, inKraft);
         EXPECT_EQ(u.logZeilen()[2],
