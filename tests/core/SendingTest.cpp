@@ -18,6 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::RecordingUi;
 using testing::SmtpTestServer;
+using Texte = std::vector<std::string>;
 
 TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stunde,
               const std::string& kurz) {
@@ -94,10 +95,10 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
                                            "          3.   Bernd Schmidt"_cp}}));
     ASSERT_EQ(u.server.messageFiles().size(), 3u);
     const std::string stamp = ",202612070645";
-    const std::vector<std::string> records = {"20261207,1,D,SCH,\"5a\",R1,,,0" + stamp,
-                                              "20261207,4,D,MUL,\"5a\",R1,,,0" + stamp,
-                                              "20261207,5,D,MUE,\"5a\",R1,,,0" + stamp,
-                                              "20261207,3,D,MUE,\"5a\",R1,,,0" + stamp, FremderTag};
+    const Texte records = {"20261207,1,D,SCH,\"5a\",R1,,,0" + stamp,
+                           "20261207,4,D,MUL,\"5a\",R1,,,0" + stamp,
+                           "20261207,5,D,MUE,\"5a\",R1,,,0" + stamp,
+                           "20261207,3,D,MUE,\"5a\",R1,,,0" + stamp, FremderTag};
     EXPECT_EQ(u.w.werte.GesendeteMails, records);
     EXPECT_NE(testing::readFile(u.w.iniPfad).find(records[2] + "\r\n" + records[3]),
               std::string::npos);
@@ -106,12 +107,11 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
         EXPECT_TRUE(!z.Senden && z.Gesendet && !z.Geaendert) << i;
     }
     // With authentication: Connect, Ehlo, Auth, MailFrom, RcptTo, Data, Quit.
-    std::vector<std::string> kette;
+    Texte kette;
     for (const std::string& l : u.w.log.lines())
         if (l.find("RequestDone") != std::string::npos && kette.size() < 7)
             kette.push_back(l);
-    EXPECT_EQ(kette, (std::vector<std::string>{u.rq(0), u.rq(10), u.rq(11), u.rq(2), u.rq(4),
-                                               u.rq(5), u.rq(6)}));
+    EXPECT_EQ(kette, (Texte{u.rq(0), u.rq(10), u.rq(11), u.rq(2), u.rq(4), u.rq(5), u.rq(6)}));
     EXPECT_FALSE(u.w.sendePanel.sichtbar);
 
     // A highlighted teacher who cannot be mailed.
@@ -120,10 +120,9 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
         u.w.SpeedButton5Click();
     }
     EXPECT_EQ(u.ui.boxTexts("error"),
-              (std::vector<std::string>{
-                  "Konnte Markierung nicht zuordnen und keine eMail senden!",
-                  "Für den markierten Lehrer ist keine eMail-Adresse vorhanden!"_cp,
-                  "Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp}));
+              (Texte{"Konnte Markierung nicht zuordnen und keine eMail senden!",
+                     "Für den markierten Lehrer ist keine eMail-Adresse vorhanden!"_cp,
+                     "Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp}));
 }
 
 TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure) {
@@ -136,9 +135,8 @@ TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure)
     u.w.SpeedButton5Click();
     u.laufe();
     EXPECT_EQ(u.ui.boxTexts("error"),
-              std::vector<std::string>{
-                  "Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)"});
-    EXPECT_EQ(u.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+              Texte{"Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)"});
+    EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
     EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden);
 
     u.w.SpeedButton5Click(); // asked again, then not before the second mail
@@ -194,7 +192,7 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
                       u.w.log.lines().end());
         }
         EXPECT_TRUE(u.server.messageFiles().empty());
-        EXPECT_EQ(u.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+        EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
         EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && !u.w.zeilen.Zeilen[1].Gesendet);
         EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.sending);
     }
@@ -225,10 +223,9 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
     EXPECT_FALSE(u.w.testMailSenden("   ", "Test", {}));
     EXPECT_FALSE(u.w.testMailSenden("a@schule.test\r\nBcc: b@schule.test", "Test", {}));
     EXPECT_EQ(u.ui.boxTexts("error"),
-              (std::vector<std::string>{
-                  "Kann eMail nicht senden: Empfängeradresse fehlt!"_cp,
-                  "Kann eMail nicht senden: Die Angabe \"a@schule.test\r\nBcc: b@schule.test\" "
-                  "enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp}));
+              (Texte{"Kann eMail nicht senden: Empfängeradresse fehlt!"_cp,
+                     "Kann eMail nicht senden: Die Angabe \"a@schule.test\r\nBcc: b@schule.test\" "
+                     "enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp}));
     EXPECT_FALSE(u.w.sending);
 
     EXPECT_TRUE(u.w.testMailSenden("a@schule.test", "Test", {"Hallo", ""}));
@@ -240,7 +237,7 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
               std::string::npos);
     EXPECT_NE(mail.find("\r\nam 07.12.2026 um 06.45 Uhr erstellt.\r\n"), std::string::npos);
     EXPECT_TRUE(u.w.mailSent);
-    EXPECT_EQ(u.w.werte.GesendeteMails, (std::vector<std::string>{AlterRecord, FremderTag}));
+    EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
 }
 
 } // namespace
