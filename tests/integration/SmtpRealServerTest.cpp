@@ -134,17 +134,6 @@ TEST(SmtpRealServerTest, EveryAuthMethodDeliversAnHtmlMailAMailParserAccepts) {
     }
 }
 
-TEST(SmtpRealServerTest, AutoSelectUsesLoginWhenOnlyLoginAndPlainAreOffered) {
-    SmtpTestServer::Options options;
-    options.mechanisms = "PLAIN,LOGIN";
-    SmtpTestServer server(options);
-    Session session(server, smtpAuthAutoSelect);
-    ASSERT_EQ(session.sendMail(), Codes(7, 0)) << session.cli.ErrorMessage();
-    auto files = server.messageFiles();
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_NE(server.envelopeOf(files[0]).find("\"mechanism\": \"LOGIN\""), std::string::npos);
-}
-
 TEST(SmtpRealServerTest, ARefusedPasswordOrAMissingLoginStopsTheSessionWithTheServersCode) {
     SmtpTestServer::Options options;
     options.refusePassword = true;
