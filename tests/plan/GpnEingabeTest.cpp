@@ -34,7 +34,7 @@ TEST(GpnEingabe, LineEndsCrLfLfATruncatedLastLineAndNulBytes) {
     for (const std::string ende : {"\r\n", "\n"}) {
         for (bool abgeschnitten : {false, true}) {
             LeserUmgebung u;
-            std::string inhalt = testing::gpnDatei(gueltigeZeilen(), ende);
+            std::string inhalt = testing::joinLines(gueltigeZeilen(), ende);
             if (abgeschnitten)
                 inhalt.resize(inhalt.size() - ende.size());
             ASSERT_TRUE(u.liesInhalt(inhalt));
@@ -47,7 +47,7 @@ TEST(GpnEingabe, LineEndsCrLfLfATruncatedLastLineAndNulBytes) {
 
     // NUL bytes stay part of their field.
     LeserUmgebung u;
-    ASSERT_TRUE(u.liesInhalt(testing::gpnDatei(gueltigeZeilen()) + "00L,B\0C,Be\0rt\r\n"s));
+    ASSERT_TRUE(u.liesInhalt(testing::joinLines(gueltigeZeilen()) + "00L,B\0C,Be\0rt\r\n"s));
     EXPECT_EQ(testing::plantext(u.plan).at(1), "L B\0C|Be\0rt||"s);
 }
 

@@ -50,7 +50,7 @@ TEST(GpnLeser, ReadsAFileWithoutPeriodsCompletely) {
     EXPECT_EQ(u.lehrerListe, (Zeilen{"+ Müller, Hans"_cp, "-  Schneider"}));
     EXPECT_FALSE(u.button);
     EXPECT_EQ(u.auswahl, -1);
-    EXPECT_EQ(testing::readFile(u.werte.GpnDatei), testing::gpnDatei(kleineSchule()));
+    EXPECT_EQ(testing::readFile(u.werte.GpnDatei), testing::joinLines(kleineSchule()));
 }
 
 TEST(GpnLeser, AMissingFileChangesNothing) {

@@ -26,13 +26,6 @@ inline Zeilen operator+(Zeilen a, const Zeilen& b) {
     return a;
 }
 
-inline std::string gpnDatei(const Zeilen& zeilen, const std::string& ende = "\r\n") {
-    std::string text;
-    for (const auto& z : zeilen)
-        text += z + ende;
-    return text;
-}
-
 // The records of a plan, one line each, for comparing whole plans at once.
 inline Zeilen plantext(const Plan& p) {
     Zeilen t;
@@ -76,7 +69,7 @@ struct LeserUmgebung {
         writeFile(werte.GpnDatei, inhalt);
         return LiesGpnDatei(kontext());
     }
-    bool lies(const Zeilen& zeilen) { return liesInhalt(gpnDatei(zeilen)); }
+    bool lies(const Zeilen& zeilen) { return liesInhalt(joinLines(zeilen)); }
 
     Zeilen logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
     // The data errors of the log, each as its two lines joined by " | " without the second

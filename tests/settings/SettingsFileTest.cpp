@@ -24,13 +24,6 @@ Zeilen zeilenVon(const std::string& text) {
     return zeilen;
 }
 
-std::string dateiAus(const Zeilen& zeilen, const std::string& ende = "\r\n") {
-    std::string text;
-    for (const auto& z : zeilen)
-        text += z + ende;
-    return text;
-}
-
 const std::string Server = "* Mailserver-Einstellungen";
 const std::string Reihenfolge = "* Vtr-Nr.|Datum|Stunde|(Fach)|Fach|(Lehrer)|Vertreter|Klasse(n)|"
                                 "Raum|Vertr. von|Text|Mitbetreuung|eMail|gesendet|geandert|";
@@ -54,7 +47,7 @@ protected:
         testing::writeFile(pfad, inhalt);
         return IniLesen(werte, pfad, ui);
     }
-    bool lies() { return lies(dateiAus(datei)); }
+    bool lies() { return lies(testing::joinLines(datei)); }
     // Index of the n-th line after the line that begins with `kommentar`.
     std::size_t nach(const std::string& kommentar, std::size_t n = 1) const {
         for (std::size_t i = 0; i < datei.size(); ++i) {
@@ -97,7 +90,7 @@ TEST_F(IniTest, DefaultsAreWrittenInTheFixedLayout) {
     EXPECT_EQ(KennwortEntschluesseln(datei[kennwort], KennwortSchluessel), "qzkrwmtn4");
     datei[kennwort] = "(Kennwort)";
     // The rest as worked out by hand.
-    EXPECT_EQ(cp1252ToUtf8(dateiAus(datei, "\n")),
+    EXPECT_EQ(cp1252ToUtf8(testing::joinLines(datei, "\n")),
               testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/standard-layout.txt"));
 }
 
@@ -105,7 +98,7 @@ TEST_F(IniTest, RoundTripKeepsEveryByteAndThePasswordLine) {
     ASSERT_TRUE(lies());
     EXPECT_EQ(werte.Server.Kennwort, "qzkrwmtn4");
     ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
-    EXPECT_EQ(testing::readFile(pfad), dateiAus(datei));
+    EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei));
 
     // A changed password gets a new line; written again without change it stays.
     werte.Server.Kennwort = "neu\xe4";
@@ -156,7 +149,7 @@ TEST_F(IniTest, LineEndsBlanksCommentsAndAByteOrderMarkDoNotMatter) {
     std::string erwartet = iniInhalt(werte);
     for (auto& z : datei)
         z = z.empty() ? z : (z[0] == '*' ? "   " + z : "  " + z + "   ");
-    std::string text = "\xEF\xBB\xBF" + dateiAus(datei, "\n");
+    std::string text = "\xEF\xBB\xBF" + testing::joinLines(datei, "\n");
     text.pop_back(); // the last line without its end
     ASSERT_TRUE(lies(text));
     EXPECT_EQ(iniInhalt(werte), erwartet);
@@ -217,7 +210,7 @@ TEST_F(IniTest, FaultsThatEndTheReadingKeepTheRestAtItsDefaults) {
         EXPECT_EQ(werte.Reihenfolge[2], 2);
         EXPECT_EQ(werte.Server.Kennwort, "qzkrwmtn4");
         EXPECT_TRUE(werte.GesendeteMails.empty());
-        EXPECT_EQ(testing::readFile(pfad), dateiAus(datei)) << "nothing is written back";
+        EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei)) << "nothing is written back";
         EXPECT_EQ(werte.LoeschTage, fall.kommentar == Server ? 99 : 30);
     }
 
@@ -354,13 +347,13 @@ TEST_F(IniTest, AnyBytesLongLinesAndManyRecordsSurvive) {
     Zeilen mitLuecken = datei;
     mitLuecken.insert(mitLuecken.end(), mails.begin(), mails.end());
     mitLuecken.insert(mitLuecken.end() - 3, {"* a comment", "", "   "});
-    ASSERT_TRUE(lies(dateiAus(mitLuecken)));
+    ASSERT_TRUE(lies(testing::joinLines(mitLuecken)));
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(werte.GesendeteMails, mails);
     ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
     datei.insert(datei.end(), mails.begin(), mails.end());
     datei.push_back("");
-    EXPECT_TRUE(testing::readFile(pfad) == dateiAus(datei));
+    EXPECT_TRUE(testing::readFile(pfad) == testing::joinLines(datei));
 }
 
 TEST_F(IniTest, ValuesThatWouldBreakTheLayoutAreWrittenSafely) {
@@ -391,7 +384,7 @@ TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {
     EXPECT_FALSE(IniSchreiben(werte, verzeichnis, ui));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
     EXPECT_EQ(ui.boxes.size(), 2u);
-    EXPECT_EQ(testing::readFile(pfad), dateiAus(datei));
+    EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei));
 }
 
 TEST_F(IniTest, UnreadableFileIsReported) {

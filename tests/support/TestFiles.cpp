@@ -9,7 +9,8 @@
 namespace tafelbot::testing {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tafelbot-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tafelbot-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary directory");
     path_ = pattern + "/";
@@ -42,4 +43,11 @@ std::string readFile(const std::string& path) {
     return contents.str();
 }
 
-}  // namespace tafelbot::testing
+std::string joinLines(const std::vector<std::string>& lines, const std::string& end) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + end;
+    return text;
+}
+
+} // namespace tafelbot::testing

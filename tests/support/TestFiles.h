@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tafelbot::testing {
 
@@ -25,5 +26,7 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 // Reads a whole file; throws std::runtime_error on failure.
 std::string readFile(const std::string& path);
+// The lines joined into the text of a file, each ended by `end`.
+std::string joinLines(const std::vector<std::string>& lines, const std::string& end = "\r\n");
 
-}  // namespace tafelbot::testing
+} // namespace tafelbot::testing
