@@ -1,14 +1,34 @@
 // tafelbot-cli rows on small files whose complete output was worked out by hand.
-#include "CliSupport.h"
+#include "support/TestFiles.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace tafelbot {
 namespace {
 
-using testing::starteCli;
-using testing::testdaten;
+struct CliLauf {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs tafelbot-cli with `argumente` (already quoted for the shell) inside `dir`, with stdin
+// empty, and collects what it printed.
+CliLauf starteCli(const testing::TempDir& dir, const std::string& argumente) {
+    const std::string befehl = "cd '" + dir.path() + "' && { timeout 60 '" TAFELBOT_CLI "' " +
+                               argumente +
+                               " < /dev/null > cli.out 2> cli.err; echo $? > cli.status; }";
+    std::system(befehl.c_str());
+    return {std::atoi(testing::readFile(dir.file("cli.status")).c_str()),
+            testing::readFile(dir.file("cli.out")), testing::readFile(dir.file("cli.err"))};
+}
+
+// A file of data/, worked out by hand.
+std::string testdaten(const std::string& name) {
+    return testing::readFile(TAFELBOT_INTEGRATION_DATA + name);
+}
 
 struct Schule {
     testing::TempDir dir;
