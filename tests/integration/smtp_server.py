@@ -24,9 +24,6 @@ import time
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, auth_mechanism
 
-ALL_MECHANISMS = ("PLAIN", "LOGIN", "CRAM-MD5", "CRAM-SHA1")
-
-
 class Handler:
     def __init__(self, maildir, user, password, refuse_password):
         self.maildir = maildir
@@ -108,14 +105,12 @@ async def serve(args):
     handler.refused_recipients = set(args.refuse_recipient)
     handler.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
     context = tls_context(args)
-    excluded = [m for m in ALL_MECHANISMS if m not in args.mechanisms.split(",")]
 
     def factory():
         return SMTP(handler, hostname="mail.test", loop=loop,
                     authenticator=handler.authenticator,
                     auth_required=args.require_auth,
                     auth_require_tls=args.auth_require_tls,
-                    auth_exclude_mechanism=excluded,
                     tls_context=None if args.implicit_tls else context,
                     require_starttls=args.require_starttls)
 
@@ -154,7 +149,6 @@ def main():
     parser.add_argument("--password", default="geheim")
     parser.add_argument("--require-auth", action="store_true")
     parser.add_argument("--refuse-password", action="store_true")
-    parser.add_argument("--mechanisms", default=",".join(ALL_MECHANISMS))
     parser.add_argument("--tls-cert")
     parser.add_argument("--tls-key")
     parser.add_argument("--implicit-tls", action="store_true")

@@ -38,9 +38,7 @@ SmtpTestServer::SmtpTestServer(Options options) : mailDir_(dir_.file("mail")) {
     std::filesystem::create_directory(mailDir_);
     const std::string script =
         std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/smtp_server.py";
-    std::vector<std::string> args = {
-        TAFELBOT_SYSTEM_PYTHON, script,           mailDir_,       "--user",          options.user,
-        "--password",           options.password, "--mechanisms", options.mechanisms};
+    std::vector<std::string> args = {TAFELBOT_SYSTEM_PYTHON, script, mailDir_};
     if (options.requireAuth)
         args.push_back("--require-auth");
     if (options.refusePassword)

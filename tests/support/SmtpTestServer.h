@@ -15,12 +15,10 @@ namespace tafelbot::testing {
 class SmtpTestServer {
 public:
     struct Options {
-        std::string user = "konto";
-        std::string password = "geheim";
+        // The account is the script's: "konto" with the password "geheim".
         bool requireAuth = false;
         bool refusePassword = false;
-        std::string mechanisms = "PLAIN,LOGIN,CRAM-MD5,CRAM-SHA1"; // announced and accepted
-        std::vector<std::string> extraArguments;                   // TLS options and the like
+        std::vector<std::string> extraArguments; // TLS options and the like
     };
 
     // Starts the server and waits (at most 20 s) for its port; throws std::runtime_error with
