@@ -140,25 +140,33 @@ private:
         folge.insert(stelle, neu);
     }
 
+    // Calls `f` for each sent-mail record of the chosen date until it returns false; the records
+    // are kept newest date first, so the first earlier date ends the walk.
+    template <typename F>
+    void fuerSaetzeDesTages(F&& f) const {
+        for (const std::string& satz : k_.werte.GesendeteMails) {
+            std::string_view tag = datumDes(satz);
+            if (tag > datum_)
+                continue;
+            if (tag < datum_ || !f(satz))
+                break;
+        }
+    }
+
     // Gesendet, Geaendert and Senden from the records of the chosen date.
     void vergleicheMitGesendeten(TVZeile& z, const std::string& kurzname) const {
         z.Gesendet = false;
         z.Geaendert = true;
         if (z.HatEMail) {
-            for (const std::string& satz : k_.werte.GesendeteMails) {
-                std::string_view tag = datumDes(satz);
-                if (tag > datum_)
-                    continue;
-                if (tag < datum_)
-                    break;
+            fuerSaetzeDesTages([&](const std::string& satz) {
                 if (LiesFeld(satz, ',', 4) != kurzname)
-                    continue;
+                    return true;
                 z.Gesendet = true;
-                if (schluesselDes(satz) == z.Schluessel) {
-                    z.Geaendert = false;
-                    break;
-                }
-            }
+                if (schluesselDes(satz) != z.Schluessel)
+                    return true;
+                z.Geaendert = false;
+                return false;
+            });
         }
         // Nothing mailed, nothing changed; a teacher without an address cannot be mailed.
         if (!z.Gesendet)
@@ -192,16 +200,11 @@ private:
     }
 
     void hinweiszeilen() {
-        for (const std::string& satz : k_.werte.GesendeteMails) {
-            std::string_view tag = datumDes(satz);
-            if (tag > datum_)
-                continue;
-            if (tag < datum_)
-                break;
-            if (LiesFeld(satz, ',', 2) == "-1")
-                continue;
-            pruefeSatz(satz, LiesFeld(satz, ',', 4));
-        }
+        fuerSaetzeDesTages([&](const std::string& satz) {
+            if (LiesFeld(satz, ',', 2) != "-1")
+                pruefeSatz(satz, LiesFeld(satz, ',', 4));
+            return true;
+        });
     }
 
     // A mailed row of teacher n: still there, changed, or all of the teacher's rows gone.
