@@ -18,4 +18,4 @@ void InfoLog::clear() {
     ui_.logCleared();
 }
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -28,4 +28,4 @@ private:
     std::deque<std::string> lines_;
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -1,12 +1,5 @@
 #pragma once
 
-#include <chrono>
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "core/InfoLog.h"
 #include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
@@ -15,6 +8,13 @@
 #include "settings/Einstellungen.h"
 #include "smtp/EventLoop.h"
 #include "smtp/HtmlSmtpCli.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tafelbot {
 
@@ -35,7 +35,7 @@ public:
     UiPort& ui;
     InfoLog log;
     std::string iniPfad;
-    Einstellungen werte;  // the values of the settings file
+    Einstellungen werte; // the values of the settings file
     Plan plan;
     Zeilenliste zeilen;
     // The substitution table: the sixteen lines, the scroll bar, the highlight.
@@ -58,8 +58,8 @@ public:
 
     // Period dialog and tool-bar button, filled by the gpn reader.
     std::vector<std::string> periodenListe;
-    int periodenAuswahl = -1;       // selected entry, -1 for none
-    int periodenSichtbar = 0;       // entries shown at once when the list drops down
+    int periodenAuswahl = -1; // selected entry, -1 for none
+    int periodenSichtbar = 0; // entries shown at once when the list drops down
     bool periodenButtonAktiv = false;
 
     // Teacher list of the server settings dialog ("+ Name" / "-  Name").
@@ -90,10 +90,10 @@ public:
     void erzeugeZeilen();
     // Shows AktDatum in the date field and rebuilds the rows.
     void beschrifteEdit();
-    void naechsterSchultag();                           // SpeedButton1Click
-    void vorigerSchultag();                             // SpeedButton2Click
-    void datumEingegeben(const std::string& text);      // Edit1KeyPress with Enter
-    void periodeGewaehlt(int eintrag);                  // TPerioden.Button1Click, -1 = none
+    void naechsterSchultag();                      // SpeedButton1Click
+    void vorigerSchultag();                        // SpeedButton2Click
+    void datumEingegeben(const std::string& text); // Edit1KeyPress with Enter
+    void periodeGewaehlt(int eintrag);             // TPerioden.Button1Click, -1 = none
 
     // ---- server settings (ServerSettings.cpp) ----
     // "Ok": the dialog's fields into the record, then the settings file written.
@@ -112,15 +112,15 @@ public:
     // disabled.
     struct SendePanel {
         bool sichtbar = false;
-        std::string absender;      // "Absender"
-        std::string empfaenger;    // "Emfänger"
-        std::string ueberschrift;  // "Überschrift"
-        std::string status;        // the status line
+        std::string absender;     // "Absender"
+        std::string empfaenger;   // "Emfänger"
+        std::string ueberschrift; // "Überschrift"
+        std::string status;       // the status line
     };
     SendePanel sendePanel;
-    int aktuelleZeile = -1;  // index into zeilen.Zeilen of the row being mailed
+    int aktuelleZeile = -1; // index into zeilen.Zeilen of the row being mailed
     bool mailSent = false;
-    std::string sendStamp;   // YYYYMMDDhhmm of the mail being sent
+    std::string sendStamp; // YYYYMMDDhhmm of the mail being sent
     // The settings file could not be written after the last recorded mail; its records are in
     // memory and reach the file with the next save.
     bool aufzeichnungOffen = false;
@@ -137,15 +137,15 @@ public:
     // True when no session runs and no completion of the client is still to come.
     bool versandRuht() const { return !sending && !anfrageOffen_; }
 
-    void SpeedButton5Click();  // "eMail(s) senden"
-    void MailsSenden();        // the next marked teacher
-    void SendMailTo();         // composes the current row's mail, then StartSend
+    void SpeedButton5Click(); // "eMail(s) senden"
+    void MailsSenden();       // the next marked teacher
+    void SendMailTo();        // composes the current row's mail, then StartSend
     void StartSend();
     void HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
     void HtmlSmtpCli1SessionClosed(int errorCode);
     void HtmlSmtpCli1Display(const std::string& msg);
-    void HtmlSmtpCli1Response(const std::string& zeile);  // notes refused recipients
-    void BAbbrechenClick();    // "Abbrechen" of the send panel
+    void HtmlSmtpCli1Response(const std::string& zeile); // notes refused recipients
+    void BAbbrechenClick();                              // "Abbrechen" of the send panel
     void EndSend();
     // The server settings dialog's "Test-eMail senden" after saving: a plain-text mail that is
     // never recorded. Returns whether a connection is now being driven (the dialog then closes).
@@ -156,8 +156,8 @@ public:
     std::vector<std::string> mailZeilen(int zeile);
 
 private:
-    void bereiteMailVor();      // the composer's result into the client
-    void konfiguriereClient();  // server, sender and recipients into the client
+    void bereiteMailVor();     // the composer's result into the client
+    void konfiguriereClient(); // server, sender and recipients into the client
     void issue(TSmtpRequest art, void (TCustomSmtpClient::*request)());
     void zeitlimitAbgelaufen();
     void stoppeZeitlimit();
@@ -165,15 +165,15 @@ private:
     bool adressenSicher();
 
     EventLoop* eventLoop_ = nullptr;
-    bool anfrageOffen_ = false;  // a request was issued and its completion has not come
+    bool anfrageOffen_ = false; // a request was issued and its completion has not come
     TSmtpRequest letzteAnfrage_ = smtpConnect;
-    bool datenAngenommen_ = false;  // the server accepted the current mail's data
-    int empfaengerAbgelehnt_ = 0;    // reply code of the first refused recipient
-    bool verbindungVerloren_ = false;  // the server closed while a request ran
+    bool datenAngenommen_ = false;    // the server accepted the current mail's data
+    int empfaengerAbgelehnt_ = 0;     // reply code of the first refused recipient
+    bool verbindungVerloren_ = false; // the server closed while a request ran
     bool abortLaeuft_ = false;
     EventLoop::TimerId zeitlimitTimer_ = 0;
 
 public:
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -6,15 +6,15 @@ namespace tafelbot {
 
 // Parts of the window that a core operation changed and that a view must draw anew.
 enum class ViewPart {
-    Caption,       // window caption and application title
-    BusyNotice,    // the "gpn-Datei wird geladen ..." notice
-    Table,         // rows, scroll bar, markers, highlight
-    DateField,     // date text and weekday label
-    PeriodChoice,  // period list, its selection and the period button
-    TeacherList,   // teacher list of the server settings dialog
-    ServerSettings,// the server settings dialog's fields
-    SendPanel,     // send overlay, tool bar visibility, status line
-    Window,        // everything
+    Caption,        // window caption and application title
+    BusyNotice,     // the "gpn-Datei wird geladen ..." notice
+    Table,          // rows, scroll bar, markers, highlight
+    DateField,      // date text and weekday label
+    PeriodChoice,   // period list, its selection and the period button
+    TeacherList,    // teacher list of the server settings dialog
+    ServerSettings, // the server settings dialog's fields
+    SendPanel,      // send overlay, tool bar visibility, status line
+    Window,         // everything
 };
 
 // Everything the core shows or asks goes through this port. Texts are Windows-1252 bytes exactly
@@ -27,7 +27,7 @@ public:
     // Modal message boxes with an OK button.
     virtual void showError(const std::string& text) = 0;
     virtual void showInformation(const std::string& text) = 0;
-    virtual void showMessage(const std::string& text) = 0;  // plain box, no icon
+    virtual void showMessage(const std::string& text) = 0; // plain box, no icon
     // Information box with the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const std::string& text) = 0;
 
@@ -50,4 +50,4 @@ public:
     virtual void viewChanged(ViewPart part) = 0;
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

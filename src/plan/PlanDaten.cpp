@@ -27,4 +27,4 @@ int Plan::verlegungIndex(std::int32_t nr) const {
     return -1;
 }
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -9,8 +9,8 @@ namespace tafelbot {
 // One planning period ("0P" line).
 struct TPeriode {
     std::string Name;
-    std::string Von;  // YYYYMMDD
-    std::string Bis;  // YYYYMMDD
+    std::string Von; // YYYYMMDD
+    std::string Bis; // YYYYMMDD
 };
 
 // One teacher ("00L" line and the "Le" line after it).
@@ -36,8 +36,8 @@ struct TVerlegung {
     std::int32_t UnterrichtNr = 0;
     std::int32_t StundeVon = 0;
     std::int32_t StundeNach = 0;
-    std::string DatumVon;   // YYYYMMDD
-    std::string DatumNach;  // YYYYMMDD
+    std::string DatumVon;  // YYYYMMDD
+    std::string DatumNach; // YYYYMMDD
     std::string Lehrer;
 };
 
@@ -48,7 +48,7 @@ struct TVertretung {
     std::int32_t Stunde = 0;
     std::int32_t UnterrichtNr = -1;
     std::int32_t VerlegungNr = -1;
-    std::string Datum;  // YYYYMMDD
+    std::string Datum; // YYYYMMDD
     std::string Vertreter;
     std::string StattLehrer;
     std::string Fach;
@@ -68,7 +68,7 @@ struct TVZeile {
     bool Geaendert = false;
     std::int32_t VertretungNr = 0;
     std::int32_t LehrerIndex = -1;
-    std::string Datum;  // DD.MM.
+    std::string Datum; // DD.MM.
     std::string Stunde;
     std::string Vertreter;
     std::string StattLehrer;
@@ -107,4 +107,4 @@ struct Zeilenliste {
     std::vector<int> ZeilenFolge;
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

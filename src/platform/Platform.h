@@ -13,13 +13,13 @@ namespace tafelbot::platform {
 // A calendar date and time of day as the clock shows it.
 struct CivilTime {
     int year = 0;
-    int month = 0;  // 1..12
-    int day = 0;    // 1..31
+    int month = 0; // 1..12
+    int day = 0;   // 1..31
     int hour = 0;
     int minute = 0;
     int second = 0;
     int millisecond = 0;
-    int weekday = 0;  // 0 = Sunday
+    int weekday = 0; // 0 = Sunday
 };
 
 // The clock. Tests install their own to make composed mails comparable byte for byte.
@@ -46,7 +46,7 @@ void seedRandomForTesting(std::uint32_t seed);
 std::string randomBytes(std::size_t count);
 
 // Files.
-bool fileExists(const std::string& path);  // a regular file
+bool fileExists(const std::string& path); // a regular file
 bool directoryExists(const std::string& path);
 // The whole file as bytes; empty optional when it cannot be read (error text in *error).
 std::optional<std::string> readFile(const std::string& path, std::string* error = nullptr);
@@ -73,4 +73,4 @@ bool standardInputIsTerminal();
 // Prints `prompt` on stderr and reads one line from the terminal without echo.
 std::optional<std::string> readSecretLine(const std::string& prompt);
 
-}  // namespace tafelbot::platform
+} // namespace tafelbot::platform

@@ -1,10 +1,4 @@
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <openssl/rand.h>
+#include "platform/Platform.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,11 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <iostream>
+#include <limits.h>
 #include <mutex>
+#include <openssl/rand.h>
 #include <random>
-
-#include "platform/Platform.h"
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace tafelbot::platform {
 
@@ -81,23 +79,29 @@ std::mt19937& generator() {
     return engine;
 }
 
-}  // namespace
+} // namespace
 
-Clock& clock() { return installedClock != nullptr ? *installedClock : systemClock; }
+Clock& clock() {
+    return installedClock != nullptr ? *installedClock : systemClock;
+}
 
-void setClockForTesting(Clock* replacement) { installedClock = replacement; }
+void setClockForTesting(Clock* replacement) {
+    installedClock = replacement;
+}
 
 std::uint32_t randomBelow(std::uint32_t bound) {
     std::uniform_int_distribution<std::uint32_t> distribution(0, bound - 1);
     return distribution(generator());
 }
 
-void seedRandomForTesting(std::uint32_t seed) { generator().seed(seed); }
+void seedRandomForTesting(std::uint32_t seed) {
+    generator().seed(seed);
+}
 
 std::string randomBytes(std::size_t count) {
     std::string bytes(count, '\0');
-    if (count > 0 && RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()),
-                                static_cast<int>(count)) != 1) {
+    if (count > 0 &&
+        RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(count)) != 1) {
         for (auto& b : bytes)
             b = static_cast<char>(randomBelow(256));
     }
@@ -156,7 +160,7 @@ bool writeAll(int fd, const std::string& contents) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            std::string* error) {
@@ -251,7 +255,9 @@ std::optional<std::string> localHostName() {
     return std::string(buffer);
 }
 
-bool standardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool standardInputIsTerminal() {
+    return ::isatty(STDIN_FILENO) == 1;
+}
 
 std::optional<std::string> readSecretLine(const std::string& prompt) {
     std::cerr << prompt << std::flush;
@@ -275,4 +281,4 @@ std::optional<std::string> readSecretLine(const std::string& prompt) {
     return line;
 }
 
-}  // namespace tafelbot::platform
+} // namespace tafelbot::platform

@@ -73,7 +73,7 @@ std::size_t decodeUtf8(std::string_view in, std::size_t pos, std::uint32_t& cp) 
     return length;
 }
 
-}  // namespace
+} // namespace
 
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
@@ -106,4 +106,4 @@ std::string utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
-}  // namespace tafelbot
+} // namespace tafelbot

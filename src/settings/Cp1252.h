@@ -19,4 +19,4 @@ inline std::string operator""_cp(const char* text, std::size_t length) {
     return utf8ToCp1252(std::string_view(text, length));
 }
 
-}  // namespace tafelbot
+} // namespace tafelbot

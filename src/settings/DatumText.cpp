@@ -1,10 +1,10 @@
 #include "settings/DatumText.h"
 
-#include <chrono>
-#include <cstdio>
-
 #include "core/UiPort.h"
 #include "platform/Platform.h"
+
+#include <chrono>
+#include <cstdio>
 
 namespace tafelbot {
 
@@ -32,7 +32,7 @@ int ziffernWert(std::string_view text) {
     return wert;
 }
 
-}  // namespace
+} // namespace
 
 Kalenderdatum kalenderdatum(const DatumZeit& wert) {
     year_month_day ymd(Nullpunkt + days(wert.tag));
@@ -155,4 +155,4 @@ std::string ohneLeerzeichen(std::string_view text) {
     return std::string(text.substr(anfang, ende - anfang + 1));
 }
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -13,7 +13,7 @@ class UiPort;
 // date-time type) and the seconds of the day. Adding or subtracting days moves calendar days.
 struct DatumZeit {
     std::int64_t tag = 0;
-    int sekunde = 0;  // 0..86399
+    int sekunde = 0; // 0..86399
 
     DatumZeit plusTage(std::int64_t tage) const { return {tag + tage, sekunde}; }
     friend bool operator==(const DatumZeit&, const DatumZeit&) = default;
@@ -30,8 +30,8 @@ Kalenderdatum kalenderdatum(const DatumZeit& wert);
 int wochentag(const DatumZeit& wert);
 // The value of a calendar date at the given time; nullopt when the date does not exist
 // (month 13, 31 April, 29 February outside leap years, year outside 1..9999).
-std::optional<DatumZeit> datumZeitAus(int jahr, int monat, int tag, int stunde = 0,
-                                      int minute = 0, int sekunde = 0);
+std::optional<DatumZeit> datumZeitAus(int jahr, int monat, int tag, int stunde = 0, int minute = 0,
+                                      int sekunde = 0);
 
 // The date text YYYYMMDD of a value ("%.4d%.2d%.2d").
 std::string DatumZuText(const DatumZeit& wert);
@@ -57,4 +57,4 @@ std::optional<std::int32_t> alsGanzzahl(std::string_view text);
 // Spaces (only spaces) removed at both ends.
 std::string ohneLeerzeichen(std::string_view text);
 
-}  // namespace tafelbot
+} // namespace tafelbot

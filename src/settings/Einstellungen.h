@@ -35,7 +35,7 @@ struct TEinstellungen {
     std::string SmtpServer;
     std::string Port;
     std::string Kontoname;
-    std::string Kennwort;  // plain text, in memory only
+    std::string Kennwort; // plain text, in memory only
     std::string Anmeldename;
     std::string Absender;
     std::string AntwortAn;
@@ -44,28 +44,28 @@ struct TEinstellungen {
     bool KennwortSpeichern = true;
     bool KopieSenden = false;
     bool ZusatztextAnhaengen = false;
-    int Authentifizierung = 2;  // index into TSmtpAuthType
-    int Prioritaet = 0;         // index into TSmtpPriority
+    int Authentifizierung = 2; // index into TSmtpAuthType
+    int Prioritaet = 0;        // index into TSmtpPriority
 
     // Connection security: Name=Value lines of the settings file that older versions skip.
-    int Verbindungssicherheit = 0;  // index into TSmtpSecurity: automatic, none, STARTTLS, TLS
-    bool ZertifikatUngeprueftAnnehmen = false;  // a certificate that fails verification passes
-    std::string ZusatzCaDatei;  // CA file trusted besides the system's store; empty for none
+    int Verbindungssicherheit = 0; // index into TSmtpSecurity: automatic, none, STARTTLS, TLS
+    bool ZertifikatUngeprueftAnnehmen = false; // a certificate that fails verification passes
+    std::string ZusatzCaDatei; // CA file trusted besides the system's store; empty for none
 };
 
 // Every value of the settings file, held in memory while the program runs. Texts are
 // Windows-1252 bytes.
 struct Einstellungen {
     std::string GpnDatei;
-    std::string AktDatum;  // YYYYMMDD
-    int Periode = 1;       // 1-based
+    std::string AktDatum; // YYYYMMDD
+    int Periode = 1;      // 1-based
 
     bool FehlermeldungBeimEinlesen = true;
     bool SamstagsSchule = false;
     bool LehrerLangnamen = true;
     bool DatumBeiVerlegungAmSelbenTag = false;
 
-    std::string Versionstext;  // "v1.3", written back unchanged
+    std::string Versionstext; // "v1.3", written back unchanged
 
     std::array<int, AnzahlKategorien> Reihenfolge{};
     std::array<int, AnzahlKategorien> Spaltenbreiten{};
@@ -86,4 +86,4 @@ struct Einstellungen {
     std::array<int, AnzahlKategorien> Mailspalten{};
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

@@ -4,14 +4,24 @@
 
 namespace tafelbot {
 
-std::string FixeTexte::programmNameVersion() { return "Tafelbot 1.2"; }
+std::string FixeTexte::programmNameVersion() {
+    return "Tafelbot 1.2";
+}
 
-std::string FixeTexte::autorZeile() { return "Tafelbot-Team für Schulbüros"_cp; }
+std::string FixeTexte::autorZeile() {
+    return "Tafelbot-Team für Schulbüros"_cp;
+}
 
-std::string FixeTexte::autorName() { return "Tafelbot-Team"; }
+std::string FixeTexte::autorName() {
+    return "Tafelbot-Team";
+}
 
-std::string FixeTexte::creditEinleitung() { return "Diese Mail wurde mit dem Programm "; }
+std::string FixeTexte::creditEinleitung() {
+    return "Diese Mail wurde mit dem Programm ";
+}
 
-std::string FixeTexte::autorCredit() { return "Vertretungspläne per eMail, Tafelbot-Team"_cp; }
+std::string FixeTexte::autorCredit() {
+    return "Vertretungspläne per eMail, Tafelbot-Team"_cp;
+}
 
-}  // namespace tafelbot
+} // namespace tafelbot

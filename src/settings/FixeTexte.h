@@ -19,4 +19,4 @@ struct FixeTexte {
     static std::string autorCredit();
 };
 
-}  // namespace tafelbot
+} // namespace tafelbot

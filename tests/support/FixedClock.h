@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 #include <optional>
-
-#include "platform/Platform.h"
 
 namespace tafelbot::testing {
 
@@ -28,4 +28,4 @@ public:
     std::uint32_t tick;
 };
 
-}  // namespace tafelbot::testing
+} // namespace tafelbot::testing
