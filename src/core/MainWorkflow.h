@@ -26,6 +26,7 @@ namespace tafelbot {
 //   Startup.cpp   start-up, caption, purge of old records, closing, choosing a gpn file
 //   PlanView.cpp  reading the gpn file, building the rows, date and period changes
 //   Sending.cpp   the send queue, the SMTP session driver and the test mail
+//   ServerSettings.cpp  saving, cancelling and loading the server settings dialog
 class MainWorkflow {
 public:
     // `iniPfad`: the settings file to use (see SettingsLocation for how it is found).
