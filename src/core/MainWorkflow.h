@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/InfoLog.h"
+#include "ui/InfoLog.h"
 #include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
 #include "smtp/EventLoop.h"

@@ -1,6 +1,6 @@
 #include "core/ServerSettingsModel.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 

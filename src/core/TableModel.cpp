@@ -1,6 +1,6 @@
 #include "core/TableModel.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "mail/MailComposer.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 #include "mail/SendDriver.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"

@@ -1,7 +1,7 @@
 #include "plan/GpnLeser.h"
 
-#include "core/InfoLog.h"
-#include "core/UiPort.h"
+#include "ui/InfoLog.h"
+#include "ui/UiPort.h"
 #include "plan/Felder.h"
 #include "plan/PlanDaten.h"
 #include "platform/Platform.h"

@@ -1,6 +1,6 @@
 #include "settings/DatumText.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 #include "platform/Platform.h"
 
 #include <chrono>

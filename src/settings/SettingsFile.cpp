@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/InfoLog.h"
+#include "ui/InfoLog.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"

@@ -1,6 +1,6 @@
 #include "plan/ZeilenBauer.h"
 
-#include "core/InfoLog.h"
+#include "ui/InfoLog.h"
 #include "plan/PlanDaten.h"
 #include "settings/Cp1252.h"
 #include "settings/Einstellungen.h"

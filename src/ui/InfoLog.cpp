@@ -1,6 +1,6 @@
-#include "core/InfoLog.h"
+#include "ui/InfoLog.h"
 
-#include "core/UiPort.h"
+#include "ui/UiPort.h"
 
 namespace tafelbot {
 
