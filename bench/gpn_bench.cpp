@@ -2,8 +2,8 @@
 // that only read the file's lines. Not a test: prints its figures.
 //
 //     build/<dir>/bench/gpn_bench
-#include "core/InfoLog.h"
-#include "core/UiPort.h"
+#include "ui/InfoLog.h"
+#include "ui/UiPort.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "plan/ZeilenBauer.h"

@@ -17,7 +17,7 @@ TEST(FeldListe, SplitsLikeLiesFeld) {
     const std::string zeichen = "ab,\"  ,\"";
     for (int i = 0; i < 2000; ++i) {
         std::string zeile;
-        for (unsigned j = zufall() % 12; j > 0; --j)
+        for (auto j = zufall() % 12; j > 0; --j)
             zeile += zeichen[zufall() % zeichen.size()];
         zeilen.push_back(zeile);
     }

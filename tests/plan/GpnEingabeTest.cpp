@@ -60,8 +60,8 @@ TEST(GpnEingabe, BinaryGarbageIsReadWithoutHarm) {
         std::string inhalt;
         for (int i = 0; i < 4000; ++i) {
             inhalt += praefixe[zufall() % std::size(praefixe)];
-            for (unsigned j = zufall() % 40; j > 0; --j) {
-                unsigned wahl = zufall() % 10;
+            for (auto j = zufall() % 40; j > 0; --j) {
+                auto wahl = zufall() % 10;
                 inhalt += wahl < 3 ? ',' : wahl < 4 ? '"' : static_cast<char>(zufall() % 256);
             }
             inhalt += zufall() % 5 ? "\r\n" : "\n";
