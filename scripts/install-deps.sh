@@ -3,12 +3,33 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
-    libssl-dev openssl
-    qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev
-    python3 python3-aiosmtpd
-    xvfb xauth
+    cmake
+    ninja-build
+    g++
+    pkg-config
+    ccache
+    libssl-dev
+    openssl
+    libcurl4-openssl-dev
+    nlohmann-json3-dev
+    libsecret-1-dev
+    qt6-base-dev
+    qt6-base-dev-tools
+    libgl-dev
+    qt6-translations-l10n
+    libgtest-dev
+    libgmock-dev
+    clang
+    libclang-rt-14-dev
+    python3
+    python3-aiosmtpd
+    python3-icalendar
+    poppler-utils
+    desktop-file-utils
+    dpkg-dev
+    file
+    xvfb
+    xauth
 )
 
 missing=()
