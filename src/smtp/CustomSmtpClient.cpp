@@ -828,9 +828,11 @@ void TCustomSmtpClient::socketDnsLookupDone(int error) {
         statusCode_ = 500;
         recordError(lastResponse_);
         requestResult_ = error;
+        // Completed before the handlers run: a handler that aborts the client must not turn
+        // the lookup's error into a lost connection (10004).
+        completeRequest(error);
         TriggerSessionConnected(error);
         TriggerSessionClosed(error);
-        completeRequest(error);
         return;
     }
     try {

@@ -374,6 +374,21 @@ TEST(SmtpClientTest, TheAutomaticModeGreetsWithEhloAndFallsBackToHelo) {
     EXPECT_EQ(old.problems(), Lines{});
 }
 
+// A name that cannot be found reports the lookup's error, even when the caller aborts the client
+// on the close that comes with it (as the send driver does).
+TEST(SmtpClientTest, AFailedNameLookupCompletesWithItsOwnError) {
+    ScriptedServer unused;
+    Session s(unused);
+    s.cli.Host = "a..b"; // refused by the resolver without asking a name server
+    s.cli.OnSessionClosed = [&](TCustomSmtpClient& cli, int error) {
+        s.events.push_back("closed " + std::to_string(error));
+        cli.Abort();
+    };
+    EXPECT_EQ(s.request(Connect), 11001);
+    EXPECT_EQ(s.events, (Lines{"closed 11001", "done 0 11001"}));
+    EXPECT_EQ(s.cli.LastResponse(), "500 Host not found (Winsock error #11001)");
+}
+
 TEST(SmtpClientTest, OpenFallsBackToHeloAndMailStopsAtTheFirstRefusal) {
     ScriptedServer server;
     server.send("220 hi\r\n")
