@@ -55,7 +55,7 @@ int runSend(const CommandLine& line, Streams& streams) {
             return ExitFailure;
         }
         // As if the teacher were highlighted in the table: that teacher alone, no question.
-        w.tabelle.Lehrerfilter = w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].Vertreter;
+        w.tabelle.Lehrerfilter = kennungDer(w.zeilen.Zeilen[static_cast<std::size_t>(zeile)]);
     }
 
     const std::set<int> vorher = markierteLehrer(w);

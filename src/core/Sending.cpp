@@ -108,11 +108,11 @@ void MainWorkflow::SpeedButton5Click() {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
-    const std::string& filter = tabelle.Lehrerfilter;
-    if (!filter.empty()) {
+    const auto& filter = tabelle.Lehrerfilter;
+    if (filter) {
         int gefunden = -1;
         for (std::size_t i = 0; i < zeilen.Zeilen.size() && gefunden < 0; ++i)
-            if (zeilen.Zeilen[i].Vertreter == filter)
+            if (kennungDer(zeilen.Zeilen[i]) == *filter)
                 gefunden = static_cast<int>(i);
         if (gefunden < 0) {
             ui.showError("Konnte Markierung nicht zuordnen und keine eMail senden!");
@@ -142,7 +142,7 @@ void MainWorkflow::SpeedButton5Click() {
 }
 
 void MainWorkflow::MailsSenden() {
-    if (!tabelle.Lehrerfilter.empty())
+    if (tabelle.Lehrerfilter)
         return;
     const int naechste = naechsteZuSendendeZeile(zeilen);
     if (naechste < 0)
@@ -523,7 +523,7 @@ void MainWorkflow::EndSend() {
                      "geschrieben; die eMail wird nicht noch einmal verschickt."_cp);
         return;
     }
-    if (weiter && tabelle.Lehrerfilter.empty())
+    if (weiter && !tabelle.Lehrerfilter)
         MailsSenden();
 }
 

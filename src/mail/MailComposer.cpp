@@ -1,11 +1,12 @@
 #include "mail/MailComposer.h"
 
-#include "ui/UiPort.h"
 #include "mail/SendDriver.h"
+#include "plan/Versandsatz.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
+#include "ui/UiPort.h"
 
 #include <cstdio>
 
@@ -26,7 +27,7 @@ std::string fruehereSendezeit(const MailInput& input, UiPort& ui) {
     for (const std::string& record : input.gesendeteMails) {
         if (record.size() < 8 || record.compare(0, 8, input.aktDatum) != 0)
             continue;
-        if (LiesFeld(record, ',', 4) != input.lehrer.Kurzname)
+        if (!satzVon(record, input.lehrer.Kurzname))
             continue;
         const std::string s = LiesFeld(record, ',', 10);
         return teil(s, 6, 2) + "." + teil(s, 4, 2) + "." + teil(s, 0, 4) + " um " + teil(s, 8, 2) +
