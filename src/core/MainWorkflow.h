@@ -128,8 +128,10 @@ public:
     // memory and reach the file with the next save.
     bool aufzeichnungOffen = false;
     // Longest time one SMTP session may take before it is aborted, so that a silent server
-    // never holds the send panel; zero: no limit. The command line sets its --timeout.
-    std::chrono::milliseconds sitzungsZeitlimit{std::chrono::seconds(60)};
+    // never holds the send panel: the command line's --timeout; zero: the settings' Zeitlimit.
+    std::chrono::milliseconds sitzungsZeitlimit{0};
+    // The limit in force: sitzungsZeitlimit, else Zeitlimit seconds; zero for none.
+    std::chrono::milliseconds zeitlimit() const;
 
     // What the last send run did: the summary line and the command line's exit status read it.
     struct Versandlauf {

@@ -11,6 +11,7 @@
 #include "smtp/SmtpText.h"
 #include "smtp/WSocketErrors.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -381,9 +382,9 @@ void MainWorkflow::StartSend() {
         log.display("Verbindungsaufbau...", false);
         sendePanel.status = "   SMTP-Server-Aktion: smtpConnect (Verbindung aufbauen) ...";
         ui.viewChanged(ViewPart::SendPanel);
-        if (sitzungsZeitlimit.count() > 0 && eventLoop_)
+        if (zeitlimit().count() > 0 && eventLoop_)
             zeitlimitTimer_ =
-                eventLoop_->startTimer(sitzungsZeitlimit, [this] { zeitlimitAbgelaufen(); });
+                eventLoop_->startTimer(zeitlimit(), [this] { zeitlimitAbgelaufen(); });
         issue(smtpConnect, &TCustomSmtpClient::Connect);
     } catch (const std::exception& e) {
         versandFehler("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + klassenName(e) + ": " +
@@ -553,7 +554,7 @@ void MainWorkflow::zeitlimitAbgelaufen() {
     zeitlimitTimer_ = 0;
     if (!sending)
         return;
-    const auto n = std::chrono::duration_cast<std::chrono::seconds>(sitzungsZeitlimit).count();
+    const auto n = std::chrono::duration_cast<std::chrono::seconds>(zeitlimit()).count();
     const std::string dauer = std::to_string(n) + (n == 1 ? " Sekunde" : " Sekunden");
     log.display("Zeitlimit von " + dauer + " abgelaufen, Verbindung abgebrochen!", false);
     sending = false;
@@ -563,6 +564,12 @@ void MainWorkflow::zeitlimitAbgelaufen() {
                   (datenAngenommen_ ? "Die eMail hatte der Server bereits angenommen."
                                     : "Die eMail wurde nicht verschickt."));
     EndSend();
+}
+
+std::chrono::milliseconds MainWorkflow::zeitlimit() const {
+    if (sitzungsZeitlimit.count() > 0)
+        return sitzungsZeitlimit;
+    return std::chrono::seconds(std::max(werte.Server.Zeitlimit, 0));
 }
 
 void MainWorkflow::stoppeZeitlimit() {

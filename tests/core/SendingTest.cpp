@@ -169,7 +169,9 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         Sendeumgebung u(optionen);
         u.w.werte.Server.KopieSenden = true; // an accepted copy must not hide a refusal
         u.w.werte.Server.KopieAn = "kontrolle@schule.test";
-        u.w.sitzungsZeitlimit = fall.abbrechen ? 20s : 1s;
+        // The desktop program's limit is the setting; the command line's overrides it.
+        u.w.sitzungsZeitlimit = fall.abbrechen ? 20s : 0s;
+        u.w.werte.Server.Zeitlimit = 1;
         if (!fall.port.empty())
             u.w.werte.Server.Port = fall.port;
         u.w.tabelle.Lehrerfilter = "Schmidt";
