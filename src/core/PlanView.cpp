@@ -2,8 +2,10 @@
 #include "plan/GpnLeser.h"
 #include "plan/ZeilenBauer.h"
 #include "settings/DatumText.h"
+#include "ui/Befunde.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace tafelbot {
 
@@ -19,17 +21,51 @@ std::string datumsFormatFehler(const std::string& text, const char* zusatz) {
 } // namespace
 
 bool MainWorkflow::liesGpnDatei() {
-    return LiesGpnDatei({werte, plan, log, ui, periodenListe, periodenAuswahl, periodenSichtbar,
-                         periodenButtonAktiv, lehrerListe});
+    GpnErgebnis e = LiesGpnDatei({werte.GpnDatei, werte.Periode, werte.LehrerLangnamen,
+                                  werte.FehlermeldungBeimEinlesen, gpnLeseHaken});
+    zeige(e.befunde, log, ui);
+    planGelesen = e.gelesen();
+    if (!planGelesen) {
+        // Rows of an earlier read must not outlive a read that failed: the file on disk is no
+        // longer the plan they came from.
+        zeilen = {};
+        tabelle.uebergabe(0);
+        return false;
+    }
+    plan = std::move(e.plan);
+    werte.Periode = e.periode;
+    lehrerListe = std::move(e.lehrerListe);
+    ui.viewChanged(ViewPart::TeacherList);
+    periodenListe = std::move(e.perioden.liste);
+    periodenAuswahl = e.perioden.auswahl;
+    periodenSichtbar = e.perioden.sichtbar;
+    periodenButtonAktiv = e.perioden.buttonAktiv;
+    ui.viewChanged(ViewPart::PeriodChoice);
+    return true;
 }
 
 void MainWorkflow::erzeugeZeilen() {
-    ErzeugeZeilen({werte, plan, log, ui, zeilen,
+    if (!planGelesen) {
+        zeilen = {};
+        tabelle.uebergabe(0);
+        return;
+    }
+    Befunde befunde;
+    ErzeugeZeilen({werte, plan, befunde, zeilen,
                    [this](std::size_t anzahl) { tabelle.uebergabe(static_cast<int>(anzahl)); }});
+    zeige(befunde, log, ui);
 }
 
+// A stored date that is no date (31.02., typed into the file) is reported and gives way to
+// today, so that it is neither shown as 30.12.1899 nor saved again.
 void MainWorkflow::beschrifteEdit() {
-    DatumZeit d = Str2DateTime(werte.AktDatum, ui);
+    std::optional<DatumZeit> gelesen = datumAusText(werte.AktDatum);
+    if (!gelesen) {
+        Str2DateTime(werte.AktDatum, ui);
+        werte.AktDatum = DatumZuText(jetzt());
+        gelesen = datumAusText(werte.AktDatum);
+    }
+    const DatumZeit d = gelesen.value();
     Kalenderdatum k = kalenderdatum(d);
     char text[40];
     std::snprintf(text, sizeof text, "%.2d.%.2d.%.4d", k.tag, k.monat, k.jahr);
@@ -70,7 +106,15 @@ void MainWorkflow::datumEingegeben(const std::string& text) {
         ui.showError(datumsFormatFehler(text, " (falsche Integerwerte)"));
         return;
     }
-    werte.AktDatum = text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2);
+    // An impossible day is reported as the date conversion reports it; the date shown before
+    // stays in force.
+    const std::string datum = text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2);
+    if (!datumAusText(datum)) {
+        Str2DateTime(datum, ui);
+        ui.viewChanged(ViewPart::DateField); // the field shows the date in force again
+        return;
+    }
+    werte.AktDatum = datum;
     beschrifteEdit();
 }
 

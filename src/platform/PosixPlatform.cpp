@@ -118,6 +118,15 @@ bool directoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                         static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
 std::optional<std::string> readFile(const std::string& path, std::string* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -126,6 +135,10 @@ std::optional<std::string> readFile(const std::string& path, std::string* error)
         return std::nullopt;
     }
     std::string contents;
+    // Room for the whole file at once: a large file is not copied again at every doubling.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        contents.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
