@@ -1,8 +1,8 @@
 #include "core/ServerSettingsModel.h"
 
-#include "ui/UiPort.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
+#include "ui/UiPort.h"
 
 namespace tafelbot {
 
