@@ -172,6 +172,8 @@ void TCustomSmtpClient::syncSettings() {
     s.fromName = FromName;
     s.rcptName = RcptName;
     s.vrfyName = HdrTo;
+    s.oauthToken = OAuthBearerToken;
+    s.oauthRequired = OAuthRequired;
 }
 
 template <typename Request>

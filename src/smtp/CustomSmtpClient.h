@@ -39,6 +39,14 @@ public:
     std::string Username;
     std::string Password;
     TSmtpAuthType AuthType = smtpAuthNone;
+    // Sign-in with OAuth 2.0 (Microsoft 365, Google): the caller sets the access token it got
+    // from the provider. With a token set, or OAuthRequired, Auth signs in as Username with
+    // OAUTHBEARER where the server announces it, else XOAUTH2, whatever AuthType says, and never
+    // with the password: a server that offers neither fails with oauthErrorNotOffered, a missing
+    // token with oauthErrorNoToken (SmtpTypes.h), each with a German reason in ErrorMessage. The
+    // token never reaches OnDisplay.
+    std::string OAuthBearerToken;
+    bool OAuthRequired = false;
     std::string FromName;              // envelope sender, parsed for MAIL FROM
     std::vector<std::string> RcptName; // envelope recipients, one per entry
     std::string HdrFrom;

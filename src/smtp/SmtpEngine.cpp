@@ -36,6 +36,13 @@ const char* const textKennwortUnverschluesselt =
     "gesendet. Ist das f\xFCr diesen Server gewollt, w\xE4hlen Sie in den Server-Einstellungen "
     "bei \"Verbindungssicherheit:\" den Eintrag \"Keine\".";
 const char* const textStartTlsAbgelehnt = "Der Server lehnt STARTTLS ab: ";
+const char* const textOAuthNichtAngeboten =
+    "Der Server bietet keine Anmeldung mit OAuth 2.0 an (weder OAUTHBEARER noch XOAUTH2). "
+    "Pr\xFC"
+    "fen Sie in den Server-Einstellungen den Server und die Anmeldeart.";
+const char* const textOAuthOhneToken =
+    "F\xFCr die Anmeldung mit OAuth 2.0 liegt kein Zugriffstoken vor. Bitte melden Sie sich "
+    "erneut an.";
 const char* const textKlartextNachStartTls =
     "Der Server hat nach seiner Antwort auf STARTTLS unverschl\xFCsselt weitergesendet.";
 
@@ -113,6 +120,12 @@ const char* SmtpEngine::phaseName(Phase phase) {
         return "AuthCram";
     case Phase::AuthCramAnswer:
         return "AuthCramAnswer";
+    case Phase::AuthXOAuth2:
+        return "AuthXOAuth2";
+    case Phase::AuthOAuthBearer:
+        return "AuthOAuthBearer";
+    case Phase::AuthOAuthError:
+        return "AuthOAuthError";
     case Phase::Vrfy:
         return "Vrfy";
     case Phase::MailFrom:
@@ -361,6 +374,7 @@ void SmtpEngine::lookupDone(int error, const std::string& address) {
 void SmtpEngine::connectionStarted(platform::Ipv4 peer, std::uint16_t port) {
     transportOpen_ = true;
     peer_ = peer;
+    port_ = port;
     implicitTls_ = settings.security == smtpSecurityTls ||
                    (settings.security == smtpSecurityAuto && port == implicitTlsPort);
 }
@@ -539,6 +553,10 @@ void SmtpEngine::replyJudged() {
         return authLoginUserDone();
     case Phase::AuthCram:
         return authCramStarted();
+    case Phase::AuthXOAuth2:
+        return oauthReplied("");
+    case Phase::AuthOAuthBearer:
+        return oauthReplied(base64Encode("\x01"));
     case Phase::RcptTo:
         return rcptToNext();
     case Phase::Data:
@@ -644,7 +662,8 @@ void SmtpEngine::auth() {
         failWith(500, "500 ESMTP not supported.");
         return;
     }
-    if (settings.authType == smtpAuthNone) {
+    const bool oauth = settings.oauthRequired || !settings.oauthToken.empty();
+    if (settings.authType == smtpAuthNone && !oauth) {
         failWith(500, "500 No Authentication Type Selected.");
         return;
     }
@@ -653,6 +672,8 @@ void SmtpEngine::auth() {
                  std::to_string(tlsErrorNotOffered) + " " + textKennwortUnverschluesselt);
         return;
     }
+    if (oauth)
+        return startOAuth();
     switch (settings.authType) {
     case smtpAuthNone:
         return;
@@ -755,6 +776,51 @@ bool SmtpEngine::autoSelectRefused(void (SmtpEngine::*fallback)()) {
     }
     errorMessage_ = "500 Authentication Type could not be determined.";
     return false;
+}
+
+// OAuth 2.0: OAUTHBEARER (RFC 7628) where announced, else XOAUTH2; never the password. The
+// token stays out of the log.
+//   C: AUTH OAUTHBEARER base64("n,a=user,^Ahost=mail.test^Aport=587^Aauth=Bearer TOKEN^A^A")
+//   S: 235 ok                      or   S: 334 base64(JSON error)   C: base64(^A)   S: 535 ...
+//   C: AUTH XOAUTH2 base64("user=user^Aauth=Bearer TOKEN^A^A")
+//   S: 235 ok                      or   S: 334 base64(JSON error)   C: (empty)      S: 535 ...
+void SmtpEngine::startOAuth() {
+    if (settings.oauthToken.empty()) {
+        failWith(oauthErrorNoToken, std::to_string(oauthErrorNoToken) + " " + textOAuthOhneToken);
+        return;
+    }
+    auto announced = [&](const char* mechanism) {
+        return std::find(authTypes_.begin(), authTypes_.end(), mechanism) != authTypes_.end();
+    };
+    const std::string bearer = "auth=Bearer " + settings.oauthToken + "\x01\x01";
+    if (announced("OAUTHBEARER")) {
+        std::string saslName;
+        for (char c : settings.username)
+            saslName += c == ',' ? "=2C" : c == '=' ? "=3D" : std::string(1, c);
+        std::string message = "n,a=" + saslName + ",\x01host=" + trimmed(settings.host) + "\x01";
+        if (port_ != 0)
+            message += "port=" + std::to_string(port_) + "\x01";
+        command(smtpAuth, Phase::AuthOAuthBearer,
+                "AUTH OAUTHBEARER " + base64Encode(message + bearer), {235, 334},
+                std::string("AUTH OAUTHBEARER ") + hiddenSecret);
+    } else if (announced("XOAUTH2")) {
+        command(smtpAuth, Phase::AuthXOAuth2,
+                "AUTH XOAUTH2 " + base64Encode("user=" + settings.username + "\x01" + bearer),
+                {235, 334}, std::string("AUTH XOAUTH2 ") + hiddenSecret);
+    } else {
+        failWith(oauthErrorNotOffered,
+                 std::to_string(oauthErrorNotOffered) + " " + textOAuthNichtAngeboten);
+    }
+}
+
+// A 334 carries the server's error (Base64 JSON); the exchange ends with the client's answer
+// to it and the server's final refusal.
+void SmtpEngine::oauthReplied(const std::string& answerToError) {
+    if (requestResult_ == 0 && statusCode_ == 334) {
+        nextCommand(smtpAuth, Phase::AuthOAuthError, answerToError, {235});
+        return;
+    }
+    complete(requestResult_);
 }
 
 // ---- the mail ----

@@ -77,6 +77,8 @@ public:
         std::string fromName;              // parsed for MAIL FROM
         std::vector<std::string> rcptName; // parsed for RCPT TO
         std::string vrfyName;
+        std::string oauthToken; // set: sign in with OAuth 2.0
+        bool oauthRequired = false;
     };
 
     explicit SmtpEngine(SmtpEngineHost& host);
@@ -142,6 +144,9 @@ private:
         AuthLoginPassword,
         AuthCram,
         AuthCramAnswer,
+        AuthXOAuth2,
+        AuthOAuthBearer,
+        AuthOAuthError,
         Vrfy,
         MailFrom,
         RcptTo,
@@ -192,6 +197,8 @@ private:
     void authLoginUserDone();
     void authCramStarted();
     bool autoSelectRefused(void (SmtpEngine::*fallback)());
+    void startOAuth();
+    void oauthReplied(const std::string& answerToError);
     void rcptToNext();
     void dataAccepted();
     void pumpStep();
@@ -224,6 +231,7 @@ private:
     bool tlsActive_ = false;
     bool startTlsOffered_ = false;
     platform::Ipv4 peer_ = 0;
+    std::uint16_t port_ = 0;
     std::string helloName_;
 
     bool autoSelect_ = false;

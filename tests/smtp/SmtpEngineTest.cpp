@@ -48,7 +48,7 @@ struct Transcript {
                         TSmtpSecurity security = smtpSecurityAuto) {
         engine.settings = {"mail.test",  security, auth,
                            "konto",      "geheim", "Schule <buero@schule.test>",
-                           {"a@x.test"}, ""};
+                           {"a@x.test"}, "", "", false};
     }
 
     void step(const std::string& s) {
@@ -198,9 +198,37 @@ TEST(SmtpEngineTest, AuthPicksTheStrongestMethodFallsBackOn504AndReportsRefusals
         Lines sent;           // after the greeting
         int code;
         std::string error;
+        std::string token = ""; // OAuth
+        bool oauthRequired = false;
     };
+    const std::string bearer = "auth=Bearer tok\x01\x01";
+    const std::string xoauth2 = "C: AUTH XOAUTH2 " + base64Encode("user=konto\x01" + bearer);
+    const std::string oauthbearer =
+        "C: AUTH OAUTHBEARER " +
+        base64Encode("n,a=konto,\x01host=mail.test\x01port=25\x01" + bearer);
+    const std::string jsonError = "S: 334 " + base64Encode("{\"status\":\"401\"}");
     // clang-format off
     const Case cases[] = {
+        // OAuth: OAUTHBEARER where announced, else XOAUTH2; never the password.
+        {"OAUTHBEARER preferred", smtpAuthAutoSelect, "ehlo",
+         {"S: 250 AUTH PLAIN XOAUTH2 OAUTHBEARER", "auth", "S: 235 ok"}, {oauthbearer}, 0, "",
+         "tok"},
+        {"XOAUTH2", smtpAuthPlain, "ehlo", {"S: 250 AUTH XOAUTH2 PLAIN", "auth", "S: 235 ok"},
+         {xoauth2}, 0, "", "tok"},
+        // A 334 carries the server's error; an empty line (XOAUTH2) or ^A answers it.
+        {"XOAUTH2 refused", smtpAuthNone, "ehlo",
+         {"S: 250 AUTH XOAUTH2", "auth", jsonError, "S: 535 5.7.3 Authentication unsuccessful"},
+         {xoauth2, "C: "}, 535, "535 5.7.3 Authentication unsuccessful", "tok"},
+        {"OAUTHBEARER refused", smtpAuthNone, "ehlo",
+         {"S: 250 AUTH OAUTHBEARER", "auth", jsonError, "S: 535 no"},
+         {oauthbearer, "C: AQ=="}, 535, "535 no", "tok"},
+        {"neither announced", smtpAuthAutoSelect, "ehlo", {"S: 250 AUTH PLAIN LOGIN", "auth"}, {},
+         906, "906 Der Server bietet keine Anmeldung mit OAuth 2.0 an (weder OAUTHBEARER noch "
+         "XOAUTH2). Pr\xFC" "fen Sie in den Server-Einstellungen den Server und die Anmeldeart.",
+         "tok"},
+        {"no token", smtpAuthLogin, "ehlo", {"S: 250 AUTH LOGIN XOAUTH2", "auth"}, {}, 907,
+         "907 F\xFCr die Anmeldung mit OAuth 2.0 liegt kein Zugriffstoken vor. Bitte melden Sie "
+         "sich erneut an.", "", true},
         {"the AUTH= form", smtpAuthAutoSelect, "ehlo",
          {"S: 250-mail.test|250-AUTH=LOGIN CRAM-SHA1|250 SIZE 100", "auth",
           "S: 334 " + base64Encode(challenge), "S: 235 ok"},
@@ -244,6 +272,8 @@ TEST(SmtpEngineTest, AuthPicksTheStrongestMethodFallsBackOn504AndReportsRefusals
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Transcript t(c.type);
+        t.engine.settings.oauthToken = c.token;
+        t.engine.settings.oauthRequired = c.oauthRequired;
         t.run({"connect", "S: 220 hi", c.greeting});
         t.out.clear();
         t.run(c.replies);
@@ -252,6 +282,10 @@ TEST(SmtpEngineTest, AuthPicksTheStrongestMethodFallsBackOn504AndReportsRefusals
         expected.push_back("done 11 " + std::to_string(c.code));
         EXPECT_EQ(t.out, expected);
         EXPECT_EQ(t.engine.errorMessage(), c.error);
+        // Secrets reach the wire, never the log.
+        for (const auto& line : t.shown)
+            for (const std::string& secret : {plain, std::string("Z2VoZWlt"), xoauth2.substr(16)})
+                EXPECT_EQ(line.find(secret), std::string::npos) << line;
     }
 }
 
