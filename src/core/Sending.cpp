@@ -1,6 +1,7 @@
 #include "core/MainWorkflow.h"
 #include "mail/MailComposer.h"
 #include "mail/SendDriver.h"
+#include "oauth/SignIn.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
@@ -269,8 +270,23 @@ void MainWorkflow::StartSend() {
         return;
     }
 
-    if (server.Kennwort.empty() || (!server.KennwortSpeichern && kennwortEingabe.empty()))
+    // With OAuth the account signs in with a token, never with the password.
+    std::string zugangsToken;
+    if (!server.OAuth.empty()) {
+        const auto zugang = oauth::accessTokenForSending(
+            oauth::settingsOf(server), server.Kontoname,
+            sitzungsZeitlimit.count() > 0 ? sitzungsZeitlimit : std::chrono::seconds(30));
+        if (!zugang.warning.empty())
+            log.display(zugang.warning, false);
+        if (zugang.token.empty()) {
+            ui.showError(zugang.error + "\n\rEs wurde keine eMail verschickt.");
+            EndSend();
+            return;
+        }
+        zugangsToken = zugang.token;
+    } else if (server.Kennwort.empty() || (!server.KennwortSpeichern && kennwortEingabe.empty())) {
         server.Kennwort = ui.askPassword({server.SmtpServer, server.Kontoname, server.Anmeldename});
+    }
     kennwortEingabe.clear();
 
     sendePanel.sichtbar = true;

@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+namespace tafelbot {
+struct TEinstellungen;
+}
+
 namespace tafelbot::oauth {
 
 // The OAuth lines of the settings file, as read (Windows-1252 like every setting).
@@ -23,6 +27,9 @@ struct OAuthSettings {
 
     bool chosen() const { return !provider.empty(); }
 };
+
+// The OAuth lines of the server record.
+OAuthSettings settingsOf(const TEinstellungen& server);
 
 struct Provider {
     std::string displayName; // "Microsoft 365", for messages
