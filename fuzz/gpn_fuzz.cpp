@@ -10,7 +10,7 @@
 #include "plan/ZeilenBauer.h"
 #include "settings/Einstellungen.h"
 #include "settings/SettingsFile.h"
-#include "ui/InfoLog.h"
+#include "ui/Befunde.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,22 +21,15 @@ namespace {
 
 struct Umgebung {
     fuzz::SilentUi ui;
-    InfoLog log{ui};
     Einstellungen werte;
     Plan plan;
-    std::vector<std::string> perioden;
-    int auswahl = -1;
-    int sichtbar = 0;
-    bool button = false;
-    std::vector<std::string> lehrerListe;
+    Befunde befunde;
     Zeilenliste zeilen;
 
-    GpnKontext leser() {
-        return {werte, plan, log, ui, perioden, auswahl, sichtbar, button, lehrerListe};
-    }
     void baueZeilen() {
         zeilen = {};
-        ErzeugeZeilen({werte, plan, log, ui, zeilen, [](std::size_t) {}});
+        befunde = {};
+        ErzeugeZeilen({werte, plan, befunde, zeilen, [](std::size_t) {}});
     }
 };
 
@@ -59,11 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Umgebung u;
     setzeStandardwerte(u.werte);
-    u.werte.GpnDatei = gpn;
-    u.werte.FehlermeldungBeimEinlesen = size % 2 == 0;
     u.werte.LehrerLangnamen = size % 3 != 0;
-    if (!LiesGpnDatei(u.leser()) || u.plan.Vertretungen.empty())
+    u.werte.FehlermeldungBeimEinlesen = size % 2 == 0;
+    GpnErgebnis gelesen = LiesGpnDatei({gpn,
+                                        1 + static_cast<std::int32_t>(size % 3),
+                                        u.werte.LehrerLangnamen,
+                                        u.werte.FehlermeldungBeimEinlesen,
+                                        {}});
+    if (!gelesen.gelesen() || gelesen.plan.Vertretungen.empty())
         return 0;
+    u.plan = std::move(gelesen.plan);
     // The date of the first substitution, when it is one: the program's date is always a date.
     u.werte.AktDatum = u.plan.Vertretungen.front().Datum;
     if (u.werte.AktDatum.size() != 8 ||
@@ -75,10 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The records go through the settings file and back, as between two morning runs.
     const std::string ini = fuzz::scratchPath("Tafelbot.ini");
     fuzz::writeScratch(ini, iniInhalt(u.werte));
-    Einstellungen gelesen;
-    FUZZ_CHECK(IniLesen(gelesen, ini, u.ui));
-    FUZZ_CHECK(gelesen.GesendeteMails == u.werte.GesendeteMails);
-    u.werte.GesendeteMails = gelesen.GesendeteMails;
+    Einstellungen zurueck;
+    FUZZ_CHECK(IniLesen(zurueck, ini, u.ui));
+    FUZZ_CHECK(zurueck.GesendeteMails == u.werte.GesendeteMails);
+    u.werte.GesendeteMails = zurueck.GesendeteMails;
     u.baueZeilen();
     for (const TVZeile& z : u.zeilen.Zeilen) {
         FUZZ_CHECK(z.VertretungNr != -1); // no notice row
