@@ -58,10 +58,18 @@ struct FileStamp {
 };
 // Empty when the file cannot be looked at.
 std::optional<FileStamp> fileStamp(const std::string& path);
+// Why a file could not be replaced.
+enum class FileFault { none, noPermission, diskFull, readOnlyFile, other };
+
 // Replaces `path` with `contents`: writes a temporary file beside it, flushes it to the disk and
 // renames it over the old one, so that a failure at any point leaves the old file intact.
+// Temporary files of `path` that a killed earlier run left behind are removed first. A file
+// whose owner made it read-only is not replaced (readOnlyFile).
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
-                           std::string* error = nullptr);
+                           std::string* error = nullptr, FileFault* fault = nullptr);
+// Makes the next `count` replacements fail with `fault` before they touch the disk: a full disk
+// cannot be had in a test otherwise.
+void failFileReplacementsForTesting(FileFault fault, int count);
 bool createDirectories(const std::string& path);
 bool directoryWritable(const std::string& path);
 

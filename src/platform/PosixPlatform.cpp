@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iostream>
 #include <limits.h>
@@ -173,15 +174,80 @@ bool writeAll(int fd, const std::string& contents) {
     return true;
 }
 
+FileFault faultOf(int number) {
+    switch (number) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileFault::noPermission;
+    case ENOSPC:
+    case EDQUOT:
+        return FileFault::diskFull;
+    default:
+        return FileFault::other;
+    }
+}
+
+FileFault injectedFault = FileFault::none;
+int injectedCount = 0;
+
+constexpr const char* TemporarySuffix = ".tmp-";
+constexpr std::size_t TemporaryRandomLength = 6; // the XXXXXX of mkstemp
+
+// Removes the temporary files "NAME.tmp-XXXXXX" of `path` that a save killed before its rename
+// left behind.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string dir = directoryOf(path);
+    const std::string prefix = path.substr(dir.size()) + TemporarySuffix;
+    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (listing == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + TemporaryRandomLength && name.rfind(prefix, 0) == 0)
+            ::unlink((dir + name).c_str());
+    }
+    ::closedir(listing);
+}
+
 } // namespace
 
-bool replaceFileAtomically(const std::string& path, const std::string& contents,
-                           std::string* error) {
-    std::string temporary = path + ".tmp-XXXXXX";
+void failFileReplacementsForTesting(FileFault fault, int count) {
+    injectedFault = fault;
+    injectedCount = count;
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& contents, std::string* error,
+                           FileFault* fault) {
+    if (fault)
+        *fault = FileFault::none;
+    if (injectedCount > 0) {
+        --injectedCount;
+        if (fault)
+            *fault = injectedFault;
+        if (error)
+            *error = "injected failure";
+        return false;
+    }
+    // Every write bit off: the owner protected the file on purpose; replacing it would undo
+    // that (and root would succeed).
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+        if (fault)
+            *fault = FileFault::readOnlyFile;
+        if (error)
+            *error = "read-only file";
+        return false;
+    }
+    removeStaleTemporaries(path);
+    std::string temporary = path + TemporarySuffix + std::string(TemporaryRandomLength, 'X');
     int fd = ::mkstemp(temporary.data());
     auto fail = [&](bool created) {
         if (error)
             *error = std::strerror(errno);
+        if (fault)
+            *fault = faultOf(errno);
         if (created) {
             int saved = errno;
             ::unlink(temporary.c_str());
@@ -192,8 +258,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     if (fd < 0)
         return fail(false);
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    mode_t mode = exists ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
     if (!writeAll(fd, contents) || ::fsync(fd) != 0) {
         int saved = errno;

@@ -484,6 +484,58 @@ TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {
     EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei));
 }
 
+// A write that fails is tried again; what it says names the cause, and a file protected on
+// purpose stays as it is, protection included.
+TEST_F(IniTest, FailedWritesAreRetriedAndNameTheirCause) {
+    using platform::FileFault;
+    ASSERT_TRUE(lies());
+    const std::string vorher = testing::readFile(pfad);
+    werte.GesendeteMails.push_back(satz);
+    const std::string praefix = "Fehler beim Schreiben der Datei \"" + pfad + "\".\n\r";
+    struct Fall {
+        FileFault fehler;
+        int anzahl;
+        Schreibfehler ergebnis;
+        std::string grund;
+    };
+    for (const Fall& fall : std::vector<Fall>{
+             {FileFault::diskFull, 2, Schreibfehler::keiner, ""},
+             {FileFault::diskFull, 3, Schreibfehler::datentraegerVoll,
+              "Der Datenträger ist voll. Bitte schaffen Sie Platz und speichern Sie erneut."},
+             {FileFault::noPermission, 3, Schreibfehler::keineBerechtigung,
+              "Sie haben evtl. keine Schreibberechtigung!"}}) {
+        testing::writeFile(pfad, vorher);
+        platform::failFileReplacementsForTesting(fall.fehler, fall.anzahl);
+        Schreibergebnis e = IniSpeichern(werte, pfad);
+        platform::failFileReplacementsForTesting(FileFault::none, 0);
+        EXPECT_EQ(e.fehler, fall.ergebnis) << fall.anzahl;
+        EXPECT_EQ(cp1252ToUtf8(e.meldung), fall.grund.empty() ? "" : praefix + fall.grund);
+        EXPECT_EQ(testing::readFile(pfad) == vorher, !fall.grund.empty());
+    }
+
+    testing::writeFile(pfad, vorher);
+    std::filesystem::permissions(pfad, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    EXPECT_FALSE(IniSchreiben(werte, pfad, ui));
+    EXPECT_EQ(ui.boxTexts("error"),
+              Zeilen{praefix + "Die Datei ist schreibgeschützt. Bitte heben Sie den "
+                               "Schreibschutz auf und speichern Sie erneut."_cp});
+    EXPECT_EQ(testing::readFile(pfad), vorher);
+    EXPECT_EQ(std::filesystem::status(pfad).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                  std::filesystem::perms::others_read);
+
+    // What a save killed before its rename left behind goes with the next save.
+    std::filesystem::permissions(pfad, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    testing::writeFile(pfad + ".tmp-Ab12Cd", "halb");
+    testing::writeFile(pfad + ".tmp-fremd", "bleibt");
+    ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
+    EXPECT_FALSE(std::filesystem::exists(pfad + ".tmp-Ab12Cd"));
+    EXPECT_TRUE(std::filesystem::exists(pfad + ".tmp-fremd"));
+}
+
 TEST_F(IniTest, UnreadableFileIsReported) {
     // A regular file whose reading fails, even for root.
     EXPECT_FALSE(IniLesen(werte, "/proc/self/mem", ui));
