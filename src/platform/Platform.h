@@ -67,9 +67,13 @@ enum class FileFault { none, noPermission, diskFull, readOnlyFile, other };
 // whose owner made it read-only is not replaced (readOnlyFile).
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            std::string* error = nullptr, FileFault* fault = nullptr);
-// Makes the next `count` replacements fail with `fault` before they touch the disk: a full disk
-// cannot be had in a test otherwise.
-void failFileReplacementsForTesting(FileFault fault, int count);
+// The steps of replaceFileAtomically, for tests that stop a save between them: the hook runs
+// before each step and returns 0 to let it go on, or an errno value with which the step fails
+// as if the system had refused it (ENOSPC for a full disk); it may also end the process there.
+enum class SaveStep { Write, Flush, Close, Rename, FlushFolder };
+using SaveStepHook = int (*)(SaveStep);
+// Installs `hook` until it is called again with nullptr.
+void setSaveStepHookForTesting(SaveStepHook hook);
 bool createDirectories(const std::string& path);
 bool directoryWritable(const std::string& path);
 

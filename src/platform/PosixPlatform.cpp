@@ -188,9 +188,6 @@ FileFault faultOf(int number) {
     }
 }
 
-FileFault injectedFault = FileFault::none;
-int injectedCount = 0;
-
 constexpr const char* TemporarySuffix = ".tmp-";
 constexpr std::size_t TemporaryRandomLength = 6; // the XXXXXX of mkstemp
 
@@ -210,25 +207,25 @@ void removeStaleTemporaries(const std::string& path) {
     ::closedir(listing);
 }
 
+SaveStepHook saveStepHook = nullptr;
+
+// False, with errno set, when the test hook stops the save before `step`.
+bool mayTake(SaveStep step) {
+    const int refused = saveStepHook ? saveStepHook(step) : 0;
+    errno = refused;
+    return refused == 0;
+}
+
 } // namespace
 
-void failFileReplacementsForTesting(FileFault fault, int count) {
-    injectedFault = fault;
-    injectedCount = count;
+void setSaveStepHookForTesting(SaveStepHook hook) {
+    saveStepHook = hook;
 }
 
 bool replaceFileAtomically(const std::string& path, const std::string& contents, std::string* error,
                            FileFault* fault) {
     if (fault)
         *fault = FileFault::none;
-    if (injectedCount > 0) {
-        --injectedCount;
-        if (fault)
-            *fault = injectedFault;
-        if (error)
-            *error = "injected failure";
-        return false;
-    }
     // Every write bit off: the owner protected the file on purpose; replacing it would undo
     // that (and root would succeed).
     struct stat st {};
@@ -260,18 +257,25 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     mode_t mode = exists ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    if (!writeAll(fd, contents) || ::fsync(fd) != 0) {
+    if (!mayTake(SaveStep::Write) || !writeAll(fd, contents) || !mayTake(SaveStep::Flush) ||
+        ::fsync(fd) != 0) {
         int saved = errno;
         ::close(fd);
         errno = saved;
         return fail(true);
     }
+    if (!mayTake(SaveStep::Close)) {
+        ::close(fd);
+        return fail(true);
+    }
     if (::close(fd) != 0)
         return fail(true);
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
+    if (!mayTake(SaveStep::Rename) || ::rename(temporary.c_str(), path.c_str()) != 0)
         return fail(true);
     // Make the rename itself durable.
     std::string dir = directoryOf(path);
+    if (!mayTake(SaveStep::FlushFolder))
+        return true; // the new file is in place; only its durability was in question
     int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);

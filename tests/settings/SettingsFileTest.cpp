@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -486,31 +487,41 @@ TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {
 
 // A write that fails is tried again; what it says names the cause, and a file protected on
 // purpose stays as it is, protection included.
+int verweigerteSchritte = 0;
+int verweigerung = 0;
+int verweigere(platform::SaveStep schritt) {
+    if (schritt != platform::SaveStep::Write || verweigerteSchritte == 0)
+        return 0;
+    --verweigerteSchritte;
+    return verweigerung;
+}
+
 TEST_F(IniTest, FailedWritesAreRetriedAndNameTheirCause) {
-    using platform::FileFault;
     ASSERT_TRUE(lies());
     const std::string vorher = testing::readFile(pfad);
     werte.GesendeteMails.push_back(satz);
     const std::string praefix = "Fehler beim Schreiben der Datei \"" + pfad + "\".\n\r";
     struct Fall {
-        FileFault fehler;
-        int anzahl;
+        int fehler, anzahl;
         Schreibfehler ergebnis;
         std::string grund;
     };
     for (const Fall& fall : std::vector<Fall>{
-             {FileFault::diskFull, 2, Schreibfehler::keiner, ""},
-             {FileFault::diskFull, 3, Schreibfehler::datentraegerVoll,
+             {ENOSPC, 2, Schreibfehler::keiner, ""},
+             {ENOSPC, 3, Schreibfehler::datentraegerVoll,
               "Der Datenträger ist voll. Bitte schaffen Sie Platz und speichern Sie erneut."},
-             {FileFault::noPermission, 3, Schreibfehler::keineBerechtigung,
+             {EACCES, 3, Schreibfehler::keineBerechtigung,
               "Sie haben evtl. keine Schreibberechtigung!"}}) {
         testing::writeFile(pfad, vorher);
-        platform::failFileReplacementsForTesting(fall.fehler, fall.anzahl);
+        verweigerung = fall.fehler;
+        verweigerteSchritte = fall.anzahl;
+        platform::setSaveStepHookForTesting(verweigere);
         Schreibergebnis e = IniSpeichern(werte, pfad);
-        platform::failFileReplacementsForTesting(FileFault::none, 0);
+        platform::setSaveStepHookForTesting(nullptr);
         EXPECT_EQ(e.fehler, fall.ergebnis) << fall.anzahl;
         EXPECT_EQ(cp1252ToUtf8(e.meldung), fall.grund.empty() ? "" : praefix + fall.grund);
         EXPECT_EQ(testing::readFile(pfad) == vorher, !fall.grund.empty());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
 
     testing::writeFile(pfad, vorher);
