@@ -2,6 +2,7 @@
 #include "mail/Adresse.h"
 #include "mail/MailComposer.h"
 #include "mail/SendDriver.h"
+#include "oauth/SignIn.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
@@ -358,7 +359,21 @@ void MainWorkflow::StartSend() {
         return;
     }
 
-    if (!laufVorbereiten()) {
+    // With OAuth the account signs in with a token, never with the password.
+    std::string zugangsToken;
+    if (!server.OAuth.empty()) {
+        const auto zugang = oauth::accessTokenForSending(
+            oauth::settingsOf(server), server.Kontoname,
+            zeitlimit().count() > 0 ? zeitlimit() : std::chrono::seconds(30));
+        if (!zugang.warning.empty())
+            log.display(zugang.warning, false);
+        if (zugang.token.empty()) {
+            versandFehler(zugang.error + "\n\rEs wurde keine eMail verschickt.");
+            EndSend();
+            return;
+        }
+        zugangsToken = zugang.token;
+    } else if (!laufVorbereiten()) {
         EndSend();
         return;
     }
