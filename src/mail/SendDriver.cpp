@@ -1,5 +1,6 @@
 #include "mail/SendDriver.h"
 
+#include "plan/Versandsatz.h"
 #include "settings/DatumText.h"
 
 #include <algorithm>
@@ -22,22 +23,37 @@ bool datumNichtGroesser(const std::string& record, const std::string& neu) {
 
 } // namespace
 
-bool selberLehrer(const TVZeile& a, const TVZeile& b) {
-    return a.Vertreter == b.Vertreter && a.LehrerIndex == b.LehrerIndex;
-}
-
-std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan) {
-    std::string liste;
-    int n = 0;
-    for (std::size_t pos = 0; pos < zeilen.ZeilenFolge.size(); ++pos) {
-        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(zeilen.ZeilenFolge[pos])];
+std::vector<int> ersteZeilenDerEmpfaenger(const Zeilenliste& zeilen) {
+    std::vector<int> erste;
+    const auto& folge = zeilen.ZeilenFolge;
+    for (auto pos = folge.begin(); pos != folge.end(); ++pos) {
+        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(*pos)];
         if (!zeile.HatEMail || !zeile.Senden)
             continue;
-        const bool frueher =
-            std::any_of(zeilen.ZeilenFolge.begin(), zeilen.ZeilenFolge.begin() + pos, [&](int i) {
-                return selberLehrer(zeilen.Zeilen[static_cast<std::size_t>(i)], zeile);
-            });
-        if (frueher)
+        const bool frueher = std::any_of(folge.begin(), pos, [&](int i) {
+            return selberLehrer(zeilen.Zeilen[static_cast<std::size_t>(i)], zeile);
+        });
+        if (!frueher)
+            erste.push_back(*pos);
+    }
+    return erste;
+}
+
+int lehrerOhneAdresse(const Zeilenliste& zeilen) {
+    std::set<int> lehrer;
+    for (const TVZeile& zeile : zeilen.Zeilen)
+        if (!zeile.HatEMail)
+            lehrer.insert(zeile.LehrerIndex);
+    return static_cast<int>(lehrer.size());
+}
+
+std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan,
+                            const std::set<int>& ausgenommen) {
+    std::string liste;
+    int n = 0;
+    for (int index : ersteZeilenDerEmpfaenger(zeilen)) {
+        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(index)];
+        if (ausgenommen.count(zeile.LehrerIndex))
             continue;
         if (n > 0)
             liste += "\n\r";
@@ -53,10 +69,10 @@ std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan) {
     return liste;
 }
 
-int naechsteZuSendendeZeile(const Zeilenliste& zeilen) {
+int naechsteZuSendendeZeile(const Zeilenliste& zeilen, const std::set<int>& ausgenommen) {
     for (int index : zeilen.ZeilenFolge) {
         const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(index)];
-        if (zeile.HatEMail && zeile.Senden)
+        if (zeile.HatEMail && zeile.Senden && !ausgenommen.count(zeile.LehrerIndex))
             return index;
     }
     return -1;
@@ -67,7 +83,7 @@ void versandAufzeichnen(std::vector<std::string>& gesendeteMails, Zeilenliste& z
                         const std::string& sendStamp) {
     std::erase_if(gesendeteMails, [&](const std::string& record) {
         return record.size() >= 8 && record.compare(0, 8, aktDatum) == 0 &&
-               LiesFeld(record, ',', 4) == kurzname;
+               satzVon(record, kurzname);
     });
     const TVZeile aktuelle = zeilen.Zeilen.at(static_cast<std::size_t>(aktuelleZeile));
     for (TVZeile& zeile : zeilen.Zeilen) {
