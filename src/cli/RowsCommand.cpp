@@ -176,13 +176,13 @@ int runRows(const CommandLine& line, Streams& streams) {
     CliUi ui(json ? CliUi::Mode::Record : CliUi::Mode::Print, false, streams.err, streams.in);
     // Only read: the settings file is created when missing, never rewritten here.
     MainWorkflow w(ui, settingsPath(line));
-    w.formActivate(*overrides);
+    startWorkflow(w, line, *overrides, streams.err);
     if (json)
         streams.out << rowsJson(w, ui);
     else
         printTable(w, streams.out);
     streams.out.flush();
-    return streams.out ? ExitOk : ExitFailure;
+    return exitStatus(w.gpnGelesen && streams.out, ui);
 }
 
 } // namespace tafelbot::cli

@@ -12,11 +12,8 @@
 namespace tafelbot::cli {
 namespace {
 
-// Index of the first row (in row order) of the teacher with this short name, or -1.
-int ersteZeileVon(const MainWorkflow& w, const std::string& kurzname) {
-    const int lehrer = w.plan.lehrerIndex(kurzname);
-    if (lehrer < 0)
-        return -1;
+// Index of the first row (in row order) of this teacher, or -1.
+int ersteZeileVon(const MainWorkflow& w, int lehrer) {
     for (std::size_t i = 0; i < w.zeilen.Zeilen.size(); ++i)
         if (w.zeilen.Zeilen[i].LehrerIndex == lehrer)
             return static_cast<int>(i);
@@ -32,6 +29,20 @@ std::set<int> markierteLehrer(const MainWorkflow& w) {
     return lehrer;
 }
 
+// The teachers with rows on the date and no address: nobody tells them by mail.
+std::size_t ohneAdresse(const MainWorkflow& w) {
+    std::set<int> lehrer;
+    for (const TVZeile& z : w.zeilen.Zeilen)
+        if (!z.HatEMail && z.LehrerIndex >= 0)
+            lehrer.insert(z.LehrerIndex);
+    return lehrer.size();
+}
+
+void meldeVersendet(const TLehrer& t, std::ostream& out) {
+    out << "versendet: " << cp1252ToUtf8(t.Kurzname) << " " << cp1252ToUtf8(t.Vorname) << " "
+        << cp1252ToUtf8(t.Langname) << " <" << cp1252ToUtf8(t.EMail) << ">\n";
+}
+
 } // namespace
 
 int runSend(const CommandLine& line, Streams& streams) {
@@ -45,44 +56,48 @@ int runSend(const CommandLine& line, Streams& streams) {
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
     w.sitzungsZeitlimit = options->timeout;
-    w.formActivate(*overrides);
+    startWorkflow(w, line, *overrides, streams.err);
+    if (!w.gpnGelesen) {
+        streams.err << "error: Ohne gelesene gpn-Datei wird nichts versendet.\n";
+        return ExitFailure;
+    }
 
+    std::optional<int> nurLehrer;
     if (const std::string* kurzname = line.value("teacher")) {
-        const int zeile = ersteZeileVon(w, utf8ToCp1252(*kurzname));
+        nurLehrer = teacherIndex(w.plan, *kurzname, streams.err);
+        if (!nurLehrer)
+            return ExitUsage;
+        const int zeile = ersteZeileVon(w, *nurLehrer);
         if (zeile < 0) {
-            streams.err << "tafelbot-cli: send: no row of a teacher " << *kurzname
-                        << " on this date\n";
-            return ExitFailure;
+            streams.err << "info: " << *kurzname << " hat am " << w.datumFeld
+                        << " keine Vertretung; es ist nichts zu senden.\n";
+            return exitStatus(true, ui);
         }
         // As if the teacher were highlighted in the table: that teacher alone, no question.
         w.tabelle.Lehrerfilter = w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].Vertreter;
     }
 
-    const std::set<int> vorher = markierteLehrer(w);
+    std::set<int> vorher = markierteLehrer(w);
+    if (nurLehrer) // a teacher not marked is refused by the send driver with an error box
+        vorher = vorher.count(*nurLehrer) ? std::set<int>{*nurLehrer} : std::set<int>{};
     w.SpeedButton5Click();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);
-    int gesendet = 0;
+    std::size_t gesendet = 0;
     for (int lehrer : vorher) {
         if (nachher.count(lehrer) || lehrer < 0)
             continue;
-        const TLehrer& t = w.plan.Lehrer.at(static_cast<std::size_t>(lehrer));
-        streams.out << "sent: " << cp1252ToUtf8(t.Kurzname) << " " << cp1252ToUtf8(t.Vorname) << " "
-                    << cp1252ToUtf8(t.Langname) << " <" << cp1252ToUtf8(t.EMail) << ">\n";
+        meldeVersendet(w.plan.Lehrer.at(static_cast<std::size_t>(lehrer)), streams.out);
         ++gesendet;
     }
-    bool alle;
-    if (line.value("teacher")) {
-        const TVZeile& z = w.zeilen.Zeilen[static_cast<std::size_t>(
-            ersteZeileVon(w, utf8ToCp1252(*line.value("teacher"))))];
-        alle = z.HatEMail && !z.Senden && z.Gesendet && gesendet == 1;
-    } else {
-        alle = nachher.empty();
-    }
-    alle = alle && beendet && !w.aufzeichnungOffen;
-    streams.out << gesendet << " mail(s) sent" << (alle ? "" : ", not all of them") << "\n";
-    return alle ? ExitOk : ExitFailure;
+    streams.err << gesendet << " von " << vorher.size() << " eMails versendet";
+    if (const std::size_t ohne = ohneAdresse(w); !nurLehrer)
+        streams.err << "; " << ohne << (ohne == 1 ? " Lehrkraft" : " Lehrkräfte")
+                    << " ohne eMail-Adresse nicht benachrichtigt";
+    streams.err << "\n";
+    const bool alle = gesendet == vorher.size() && beendet && !w.aufzeichnungOffen;
+    return exitStatus(alle, ui);
 }
 
 } // namespace tafelbot::cli

@@ -1,18 +1,19 @@
 #pragma once
 
-#include "ui/InfoLog.h"
 #include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
-#include "ui/UiPort.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
 #include "smtp/EventLoop.h"
 #include "smtp/HtmlSmtpCli.h"
+#include "ui/InfoLog.h"
+#include "ui/UiPort.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,8 +76,11 @@ public:
     // ---- start-up and closing ----
     // The first activation of the window: settings, data, rows, purge. Later calls do nothing.
     // `overrides` changes the values just read for this run (the command line's --gpn, --date,
-    // --period); they reach the file only with the next save.
+    // --period); every save writes the stored values of the fields they changed instead.
     void formActivate(const std::function<void(Einstellungen&)>& overrides = {});
+    // The values a save writes: `werte`, with the file's own gpn file name, date and period
+    // where the run overrode them.
+    Einstellungen zuSchreiben() const;
     // Removes the sent-mail records older than LoeschTage days before the newest plan date.
     void loescheAlteMails();
     // Writes the settings file; the window closes whatever the result.
@@ -87,6 +91,7 @@ public:
     // ---- plan, rows, date and period ----
     // Reads the gpn file named in the settings into the plan; false when it could not be read.
     bool liesGpnDatei();
+    bool gpnGelesen = false; // the last liesGpnDatei succeeded
     // Builds the rows of AktDatum and hands them to the table.
     void erzeugeZeilen();
     // Shows AktDatum in the date field and rebuilds the rows.
@@ -164,6 +169,13 @@ private:
     void stoppeZeitlimit();
     void schliesseVerbindung();
     bool adressenSicher();
+
+    struct Gespeichert {
+        std::string gpnDatei;
+        std::string aktDatum;
+        std::int32_t periode;
+    };
+    std::optional<Gespeichert> gespeichert_; // the file's values under this run's overrides
 
     EventLoop* eventLoop_ = nullptr;
     bool anfrageOffen_ = false; // a request was issued and its completion has not come

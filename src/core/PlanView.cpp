@@ -19,8 +19,8 @@ std::string datumsFormatFehler(const std::string& text, const char* zusatz) {
 } // namespace
 
 bool MainWorkflow::liesGpnDatei() {
-    return LiesGpnDatei({werte, plan, log, ui, periodenListe, periodenAuswahl, periodenSichtbar,
-                         periodenButtonAktiv, lehrerListe});
+    return gpnGelesen = LiesGpnDatei({werte, plan, log, ui, periodenListe, periodenAuswahl,
+                                      periodenSichtbar, periodenButtonAktiv, lehrerListe});
 }
 
 void MainWorkflow::erzeugeZeilen() {

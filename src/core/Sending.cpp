@@ -133,7 +133,7 @@ void MainWorkflow::SpeedButton5Click() {
     }
     const std::string liste = empfaengerListe(zeilen, plan);
     if (liste.empty()) {
-        ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!");
+        ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
         return;
     }
     if (ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
@@ -510,7 +510,7 @@ void MainWorkflow::EndSend() {
     const TLehrer& lehrer = plan.Lehrer.at(static_cast<std::size_t>(zeile.LehrerIndex));
     versandAufzeichnen(werte.GesendeteMails, zeilen, aktuelleZeile, werte.AktDatum, lehrer.Kurzname,
                        sendStamp);
-    const bool gespeichert = IniSchreiben(werte, iniPfad, ui);
+    const bool gespeichert = IniSchreiben(zuSchreiben(), iniPfad, ui);
     aufzeichnungOffen = !gespeichert;
     tabelle.ScrollBar1Change();
     ui.viewChanged(ViewPart::Window);
