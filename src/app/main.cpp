@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/QtUi.h"
 #include "app/Style.h"
+#include "settings/FixeTexte.h"
 #include "settings/SettingsLocation.h"
 
 #include <QApplication>
@@ -31,7 +32,7 @@ int bildSpeichern(tafelbot::app::MainWindow& fenster, const QString& datei) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tafelbot 1.2"));
+    QApplication::setApplicationName(QString::fromStdString(tafelbot::FixeTexte::programmNameVersion()));
 
     std::string ini;
     QString bild;
