@@ -74,12 +74,12 @@ std::optional<Overrides> planOverrides(const CommandLine& line, std::ostream& er
 void startWorkflow(MainWorkflow& w, const CommandLine& line, const Overrides& overrides,
                    std::ostream& err) {
     w.formActivate(overrides);
-    if (!w.gpnGelesen)
+    if (!w.planGelesen)
         err << "error: Die gpn-Datei \"" << cp1252ToUtf8(w.werte.GpnDatei)
             << "\" wurde nicht gelesen. Bitte --gpn DATEI angeben oder den Pfad in der "
                "Einstellungsdatei prüfen.\n";
     const std::string* periode = line.value("period");
-    if (!periode || !w.gpnGelesen || std::to_string(w.werte.Periode) == *periode)
+    if (!periode || !w.planGelesen || std::to_string(w.werte.Periode) == *periode)
         return;
     const std::size_t anzahl = w.periodenListe.size();
     err << "info: Die gpn-Datei hat keine Periode " << *periode;

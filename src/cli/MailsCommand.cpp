@@ -70,7 +70,7 @@ int runMails(const CommandLine& line, Streams& streams) {
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
     startWorkflow(w, line, *overrides, streams.err);
-    if (!w.gpnGelesen)
+    if (!w.planGelesen)
         return ExitFailure; // the box said why; no mail from a plan that was not read
 
     std::optional<int> lehrer;

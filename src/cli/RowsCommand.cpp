@@ -182,7 +182,7 @@ int runRows(const CommandLine& line, Streams& streams) {
     else
         printTable(w, streams.out);
     streams.out.flush();
-    return exitStatus(w.gpnGelesen && streams.out, ui);
+    return exitStatus(w.planGelesen && streams.out, ui);
 }
 
 } // namespace tafelbot::cli

@@ -57,7 +57,7 @@ int runSend(const CommandLine& line, Streams& streams) {
     w.attachEventLoop(loop);
     w.sitzungsZeitlimit = options->timeout;
     startWorkflow(w, line, *overrides, streams.err);
-    if (!w.gpnGelesen) {
+    if (!w.planGelesen) {
         streams.err << "error: Ohne gelesene gpn-Datei wird nichts versendet.\n";
         return ExitFailure;
     }
