@@ -40,7 +40,7 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setGeometry(12, 88, 328, 40);
-    (new QLabel(QStringLiteral("Kennwort::"), panel))->setGeometry(10, 11, 80, 18);
+    (new QLabel(QStringLiteral("Kennwort:"), panel))->setGeometry(10, 11, 80, 18);
     eingabe_ = new QLineEdit(panel);
     eingabe_->setObjectName(QStringLiteral("kennwort"));
     eingabe_->setEchoMode(QLineEdit::Password);
@@ -62,12 +62,10 @@ std::string PasswordDialog::frage(const UiPort::PasswordRequest& request) {
     konto_->setText(qt(request.kontoname));
     anmeldename_->setText(qt(request.anmeldename));
     eingabe_->clear();
-    exec();
+    // Escape answers nothing, which ends the send run.
+    if (exec() != QDialog::Accepted)
+        return {};
     return cp(eingabe_->text());
-}
-
-void PasswordDialog::reject() {
-    // No cancel: Escape leaves the prompt open.
 }
 
 void PasswordDialog::showEvent(QShowEvent* event) {

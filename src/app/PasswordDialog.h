@@ -11,8 +11,8 @@ class QPushButton;
 
 namespace tafelbot::app {
 
-// The modal password prompt. It offers no way to cancel: Enter and "Ok" close it, and what was
-// typed (possibly nothing) is the answer.
+// The modal password prompt. Enter and "Ok" close it with what was typed; Escape closes it with
+// no answer (an empty answer ends the send run).
 class PasswordDialog : public QDialog {
     Q_OBJECT
 public:
@@ -23,9 +23,6 @@ public:
 
     QLineEdit* eingabe() const { return eingabe_; }
     QPushButton* okButton() const { return ok_; }
-
-public slots:
-    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

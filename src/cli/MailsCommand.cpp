@@ -87,8 +87,13 @@ int runMails(const CommandLine& line, Streams& streams) {
     for (int zeile : zeilen) {
         const TLehrer& t = w.plan.Lehrer.at(
             static_cast<std::size_t>(w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex));
+        const auto mail = w.mailZeilen(zeile);
+        if (!mail) {
+            alle = false; // a broken address: named in its box, the others are still written
+            continue;
+        }
         std::string inhalt;
-        for (const std::string& item : w.mailZeilen(zeile))
+        for (const std::string& item : *mail)
             inhalt += item + "\r\n";
         const std::string pfad = dir + dateiname(t.Kurzname);
         std::string grund;

@@ -29,15 +29,6 @@ std::set<int> markierteLehrer(const MainWorkflow& w) {
     return lehrer;
 }
 
-// The teachers with rows on the date and no address: nobody tells them by mail.
-std::size_t ohneAdresse(const MainWorkflow& w) {
-    std::set<int> lehrer;
-    for (const TVZeile& z : w.zeilen.Zeilen)
-        if (!z.HatEMail && z.LehrerIndex >= 0)
-            lehrer.insert(z.LehrerIndex);
-    return lehrer.size();
-}
-
 void meldeVersendet(const TLehrer& t, std::ostream& out) {
     out << "versendet: " << cp1252ToUtf8(t.Kurzname) << " " << cp1252ToUtf8(t.Vorname) << " "
         << cp1252ToUtf8(t.Langname) << " <" << cp1252ToUtf8(t.EMail) << ">\n";
@@ -73,31 +64,27 @@ int runSend(const CommandLine& line, Streams& streams) {
                         << " keine Vertretung; es ist nichts zu senden.\n";
             return exitStatus(true, ui);
         }
-        // As if the teacher were highlighted in the table: that teacher alone, no question.
-        w.tabelle.Lehrerfilter = w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].Vertreter;
     }
 
-    std::set<int> vorher = markierteLehrer(w);
-    if (nurLehrer) // a teacher not marked is refused by the send driver with an error box
-        vorher = vorher.count(*nurLehrer) ? std::set<int>{*nurLehrer} : std::set<int>{};
-    w.SpeedButton5Click();
+    const std::set<int> vorher = markierteLehrer(w);
+    if (nurLehrer) // by index: two teachers may show the same name
+        w.sendeAnLehrer(*nurLehrer);
+    else
+        w.SpeedButton5Click();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);
-    std::size_t gesendet = 0;
-    for (int lehrer : vorher) {
-        if (nachher.count(lehrer) || lehrer < 0)
-            continue;
-        meldeVersendet(w.plan.Lehrer.at(static_cast<std::size_t>(lehrer)), streams.out);
-        ++gesendet;
-    }
-    streams.err << gesendet << " von " << vorher.size() << " eMails versendet";
-    if (const std::size_t ohne = ohneAdresse(w); !nurLehrer)
-        streams.err << "; " << ohne << (ohne == 1 ? " Lehrkraft" : " Lehrkräfte")
+    for (int lehrer : vorher)
+        if (!nachher.count(lehrer) && lehrer >= 0 && (!nurLehrer || lehrer == *nurLehrer))
+            meldeVersendet(w.plan.Lehrer.at(static_cast<std::size_t>(lehrer)), streams.out);
+    const MainWorkflow::Versandlauf& lauf = w.versandlauf;
+    streams.err << lauf.versendet << " von " << lauf.lehrkraefte << " eMails versendet";
+    if (!nurLehrer)
+        streams.err << "; " << lauf.ohneAdresse
+                    << (lauf.ohneAdresse == 1 ? " Lehrkraft" : " Lehrkräfte")
                     << " ohne eMail-Adresse nicht benachrichtigt";
     streams.err << "\n";
-    const bool alle = gesendet == vorher.size() && beendet && !w.aufzeichnungOffen;
-    return exitStatus(alle, ui);
+    return exitStatus(beendet && !w.aufzeichnungOffen && w.versandFehlerfrei(), ui);
 }
 
 } // namespace tafelbot::cli
