@@ -110,7 +110,7 @@ void MainWorkflow::SpeedButton5Click() {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
-    if (!tabelle.Lehrerfilter.empty()) {
+    if (tabelle.Lehrerfilter) {
         sendeAnLehrer(markierterLehrer());
         return;
     }
@@ -132,7 +132,7 @@ void MainWorkflow::SpeedButton5Click() {
 // The teacher of the highlight: the first row, in row order, that the highlight covers.
 int MainWorkflow::markierterLehrer() const {
     for (const TVZeile& zeile : zeilen.Zeilen)
-        if (zeile.Vertreter == tabelle.Lehrerfilter)
+        if (tabelle.Lehrerfilter == kennungDer(zeile))
             return zeile.LehrerIndex;
     return -1;
 }

@@ -115,7 +115,8 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
     EXPECT_FALSE(u.w.sendePanel.sichtbar);
 
     // A highlighted teacher who cannot be mailed.
-    for (const char* filter : {"Niemand", "Ohne", "Schmidt"}) {
+    for (const Lehrerkennung& filter :
+         {Lehrerkennung{-1, "Niemand"}, Lehrerkennung{2, ""}, Lehrerkennung{1, ""}}) {
         u.w.tabelle.Lehrerfilter = filter;
         u.w.SpeedButton5Click();
     }
@@ -174,7 +175,7 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         u.w.werte.Server.Zeitlimit = 1;
         if (!fall.port.empty())
             u.w.werte.Server.Port = fall.port;
-        u.w.tabelle.Lehrerfilter = "Schmidt";
+        u.w.tabelle.Lehrerfilter = Lehrerkennung{1, ""}; // Schmidt
         u.w.SpeedButton5Click();
         if (fall.abbrechen) {
             ASSERT_TRUE(u.loop.runUntil([&] { return u.w.log.lines().back() == "> ."; }, 20s));

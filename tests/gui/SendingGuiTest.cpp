@@ -44,7 +44,10 @@ std::size_t sendeErstenMarkiertenAllein(Programm& p, const SmtpTestServer& serve
     while (!linien[linie].haken->isChecked())
         ++linie;
     QTest::mouseClick(linien[linie].nummer, Qt::LeftButton);
-    const std::string lehrer = p.wf().tabelle.Lehrerfilter;
+    std::string lehrer; // the name the highlighted teacher's rows show
+    for (const TVZeile& z : p.wf().zeilen.Zeilen)
+        if (lehrer.empty() && p.wf().tabelle.Lehrerfilter == kennungDer(z))
+            lehrer = z.Vertreter;
     ModalAnswerer keineFrage;
     QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
     [&] {
