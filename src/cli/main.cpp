@@ -59,6 +59,16 @@ const CommandEntry Commands[] = {
      {"to", "subject", "timeout", "password-file"},
      {},
      runTestMail},
+    {"oauth-login",
+     "beim eMail-Anbieter anmelden (OAuth 2.0) und die Anmeldung speichern",
+     "[--device] [--timeout SEKUNDEN]",
+     "Meldet das eMail-Konto einmal beim Anbieter an und speichert die Anmeldung, mit der\n"
+     "send und test-mail danach ohne Kennwort senden.\n"
+     "  --device           mit Gerätecode anmelden (Adresse und Code werden gezeigt)\n"
+     "  --timeout SEKUNDEN längste Wartezeit auf die Anmeldung (Vorgabe 600)\n",
+     {"timeout"},
+     {"device"},
+     runOAuthLogin},
 };
 
 const char* const Aufruf = "Aufruf: tafelbot-cli [--ini DATEI] ";

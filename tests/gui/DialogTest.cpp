@@ -1,10 +1,12 @@
 #include "GuiTestSupport.h"
+#include "app/OAuthAnmeldung.h"
 #include "app/PasswordDialog.h"
 #include "app/ServerSettingsDialog.h"
 #include "settings/Cp1252.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -46,6 +48,7 @@ private slots:
     void overlongAdditionalTextIsCutWithAMessage();
     void teacherListFillsTheRecipient();
     void passwordPromptReturnsItsTextOnEnter();
+    void providerChoiceFillsTheServerAndHidesThePassword();
 };
 
 void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
@@ -162,6 +165,52 @@ void DialogTest::passwordPromptReturnsItsTextOnEnter() {
     });
     QCOMPARE(p.ui.askPassword({"smtp.schule.example", "Büro"_cp, "anmeldung"}), std::string());
     QVERIFY(escape.fertig());
+}
+
+void DialogTest::providerChoiceFillsTheServerAndHidesThePassword() {
+    Programm p;
+    // A sign-in would be looked up in a file of the test's own, never a desktop's secret store.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(p.dir.path()));
+    imDialog(p, 0, [](app::ServerSettingsDialog* d) {
+        app::OAuthAnmeldung* a = d->oauth();
+        QCOMPARE(a->anbieter()->currentText(), QStringLiteral("Benutzername und Kennwort"));
+        QVERIFY(!a->anmeldenButton()->isEnabled() && !d->kennwort()->isHidden());
+        const struct {
+            int eintrag;
+            const char *server, *port, *sicherheit;
+        } faelle[] = {{1, "smtp.office365.com", "587", "STARTTLS erforderlich"},
+                      {2, "smtp.gmail.com", "465", "TLS"},
+                      {3, "smtp.gmail.com", "465", "TLS"}, // a custom provider keeps the server
+                      {0, "smtp.gmail.com", "465", "TLS"}};
+        for (const auto& fall : faelle) {
+            a->anbieter()->setCurrentIndex(fall.eintrag);
+            emit a->anbieter()->activated(fall.eintrag);
+            QCOMPARE(d->smtpServer()->text(), QString::fromUtf8(fall.server));
+            QCOMPARE(d->port()->text(), QString::fromUtf8(fall.port));
+            QCOMPARE(d->verbindungssicherheit()->currentText(), QString::fromUtf8(fall.sicherheit));
+            const bool mitOAuth = fall.eintrag > 0;
+            QCOMPARE(d->kennwort()->isHidden(), mitOAuth);
+            QCOMPARE(d->kennwortSpeichern()->isHidden(), mitOAuth);
+            QCOMPARE(a->anmeldenButton()->isEnabled(), mitOAuth);
+            QCOMPARE(a->kontoLabel()->text(),
+                     mitOAuth ? QStringLiteral("Nicht angemeldet") : QString());
+        }
+        a->anbieter()->setCurrentIndex(1);
+        emit a->anbieter()->activated(1);
+        a->clientId()->setText(QStringLiteral("0000-schule"));
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    });
+    const TEinstellungen& s = p.wf().werte.Server;
+    QCOMPARE(s.OAuth, std::string("microsoft"));
+    QCOMPARE(s.OAuthClientId, std::string("0000-schule"));
+    QCOMPARE(s.SmtpServer, std::string("smtp.office365.com"));
+    QVERIFY(readFile(p.ini).find("OAuth=microsoft\r\n") != std::string::npos);
+    imDialog(p, 0, [](app::ServerSettingsDialog* d) {
+        QCOMPARE(d->oauth()->anbieter()->currentText(), QStringLiteral("Microsoft 365"));
+        QVERIFY(d->kennwort()->isHidden());
+        QTest::mouseClick(d->abbrechenButton(), Qt::LeftButton);
+    });
 }
 
 QTEST_MAIN(DialogTest)

@@ -118,7 +118,7 @@ void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
     });
     QTest::mouseClick(p.fenster->einstellungenButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && server.messageFiles().size() == 1, 30000);
-    QVERIFY(p.wf().mailSent);
+    QVERIFY(p.wf().mailVerschickt());
     QCOMPARE(p.wf().werte.GesendeteMails, records);
     QCOMPARE(antworten.unerwartet, 0);
 }
