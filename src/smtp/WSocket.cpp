@@ -94,7 +94,7 @@ void TWSocket::SetLineMode(bool on) {
     if (on == lineMode_)
         return;
     lineMode_ = on;
-    if (!lineBuffer_.empty())
+    if (!lines_.empty())
         postLineTrigger();
 }
 
@@ -258,7 +258,7 @@ void TWSocket::Connect() {
     readCount_ = 0;
     allSent_ = true;
     sendBuffer_.Clear();
-    lineBuffer_.clear();
+    lines_.clear();
     lineReady_ = 0;
     paused_ = false;
 
@@ -315,8 +315,8 @@ void TWSocket::updateInterest() {
 
 void TWSocket::onReady(bool readable, bool writable) {
     guarded([&] {
-        platform::SocketHandle h = handle_;
-        if (h == platform::invalidSocket || paused_)
+        const SameConnection same(*this);
+        if (same.handle() == platform::invalidSocket || paused_)
             return;
 
         if (tlsStage_ == TlsStage::Handshake) {
@@ -326,7 +326,7 @@ void TWSocket::onReady(bool readable, bool writable) {
         }
 
         bool connectBit = state_ == wsConnecting;
-        int connectError = connectBit ? platform::pendingError(h) : 0;
+        int connectError = connectBit ? platform::pendingError(same.handle()) : 0;
         bool usable = connectBit ? connectError == 0 : state_ == wsConnected;
 
         // Readiness to read means data, or the peer's close when nothing is waiting.
@@ -346,11 +346,11 @@ void TWSocket::onReady(bool readable, bool writable) {
             }
         } else if (readable && usable) {
             std::size_t waiting = 0;
-            if (platform::bytesAvailable(h, waiting) == 0 && waiting > 0) {
+            if (platform::bytesAvailable(same.handle(), waiting) == 0 && waiting > 0) {
                 readBit = true;
             } else {
                 bool closed = false;
-                int error = platform::peekClosed(h, closed);
+                int error = platform::peekClosed(same.handle(), closed);
                 if (error == 0 && closed) {
                     closeBit = true;
                 } else if (error != 0 && error != wsa::wouldBlock) {
@@ -361,7 +361,7 @@ void TWSocket::onReady(bool readable, bool writable) {
         }
 
         // A handler may close or pause the socket: check before each further event.
-        auto stillHere = [&] { return handle_ == h && !paused_; };
+        auto stillHere = [&] { return same() && !paused_; };
         if (connectBit) {
             connectEvent(connectError);
             if (!stillHere())
@@ -376,7 +376,7 @@ void TWSocket::onReady(bool readable, bool writable) {
             if (tls_ && allSent_) {
                 // Only the session's own bytes wait (a key update): no data to report sent.
                 flushTlsOut();
-                if (handle_ == h)
+                if (same())
                     updateInterest();
             } else {
                 writeEvent();
@@ -398,21 +398,21 @@ void TWSocket::onReady(bool readable, bool writable) {
 void TWSocket::connectEvent(int error) {
     if (state_ == wsConnected)
         return;
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     setState(wsConnected);
     updateInterest();
     if (OnSessionConnected)
         OnSessionConnected(*this, error);
-    if (error != 0 && handle_ == h) {
+    if (error != 0 && same()) {
         lastError_ = error;
         internalClose(false, error);
     }
 }
 
 void TWSocket::writeEvent() {
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     tryToSend();
-    if (handle_ != h || !allSent_)
+    if (!same() || !allSent_)
         return;
     updateInterest();
     if (OnDataSent)
@@ -422,12 +422,12 @@ void TWSocket::writeEvent() {
 void TWSocket::closeEvent(int error) {
     if (state_ == wsConnecting)
         return;
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     if (error == 0)
         error = receiveError_;
-    if (waitingBytes() > 0 || !lineBuffer_.empty()) {
+    if (waitingBytes() > 0 || !lines_.empty()) {
         receiveLoop(true);
-        if (handle_ != h)
+        if (!same())
             return;
     }
     if (!closeInvoked_) {
@@ -435,39 +435,39 @@ void TWSocket::closeEvent(int error) {
         if (OnSessionClosed)
             OnSessionClosed(*this, error);
     }
-    if (handle_ == h && TlsActive() && error == 0) {
+    if (same() && TlsActive() && error == 0) {
         tls_->shutdown(); // answer the peer's close notification
         tls_->takeOutgoing(tlsOut_);
         pushTlsOut();
     }
-    if (handle_ == h)
+    if (same())
         internalClose(false, error);
 }
 
 // ---- receiving ----
 
 void TWSocket::receiveLoop(bool onClose) {
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     for (;;) {
         receiveFailed_ = false;
         if (lineModeActive()) {
             fillLineBuffer();
             offerLines();
-            if (handle_ != h)
+            if (!same())
                 return;
-            if (onClose && !lineBuffer_.empty() && OnDataAvailable) {
+            if (onClose && !lines_.empty() && OnDataAvailable) {
                 // The last line has no line end: hand it over as it is rather than lose it.
-                lineReady_ = lineBuffer_.size();
+                lineReady_ = lines_.size();
                 OnDataAvailable(*this, 0);
                 lineReady_ = 0;
             }
             return;
         }
-        std::size_t buffered = lineBuffer_.size();
+        std::size_t buffered = lines_.size();
         if (OnDataAvailable) {
             receiveCalled_ = false;
             OnDataAvailable(*this, 0);
-            if (handle_ != h)
+            if (!same())
                 return;
             if (!receiveCalled_)
                 break; // the handler takes nothing now; it is offered again later
@@ -482,7 +482,7 @@ void TWSocket::receiveLoop(bool onClose) {
             break;
         if ((ComponentOptions & wsoNoReceiveLoop) && !onClose)
             break;
-        if (!lineBuffer_.empty() && lineBuffer_.size() < buffered)
+        if (!lines_.empty() && lines_.size() < buffered)
             continue; // bytes left over from line mode go first
         if (waitingBytes() == 0)
             break;
@@ -506,12 +506,17 @@ void TWSocket::fillLineBuffer() {
         readCount_ += got;
         if (LineEcho)
             Send(chunk, static_cast<int>(got));
-        for (std::size_t i = 0; i < got; ++i) {
-            if (LineEdit && chunk[i] == '\b') {
-                if (!lineBuffer_.empty())
-                    lineBuffer_.pop_back();
-            } else {
-                lineBuffer_ += chunk[i];
+        if (!LineEdit) {
+            lines_.append(std::string_view(chunk, got));
+        } else {
+            for (std::size_t i = 0; i < got; ++i) {
+                if (chunk[i] == '\b') {
+                    std::string held = lines_.take(lines_.size());
+                    if (!held.empty())
+                        held.pop_back();
+                    lines_.append(held);
+                } else
+                    lines_.append(std::string_view(&chunk[i], 1));
             }
         }
         if (got < sizeof chunk || handle_ == platform::invalidSocket)
@@ -520,32 +525,32 @@ void TWSocket::fillLineBuffer() {
 }
 
 void TWSocket::offerLines() {
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
+    lines_.setLineEnd(LineEnd);
     for (;;) {
-        auto end = lineBuffer_.find(LineEnd);
-        if (end == std::string::npos)
+        std::size_t length = lines_.completeLineLength();
+        if (length == std::string::npos)
             break;
-        std::size_t length = end + LineEnd.size();
         if (!OnDataAvailable) {
-            lineBuffer_.erase(0, length);
+            lines_.take(length);
             continue;
         }
         lineReady_ = length;
-        std::size_t before = lineBuffer_.size();
+        std::size_t before = lines_.size();
         OnDataAvailable(*this, 0);
         lineReady_ = 0;
-        if (handle_ != h)
+        if (!same())
             return;
-        if (lineBuffer_.size() == before)
+        if (lines_.size() == before)
             break; // not taken: it stays for the next offer
     }
-    if (LineLimit > 0 && lineBuffer_.find(LineEnd) == std::string::npos &&
-        lineBuffer_.size() >= static_cast<std::size_t>(LineLimit)) {
+    if (LineLimit > 0 && lines_.completeLineLength() == std::string::npos &&
+        lines_.size() >= static_cast<std::size_t>(LineLimit)) {
         bool clearData = false;
         if (OnLineLimitExceeded)
-            OnLineLimitExceeded(*this, static_cast<int>(lineBuffer_.size()), clearData);
+            OnLineLimitExceeded(*this, static_cast<int>(lines_.size()), clearData);
         if (clearData)
-            lineBuffer_.clear();
+            lines_.clear();
     }
 }
 
@@ -554,16 +559,15 @@ int TWSocket::Receive(void* buffer, int size) {
     if (size <= 0 || buffer == nullptr)
         return 0;
     auto wanted = static_cast<std::size_t>(size);
-    if (lineModeActive() || !lineBuffer_.empty()) {
-        std::size_t ready = lineModeActive() ? lineReady_ : lineBuffer_.size();
+    if (lineModeActive() || !lines_.empty()) {
+        std::size_t ready = lineModeActive() ? lineReady_ : lines_.size();
         if (ready == 0) {
             lastError_ = wsa::wouldBlock;
             receiveFailed_ = true;
             return -1;
         }
         std::size_t n = std::min(wanted, ready);
-        std::memcpy(buffer, lineBuffer_.data(), n);
-        lineBuffer_.erase(0, n);
+        std::memcpy(buffer, lines_.take(n).data(), n);
         if (lineModeActive())
             lineReady_ -= n;
         return static_cast<int>(n);
@@ -587,7 +591,7 @@ int TWSocket::Receive(void* buffer, int size) {
 }
 
 std::string TWSocket::ReceiveStr() {
-    std::size_t size = lineModeActive() ? lineReady_ : lineBuffer_.size();
+    std::size_t size = lineModeActive() ? lineReady_ : lines_.size();
     if (!lineModeActive() && size == 0 && handle_ != platform::invalidSocket)
         size = waitingBytes();
     std::string text(std::max<std::size_t>(size, 1), '\0');
@@ -597,12 +601,9 @@ std::string TWSocket::ReceiveStr() {
 }
 
 void TWSocket::postLineTrigger() {
-    std::weak_ptr<bool> alive = alive_;
-    platform::SocketHandle h = handle_;
-    loop_.post([this, alive, h] {
-        if (alive.expired() || handle_ != h || h == platform::invalidSocket || paused_)
-            return;
-        guarded([&] { receiveLoop(false); });
+    postIfAlive([this] {
+        if (handle_ != platform::invalidSocket && !paused_)
+            guarded([&] { receiveLoop(false); });
     });
 }
 
@@ -624,9 +625,9 @@ int TWSocket::Send(const void* data, int length) {
     allSent_ = false;
     sendBuffer_.Append(
         std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(length)));
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     tryToSend();
-    if (handle_ != h)
+    if (!same())
         return -1;
     updateInterest();
     // "Data sent" is never reported from inside Send.
@@ -682,11 +683,7 @@ void TWSocket::postWriteEvent() {
     if (writeEventPosted_)
         return;
     writeEventPosted_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    platform::SocketHandle h = handle_;
-    loop_.post([this, alive, h] {
-        if (alive.expired() || handle_ != h)
-            return;
+    postIfAlive([this] {
         writeEventPosted_ = false;
         if (paused_) {
             writeEventMissed_ = true;
@@ -697,13 +694,13 @@ void TWSocket::postWriteEvent() {
 }
 
 void TWSocket::Flush() {
-    platform::SocketHandle h = handle_;
-    if (h == platform::invalidSocket)
+    const SameConnection same(*this);
+    if (same.handle() == platform::invalidSocket)
         return;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(FlushTimeout);
     for (;;) {
         tryToSend();
-        if (handle_ != h || allSent_)
+        if (!same() || allSent_)
             break;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
@@ -711,11 +708,11 @@ void TWSocket::Flush() {
         if (left <= 0)
             break;
         std::vector<platform::PollItem> items(1);
-        items[0].socket = h;
+        items[0].socket = same.handle();
         items[0].wantWritable = true;
         platform::pollSockets(items, static_cast<int>(std::min<long long>(left, 1000)));
     }
-    if (handle_ == h && allSent_) {
+    if (same() && allSent_) {
         updateInterest();
         postWriteEvent();
     }
@@ -728,11 +725,7 @@ void TWSocket::Close() {
 }
 
 void TWSocket::CloseDelayed() {
-    std::weak_ptr<bool> alive = alive_;
-    loop_.post([this, alive] {
-        if (!alive.expired())
-            guarded([&] { Close(); });
-    });
+    postIfAlive([this] { guarded([&] { Close(); }); }, true);
 }
 
 void TWSocket::Abort() {
@@ -745,7 +738,7 @@ void TWSocket::Abort() {
 }
 
 void TWSocket::internalClose(bool shutDownFirst, int error) {
-    platform::SocketHandle h = handle_;
+    const platform::SocketHandle h = handle_;
     if (h == platform::invalidSocket) {
         setState(wsClosed);
         return;
@@ -767,7 +760,7 @@ void TWSocket::internalClose(bool shutDownFirst, int error) {
     writeEventPosted_ = false;
     writeEventMissed_ = false;
     paused_ = false;
-    lineBuffer_.clear();
+    lines_.clear();
     lineReady_ = 0;
     receiveError_ = 0;
     // Defaults come back before the close is reported, so that a handler may set up and start
@@ -821,15 +814,12 @@ void TWSocket::StartTls(const TlsOptions& options) {
     tlsStage_ = TlsStage::Handshake;
     tlsFailure_.clear();
     // Plain text that came before must not pass for protected text.
-    lineBuffer_.clear();
+    lines_.clear();
     lineReady_ = 0;
 
-    std::weak_ptr<bool> alive = alive_;
-    platform::SocketHandle h = handle_;
-    loop_.post([this, alive, h] {
-        if (alive.expired() || handle_ != h || tlsStage_ != TlsStage::Handshake || paused_)
-            return;
-        guarded([&] { tlsHandshakeStep(); });
+    postIfAlive([this] {
+        if (tlsStage_ == TlsStage::Handshake && !paused_)
+            guarded([&] { tlsHandshakeStep(); });
     });
 }
 
@@ -876,17 +866,17 @@ void TWSocket::tlsHandshakeStep() {
 }
 
 void TWSocket::tlsHandshakeEnded(int error, const std::string& reason) {
-    platform::SocketHandle h = handle_;
+    const SameConnection same(*this);
     tlsFailure_ = reason;
     if (OnTlsReady)
         OnTlsReady(*this, error);
-    if (handle_ != h)
+    if (!same())
         return;
     if (error != 0)
         return internalClose(false, error);
     if (!sendBuffer_.Empty()) {
         tryToSend();
-        if (handle_ != h)
+        if (!same())
             return;
         updateInterest();
         if (allSent_)
@@ -897,11 +887,18 @@ void TWSocket::tlsHandshakeEnded(int error, const std::string& reason) {
 }
 
 void TWSocket::postTlsInput() {
-    std::weak_ptr<bool> alive = alive_;
-    platform::SocketHandle h = handle_;
-    loop_.post([this, alive, h] {
-        if (!alive.expired() && handle_ == h && TlsActive())
+    postIfAlive([this] {
+        if (TlsActive())
             onReady(true, false);
+    });
+}
+
+void TWSocket::postIfAlive(std::function<void()> task, bool anyConnection) {
+    std::weak_ptr<bool> alive = alive_;
+    const SameConnection same(*this);
+    loop_.post([this, alive, h, anyConnection, task = std::move(task)] {
+        if (!alive.expired() && (anyConnection || same()))
+            task();
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/Net.h"
 #include "smtp/EventLoop.h"
+#include "smtp/LineSplitter.h"
 #include "smtp/SendBuffer.h"
 #include "smtp/TlsSession.h"
 #include "smtp/WSocketErrors.h"
@@ -135,6 +136,23 @@ public:
 private:
     struct LookupTicket;
 
+    // The connection an event started with. A handler may close it, or close it and open the
+    // next: every step after a handler call asks this before it goes on.
+    class SameConnection {
+    public:
+        explicit SameConnection(const TWSocket& socket)
+            : socket_(socket), handle_(socket.handle_) {}
+        bool operator()() const { return socket_.handle_ == handle_; }
+        platform::SocketHandle handle() const { return handle_; }
+
+    private:
+        const TWSocket& socket_;
+        platform::SocketHandle handle_;
+    };
+    // Runs the task later from the loop, if this socket still exists and, unless
+    // anyConnection, still holds the connection it holds now.
+    void postIfAlive(std::function<void()> task, bool anyConnection = false);
+
     void setState(TSocketState state);
     void raiseException(const std::string& message);
     void socketError(const std::string& function, int error);
@@ -210,7 +228,7 @@ private:
     int receiveError_ = 0; // a hard receive error, reported with the close
 
     bool lineMode_ = false;
-    std::string lineBuffer_;
+    LineSplitter lines_;        // received bytes in line mode, and what it left behind
     std::size_t lineReady_ = 0; // length of the line being offered
 
     enum class TlsStage { Off, Handshake, Established };
