@@ -1,6 +1,7 @@
 // tafelbot-cli mails: the mails "eMail(s) senden" would send, written to files instead.
 #include "cli/CliUi.h"
 #include "cli/Command.h"
+#include "cli/Days.h"
 #include "core/MainWorkflow.h"
 #include "mail/SendDriver.h"
 #include "platform/Platform.h"
@@ -44,32 +45,15 @@ std::string dateiname(const std::string& kurzname) {
     return name + ".eml";
 }
 
-} // namespace
-
-int runMails(const CommandLine& line, Streams& streams) {
-    auto overrides = planOverrides(line, streams.err);
-    const std::string* out = line.value("out");
-    if (!overrides)
-        return ExitUsage;
-    if (!out || out->empty()) {
-        streams.err << "error: mails braucht --out VERZEICHNIS, das Verzeichnis für die "
-                       "eMail-Dateien.\n";
-        return ExitUsage;
-    }
-    std::string dir = *out;
-    if (dir.back() != '/')
-        dir += '/';
-    if (!platform::createDirectories(dir)) {
-        streams.err << "error: Das Verzeichnis " << *out
-                    << " kann nicht angelegt werden. Bitte Pfad und Schreibrechte prüfen.\n";
-        return ExitFailure;
-    }
-
+// The mails of one date into `dir` (ending in "/"): a run for that date alone.
+int mailsForDate(const CommandLine& line, Streams& streams, const Overrides& overrides,
+                 SchoolDays& days, std::string dir) {
     CliUi ui(CliUi::Mode::Print, false, streams.err, streams.in);
     PollEventLoop loop; // the client is made on a loop, though nothing is sent
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
-    startWorkflow(w, line, *overrides, streams.err);
+    startWorkflow(w, line, overrides, streams.err);
+    days.started(w);
     if (!w.planGelesen)
         return ExitFailure; // the box said why; no mail from a plan that was not read
 
@@ -83,6 +67,13 @@ int runMails(const CommandLine& line, Streams& streams) {
     if (lehrer && zeilen.empty())
         streams.err << "info: " << *line.value("teacher") << " hat am " << w.datumFeld
                     << " keine Vertretung mit eMail-Adresse; es gibt keine eMail zu schreiben.\n";
+    if (days.given())
+        dir += w.werte.AktDatum + "/";
+    if (!zeilen.empty() && !platform::createDirectories(dir)) {
+        streams.err << "error: Das Verzeichnis " << dir
+                    << " kann nicht angelegt werden. Bitte Pfad und Schreibrechte prüfen.\n";
+        return ExitFailure;
+    }
     bool alle = true;
     for (int zeile : zeilen) {
         const TLehrer& t = w.plan.Lehrer.at(
@@ -106,6 +97,32 @@ int runMails(const CommandLine& line, Streams& streams) {
         }
     }
     return exitStatus(alle, ui);
+}
+
+} // namespace
+
+int runMails(const CommandLine& line, Streams& streams) {
+    auto overrides = planOverrides(line, streams.err);
+    auto days = SchoolDays::fromLine(line, streams.err);
+    const std::string* out = line.value("out");
+    if (!overrides || !days)
+        return ExitUsage;
+    if (!out || out->empty()) {
+        streams.err << "error: mails braucht --out VERZEICHNIS, das Verzeichnis für die "
+                       "eMail-Dateien.\n";
+        return ExitUsage;
+    }
+    std::string dir = *out;
+    if (dir.back() != '/')
+        dir += '/';
+    if (!platform::createDirectories(dir)) {
+        streams.err << "error: Das Verzeichnis " << *out
+                    << " kann nicht angelegt werden. Bitte Pfad und Schreibrechte prüfen.\n";
+        return ExitFailure;
+    }
+    return days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
+        return mailsForDate(line, streams, fuerTag, *days, dir);
+    });
 }
 
 } // namespace tafelbot::cli

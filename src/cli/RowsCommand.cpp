@@ -1,6 +1,7 @@
 // tafelbot-cli rows: the rows of a date as the desktop program builds them at start.
 #include "cli/CliUi.h"
 #include "cli/Command.h"
+#include "cli/Days.h"
 #include "core/MainWorkflow.h"
 #include "settings/Cp1252.h"
 
@@ -49,7 +50,7 @@ Json rowObject(const TVZeile& z) {
     return row;
 }
 
-std::string rowsJson(const MainWorkflow& w, const CliUi& ui) {
+Json rowsJson(const MainWorkflow& w, const CliUi& ui) {
     Json json;
     json["log"] = utf8Array(w.log.lines());
     json["messages"] = Json::array();
@@ -61,8 +62,7 @@ std::string rowsJson(const MainWorkflow& w, const CliUi& ui) {
     json["rows"] = Json::array();
     for (int i : w.zeilen.ZeilenFolge)
         json["rows"].push_back(rowObject(w.zeilen.Zeilen.at(static_cast<std::size_t>(i))));
-    // Two blanks a level, one member a line, UTF-8 as it is: the layout scripts read.
-    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return json;
 }
 
 // The screen headings of the table categories.
@@ -153,19 +153,33 @@ void printTable(const MainWorkflow& w, std::ostream& out) {
 
 int runRows(const CommandLine& line, Streams& streams) {
     auto overrides = planOverrides(line, streams.err);
-    if (!overrides)
+    auto days = SchoolDays::fromLine(line, streams.err);
+    if (!overrides || !days)
         return ExitUsage;
     const bool json = line.flag("json");
-    CliUi ui(json ? CliUi::Mode::Record : CliUi::Mode::Print, false, streams.err, streams.in);
-    // Only read: the settings file is created when missing, never rewritten here.
-    MainWorkflow w(ui, settingsPath(line));
-    startWorkflow(w, line, *overrides, streams.err);
-    if (json)
-        streams.out << rowsJson(w, ui);
-    else
-        printTable(w, streams.out);
+    Json tage = Json::array();
+    int tabellen = 0;
+    const int status = days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
+        CliUi ui(json ? CliUi::Mode::Record : CliUi::Mode::Print, false, streams.err, streams.in);
+        // Only read: the settings file is created when missing, never rewritten here.
+        MainWorkflow w(ui, settingsPath(line));
+        startWorkflow(w, line, fuerTag, streams.err);
+        days->started(w);
+        if (json) {
+            tage.push_back(rowsJson(w, ui));
+        } else {
+            streams.out << (tabellen++ > 0 ? "\n" : "");
+            printTable(w, streams.out);
+        }
+        return exitStatus(w.planGelesen, ui);
+    });
+    if (json) {
+        const Json& ausgabe = days->given() ? tage : tage.front();
+        // Two blanks a level, one member a line, UTF-8 as it is: the layout scripts read.
+        streams.out << ausgabe.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    }
     streams.out.flush();
-    return exitStatus(w.planGelesen && streams.out, ui);
+    return streams.out ? status : ExitFailure;
 }
 
 } // namespace tafelbot::cli

@@ -1,5 +1,6 @@
 // tafelbot-cli send: the button "eMail(s) senden" without the window.
 #include "cli/Command.h"
+#include "cli/Days.h"
 #include "cli/SendSupport.h"
 #include "core/MainWorkflow.h"
 #include "mail/SendDriver.h"
@@ -36,33 +37,33 @@ void meldeVersendet(const TLehrer& t, std::ostream& out) {
 
 } // namespace
 
-int runSend(const CommandLine& line, Streams& streams) {
-    auto overrides = planOverrides(line, streams.err);
-    auto options = sendOptions(line, streams.err);
-    if (!overrides || !options)
-        return ExitUsage;
+namespace {
 
-    SendUi ui(line.flag("yes"), streams, options->password);
-    PollEventLoop loop; // outlives the workflow's client
+// The send run of one date: a run for that date alone.
+int sendForDate(const CommandLine& line, Streams& streams, const Overrides& overrides,
+                SchoolDays& days, SendUi& ui, const SendOptions& options) {
+    const int fehlerVorher = ui.errorBoxes(); // the ones of earlier dates are counted there
+    PollEventLoop loop;                       // outlives the workflow's client
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
-    w.sitzungsZeitlimit = options->timeout;
-    startWorkflow(w, line, *overrides, streams.err);
+    w.sitzungsZeitlimit = options.timeout;
+    startWorkflow(w, line, overrides, streams.err);
+    days.started(w);
     if (!w.planGelesen) {
         streams.err << "error: Ohne gelesene gpn-Datei wird nichts versendet.\n";
         return ExitFailure;
     }
+    const std::string tag = days.given() ? w.datumFeld + ": " : std::string();
 
     std::optional<int> nurLehrer;
     if (const std::string* kurzname = line.value("teacher")) {
         nurLehrer = teacherIndex(w.plan, *kurzname, streams.err);
         if (!nurLehrer)
             return ExitUsage;
-        const int zeile = ersteZeileVon(w, *nurLehrer);
-        if (zeile < 0) {
+        if (ersteZeileVon(w, *nurLehrer) < 0) {
             streams.err << "info: " << *kurzname << " hat am " << w.datumFeld
                         << " keine Vertretung; es ist nichts zu senden.\n";
-            return exitStatus(true, ui);
+            return ui.errorBoxes() == fehlerVorher ? ExitOk : ExitFailure;
         }
     }
 
@@ -78,13 +79,28 @@ int runSend(const CommandLine& line, Streams& streams) {
         if (!nachher.count(lehrer) && lehrer >= 0 && (!nurLehrer || lehrer == *nurLehrer))
             meldeVersendet(w.plan.Lehrer.at(static_cast<std::size_t>(lehrer)), streams.out);
     const MainWorkflow::Versandlauf& lauf = w.versandlauf;
-    streams.err << lauf.versendet << " von " << lauf.lehrkraefte << " eMails versendet";
+    streams.err << tag << lauf.versendet << " von " << lauf.lehrkraefte << " eMails versendet";
     if (!nurLehrer)
         streams.err << "; " << lauf.ohneAdresse
                     << (lauf.ohneAdresse == 1 ? " Lehrkraft" : " Lehrkräfte")
                     << " ohne eMail-Adresse nicht benachrichtigt";
     streams.err << "\n";
-    return exitStatus(beendet && !w.aufzeichnungOffen && w.versandFehlerfrei(), ui);
+    const bool alle = beendet && !w.aufzeichnungOffen && w.versandFehlerfrei();
+    return alle && ui.errorBoxes() == fehlerVorher ? ExitOk : ExitFailure;
+}
+
+} // namespace
+
+int runSend(const CommandLine& line, Streams& streams) {
+    auto overrides = planOverrides(line, streams.err);
+    auto days = SchoolDays::fromLine(line, streams.err);
+    auto options = sendOptions(line, streams.err);
+    if (!overrides || !options || !days)
+        return ExitUsage;
+    SendUi ui(line.flag("yes"), streams, options->password);
+    return days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
+        return sendForDate(line, streams, fuerTag, *days, ui, *options);
+    });
 }
 
 } // namespace tafelbot::cli

@@ -15,29 +15,34 @@ const char* const PlanOptionen =
     "  --gpn DATEI        diese gpn-Datei statt der in den Einstellungen genannten\n"
     "  --date JJJJMMTT    dieses Datum statt des gespeicherten\n"
     "  --period N         diese Periode statt der gespeicherten\n"
+    "  --days N           dieser und die nächsten N-1 Schultage (1 bis 10), jeder wie in\n"
+    "                     einem Aufruf für diesen Tag allein\n"
     "Die Angaben gelten nur für diesen Aufruf; die Einstellungsdatei behält ihre Werte.\n";
 
 const CommandEntry Commands[] = {
     {"rows",
      "die Vertretungszeilen eines Tages zeigen",
-     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--json]",
+     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--days N] [--json]",
      "Liest Einstellungen und gpn-Datei und zeigt die Zeilen des Tages wie das Programm beim\n"
-     "Start, als Tabelle oder mit --json als JSON-Objekt. Schreibt die Einstellungsdatei nie.\n",
-     {"gpn", "date", "period"},
+     "Start, als Tabelle oder mit --json als JSON-Objekt (mit --days als JSON-Liste, ein\n"
+     "Objekt je Tag). Schreibt die Einstellungsdatei nie.\n",
+     {"gpn", "date", "period", "days"},
      {"json"},
      runRows},
     {"mails",
      "die eMails schreiben, die \"eMail(s) senden\" verschicken würde, ohne zu senden",
-     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--teacher KURZNAME] --out VERZEICHNIS",
+     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--days N] [--teacher KURZNAME] "
+     "--out VERZEICHNIS",
      "Schreibt die eMail jeder Lehrkraft, die \"eMail(s) senden\" benachrichtigen würde (oder\n"
-     "nur die der mit --teacher genannten), als VERZEICHNIS/KURZNAME.eml.\n"
+     "nur die der mit --teacher genannten), als VERZEICHNIS/KURZNAME.eml, mit --days als\n"
+     "VERZEICHNIS/JJJJMMTT/KURZNAME.eml.\n"
      "  --teacher KURZNAME nur diese Lehrkraft (Groß- und Kleinschreibung egal)\n",
-     {"gpn", "date", "period", "teacher", "out"},
+     {"gpn", "date", "period", "days", "teacher", "out"},
      {},
      runMails},
     {"send",
      "die eMails verschicken wie \"eMail(s) senden\"",
-     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--teacher KURZNAME] [--yes] "
+     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--days N] [--teacher KURZNAME] [--yes] "
      "[--timeout SEKUNDEN] [--password-file DATEI]",
      "Verschickt die eMails wie \"eMail(s) senden\" und vermerkt jede verschickte eMail in der\n"
      "Einstellungsdatei.\n"
@@ -45,9 +50,18 @@ const CommandEntry Commands[] = {
      "  --yes              die Rückfrage vor dem Versand mit ja beantworten\n"
      "  --timeout SEKUNDEN längste Dauer einer SMTP-Sitzung (Vorgabe 60)\n"
      "  --password-file DATEI  das SMTP-Kennwort aus der ersten Zeile dieser Datei\n",
-     {"gpn", "date", "period", "teacher", "timeout", "password-file"},
+     {"gpn", "date", "period", "days", "teacher", "timeout", "password-file"},
      {"yes"},
      runSend},
+    {"print",
+     "den Plan des Tages als HTML-Datei zum Drucken schreiben",
+     "[--gpn DATEI] [--date JJJJMMTT] [--period N] [--days N] [--ohne-adresse] --out DATEI.html",
+     "Schreibt den Plan als eine HTML-Datei: eine Seite je Lehrkraft mit Vertretungen, mit\n"
+     "ihrem Namen als Überschrift und der Tabelle ihrer eMail.\n"
+     "  --ohne-adresse     nur die Lehrkräfte ohne eMail-Adresse\n",
+     {"gpn", "date", "period", "days", "out"},
+     {"ohne-adresse"},
+     runPrint},
     {"test-mail",
      "eine Test-eMail verschicken (wird nie vermerkt)",
      "--to ADRESSE [--subject TEXT] [--timeout SEKUNDEN] [--password-file DATEI]",

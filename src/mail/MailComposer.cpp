@@ -124,6 +124,30 @@ std::string htmlEscape(const std::string& text) {
     return out;
 }
 
+std::vector<std::string>
+mailTabelleHtml(const Zeilenliste& zeilen, int zeile,
+                const std::array<int, AnzahlKategorien>& mailspalten,
+                const std::array<std::string, AnzahlMailKategorien>& ueberschriften) {
+    const TVZeile& lehrerZeile = zeilen.Zeilen.at(static_cast<std::size_t>(zeile));
+    std::vector<std::string> html{"<table border=\"1\" cellpadding=\"4\"><tr>"};
+    const std::vector<int> kategorien = mailKategorien(mailspalten);
+    std::string kopf = "<tr>";
+    for (int k : kategorien)
+        kopf += "<td>" + ueberschriften[static_cast<std::size_t>(k)] + "</td>";
+    html.push_back(kopf + "</tr>");
+    for (int index : zeilen.ZeilenFolge) {
+        const TVZeile& z = zeilen.Zeilen.at(static_cast<std::size_t>(index));
+        if (!selberLehrer(z, lehrerZeile))
+            continue;
+        std::string zeileHtml = "<tr>";
+        for (int k : kategorien)
+            zeileHtml += htmlZelle(z, k);
+        html.push_back(zeileHtml + "</tr>");
+    }
+    html.push_back("</tr></table>");
+    return html;
+}
+
 ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
     const TVZeile& aktuelle = input.zeilen.Zeilen.at(static_cast<std::size_t>(input.aktuelleZeile));
     const TLehrer& lehrer = input.lehrer;
@@ -154,30 +178,24 @@ ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
                    " " + htmlEscape(lehrer.Vorname));
     html.push_back("</b><br><br><u><b>" + input.wochentag + ", den " + input.datumText +
                    "</b></u><br><br>");
-    html.push_back("<table border=\"1\" cellpadding=\"4\"><tr>");
+    std::vector<std::string> tabelle =
+        mailTabelleHtml(input.zeilen, input.aktuelleZeile, input.mailspalten, input.ueberschriften);
+    tabelle.back() += "<br><br>";
+    html.insert(html.end(), tabelle.begin(), tabelle.end());
 
     const std::vector<int> kategorien = mailKategorien(input.mailspalten);
-    std::string kopf = "<tr>";
-    for (int k : kategorien)
-        kopf += "<td>" + input.ueberschriften[static_cast<std::size_t>(k)] + "</td>";
-    html.push_back(kopf + "</tr>");
-
     for (int index : input.zeilen.ZeilenFolge) {
         const TVZeile& zeile = input.zeilen.Zeilen.at(static_cast<std::size_t>(index));
         if (!selberLehrer(zeile, aktuelle))
             continue;
         plain.push_back("");
-        std::string zeileHtml = "<tr>";
         for (int k : kategorien) {
-            zeileHtml += htmlZelle(zeile, k);
             if (k == KatStunde && zeile.Stunde == "-1")
                 continue;
             plain.push_back(input.ueberschriften[static_cast<std::size_t>(k)] + ":   " +
                             wert(zeile, k));
         }
-        html.push_back(zeileHtml + "</tr>");
     }
-    html.push_back("</tr></table><br><br>");
 
     if (input.zusatztextAnhaengen) {
         html.push_back(input.zusatztext);

@@ -40,6 +40,13 @@ struct ComposedMail {
 // error box for a changed plan whose earlier record cannot be found. Reads the clock once.
 ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui);
 
+// The table of a teacher's mail, as the HTML lines the mail holds: the mail headings, then every
+// row of row `zeile`'s teacher in display order. The printed plan shows the same table.
+std::vector<std::string>
+mailTabelleHtml(const Zeilenliste& zeilen, int zeile,
+                const std::array<int, AnzahlKategorien>& mailspalten,
+                const std::array<std::string, AnzahlMailKategorien>& ueberschriften);
+
 // `<`, `>`, `&` and `"` as HTML character references; everything else unchanged.
 std::string htmlEscape(const std::string& text);
 

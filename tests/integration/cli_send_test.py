@@ -179,6 +179,78 @@ class SendTest(unittest.TestCase):
         self.assertIn("error: Ohne gelesene gpn-Datei wird nichts versendet.", failed.stderr)
         self.assertEqual((read(demo.ini), len(demo.messages())), (unchanged, mailed))
 
+STAMP = re.compile(r",\d{12}\r$", re.M)  # the minute a record was sent
+
+
+def mails_of(demo):
+    """What every mail told: recipient, subject and both parts, without the minute of writing."""
+    told = []
+    for raw, _ in demo.messages():
+        report = check_mime.check(raw)
+        told.append((report["headers"]["To"], report["headers"]["Subject"],
+                     GENERATED.sub("", report["plain"]), GENERATED.sub("", report["html"])))
+    return sorted(told)
+
+
+def tables_of_notices(previews):
+    """Mails that only say an earlier plan no longer holds: nothing of theirs is printed."""
+    for name in os.listdir(previews):
+        html = check_mime.check(read(os.path.join(previews, name)))["html"]
+        if "keine Vertretungen" in html:
+            yield html[html.index("<table"):html.index("</table>") + 8].replace("\n", "")
+
+
+class DaysTest(unittest.TestCase):
+    DAYS = ("20261207", "20261208", "20261209")
+
+    def test_days_do_what_single_day_runs_do(self):
+        together, single = Demo(self), Demo(self)
+        folder = lambda demo, *parts: os.path.join(demo.dir.name, "eml", *parts)
+        made = together.cli("mails", "--days", "3", "--out", folder(together))
+        self.assertEqual(made.returncode, 0, made.stderr)
+        sent = together.cli("send", "--yes", "--password-file", together.password, "--days", "3")
+        self.assertEqual(sent.returncode, 0, sent.stderr)
+        for day in self.DAYS:
+            made = single.cli("mails", "--date", day, "--out", folder(single, day))
+            self.assertEqual(made.returncode, 0, made.stderr)
+            sent = single.cli("send", "--yes", "--password-file", single.password, "--date", day)
+            self.assertEqual(sent.returncode, 0, sent.stderr)
+        files = lambda demo: sorted((day, name) for day in os.listdir(folder(demo))
+                                    for name in os.listdir(folder(demo, day)))
+        self.assertEqual(files(together), files(single))
+        self.assertEqual({day for day, _ in files(together)}, set(self.DAYS))
+        self.assertTrue(mails_of(together))
+        self.assertEqual(mails_of(together), mails_of(single))
+        strip = lambda demo: [STAMP.sub("", r + "\r") for r in demo.records()]
+        self.assertEqual(strip(together), strip(single))
+
+    def test_the_printed_plan_has_a_page_per_teacher_with_the_mails_table(self):
+        demo = Demo(self)
+        rows = demo.rows()
+        with_rows = {teacher(r["Schluessel"]): r["HatEMail"] for r in rows if r["Stunde"] != "-1"}
+        previews = os.path.join(demo.dir.name, "vorschau")
+        demo.cli("mails", "--out", previews)
+        table = lambda html: html[html.index("<table"):html.index("</table>") + 8].replace("\n", "")
+        tables = {table(check_mime.check(read(os.path.join(previews, n)))["html"])
+                  for n in os.listdir(previews)} - {t for t in tables_of_notices(previews)}
+        for option, expected in (([], len(with_rows)),
+                                 (["--ohne-adresse"], list(with_rows.values()).count(False))):
+            with self.subTest(option=option):
+                out = os.path.join(demo.dir.name, "plan.html")
+                printed = demo.cli("print", *option, "--out", out)
+                self.assertEqual(printed.returncode, 0, printed.stderr)
+                html = read(out).decode("utf-8")
+                pages = html.split('<section class="seite">')[1:]
+                self.assertEqual(len(pages), expected)
+                self.assertIn("section.seite + section.seite { break-before: page;", html)
+                self.assertIn("<h1>", pages[0])
+                if not option:  # every mail's table is printed as it is
+                    self.assertLessEqual(tables, {table(p) for p in pages})
+        days = demo.cli("print", "--days", "2", "--out", out)
+        self.assertEqual(days.returncode, 0, days.stderr)
+        self.assertIn("Dienstag, den 08.12.2026", read(out).decode("utf-8"))
+
+
 if __name__ == "__main__":
     CLI = sys.argv.pop(1)
     unittest.main()

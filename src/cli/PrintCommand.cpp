@@ -1,0 +1,51 @@
+// tafelbot-cli print: the day's plan as one HTML file, a page per teacher, for printing.
+#include "cli/CliUi.h"
+#include "cli/Command.h"
+#include "cli/Days.h"
+#include "core/MainWorkflow.h"
+#include "mail/PlanDruck.h"
+#include "platform/Platform.h"
+#include "settings/Cp1252.h"
+
+#include <ostream>
+
+namespace tafelbot::cli {
+
+int runPrint(const CommandLine& line, Streams& streams) {
+    auto overrides = planOverrides(line, streams.err);
+    auto days = SchoolDays::fromLine(line, streams.err);
+    const std::string* out = line.value("out");
+    if (!overrides || !days)
+        return ExitUsage;
+    if (!out || out->empty()) {
+        streams.err << "error: print braucht --out DATEI.html, die Datei für den Plan.\n";
+        return ExitUsage;
+    }
+    std::vector<std::string> seiten;
+    int status = days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
+        CliUi ui(CliUi::Mode::Print, false, streams.err, streams.in);
+        MainWorkflow w(ui, settingsPath(line));
+        startWorkflow(w, line, fuerTag, streams.err);
+        days->started(w);
+        const DruckTag tag{
+            w.zeilen,         w.plan,     w.werte.Mailspalten, w.werte.Ueberschriften,
+            w.wochentagLabel, w.datumFeld};
+        for (std::string& seite : druckSeiten(tag, line.flag("ohne-adresse")))
+            seiten.push_back(std::move(seite));
+        return exitStatus(w.planGelesen, ui);
+    });
+    if (status == ExitUsage)
+        return status;
+    std::string grund;
+    if (!platform::replaceFileAtomically(*out, cp1252ToUtf8(druckDokument(seiten, "utf-8")),
+                                         &grund)) {
+        streams.err << "error: " << *out << " kann nicht geschrieben werden: " << grund
+                    << ". Bitte Pfad, Platz und Schreibrechte prüfen.\n";
+        return ExitFailure;
+    }
+    streams.out << *out << ": " << seiten.size() << (seiten.size() == 1 ? " Seite" : " Seiten")
+                << "\n";
+    return status;
+}
+
+} // namespace tafelbot::cli
