@@ -359,9 +359,12 @@ void MainWorkflow::StartSend() {
         return;
     }
 
-    // With OAuth the account signs in with a token, never with the password.
-    std::string zugangsToken;
-    if (!server.OAuth.empty()) {
+    // With OAuth the account signs in with a token, whatever the authentication index says, and
+    // never with the password.
+    cli.OAuthRequired = !server.OAuth.empty();
+    cli.OAuthBearerToken.clear();
+    if (cli.OAuthRequired) {
+        cli.AuthType = smtpAuthAutoSelect;
         const auto zugang = oauth::accessTokenForSending(
             oauth::settingsOf(server), server.Kontoname,
             zeitlimit().count() > 0 ? zeitlimit() : std::chrono::seconds(30));
@@ -372,7 +375,7 @@ void MainWorkflow::StartSend() {
             EndSend();
             return;
         }
-        zugangsToken = zugang.token;
+        cli.OAuthBearerToken = zugang.token;
     } else if (!laufVorbereiten()) {
         EndSend();
         return;

@@ -2,7 +2,7 @@
 """A small OAuth 2.0 provider on 127.0.0.1 for the sign-in tests: device grant, code grant with a
 PKCE check, refresh with rotation, and each of the faults a real provider shows.
 
-Prints its port on the first line of stdout and runs until stdin closes. The client id chooses
+Serves https with --tls-cert and --tls-key. Prints its port on the first line of stdout and runs until stdin closes. The client id chooses
 how it behaves:
   schule    everything works; the device code waits for /approve?user_code=... (GET or POST)
   langsam   the first poll answers slow_down
@@ -11,8 +11,8 @@ how it behaves:
   fehler    the token endpoint answers 500 with a JSON error
   kaputt    the token endpoint answers 200 with text that is not JSON
   stumm     the token endpoint never answers
-Every access token issued is written to --tokens (one a line), where the SMTP server reads the
-tokens it accepts. GET /revoke ends every refresh token; GET /stats counts the requests.
+--access-token makes every access token issued that one, which the SMTP server's --bearer-token
+accepts. GET /revoke ends every refresh token; GET /stats counts the requests.
 """
 
 import argparse
@@ -20,6 +20,7 @@ import base64
 import hashlib
 import json
 import secrets
+import ssl
 import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -27,25 +28,21 @@ from urllib.parse import parse_qsl, urlencode, urlsplit
 
 
 class Provider:
-    def __init__(self, tokens_file, interval, lifetime):
+    def __init__(self, access_token, interval, lifetime):
         self.lock = threading.Lock()
-        self.tokens_file = tokens_file
+        self.access_token = access_token
         self.interval = interval
         self.lifetime = lifetime
         self.devices = {}  # device_code -> {"user_code", "client", "approved", "polls"}
         self.codes = {}  # authorization code -> {"challenge", "redirect_uri", "client"}
         self.refresh = {}  # refresh token -> client
-        self.access = []
         self.stats = {"device": 0, "polls": 0, "refreshes": 0, "codes": 0}
         self.stop = threading.Event()
 
     def issue(self, client):
-        access, refresh = "at-" + secrets.token_urlsafe(12), "rt-" + secrets.token_urlsafe(12)
+        access = self.access_token or "at-" + secrets.token_urlsafe(12)
+        refresh = "rt-" + secrets.token_urlsafe(12)
         self.refresh[refresh] = client
-        self.access.append(access)
-        if self.tokens_file:
-            with open(self.tokens_file, "w") as target:
-                target.write("".join(t + "\n" for t in self.access))
         return 200, {"access_token": access, "refresh_token": refresh, "token_type": "Bearer",
                      "expires_in": self.lifetime}
 
@@ -190,13 +187,19 @@ class Handler(BaseHTTPRequestHandler):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--tokens", help="file of the access tokens issued")
+    parser.add_argument("--access-token", help="the access token every grant issues")
     parser.add_argument("--interval", type=int, default=1, help="device polling interval (s)")
     parser.add_argument("--lifetime", type=int, default=3600, help="access token lifetime (s)")
+    parser.add_argument("--tls-cert", help="serve https with this certificate")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    if args.tls_cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     server.daemon_threads = True
-    server.provider = Provider(args.tokens, args.interval, args.lifetime)
+    server.provider = Provider(args.access_token, args.interval, args.lifetime)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print(server.server_address[1], flush=True)
     sys.stdin.read()

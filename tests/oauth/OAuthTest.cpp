@@ -4,6 +4,7 @@
 #include "platform/SecretStore.h"
 #include "settings/Cp1252.h"
 #include "support/FixedClock.h"
+#include "support/TestCertificates.h"
 #include "support/TestFiles.h"
 
 #include <curl/curl.h>
@@ -31,11 +32,15 @@ using ::testing::HasSubstr;
 // tests/integration/oauth_provider.py as a child process; it ends when its stdin closes.
 class LocalProvider {
 public:
-    LocalProvider() {
-        std::string script =
-            std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/oauth_provider.py";
-        std::string python = TAFELBOT_SYSTEM_PYTHON;
-        char* argv[] = {python.data(), script.data(), nullptr};
+    explicit LocalProvider(std::vector<std::string> args = {}) {
+        const bool tls = !args.empty(); // the arguments name a certificate
+        args.insert(args.begin(),
+                    {TAFELBOT_SYSTEM_PYTHON,
+                     std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/oauth_provider.py"});
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
             throw std::runtime_error("no pipes");
@@ -44,7 +49,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
+        ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
@@ -55,7 +60,7 @@ public:
         while (::poll(&p, 1, 20000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
             line += c;
         ::close(out[0]);
-        base = "http://127.0.0.1:" + line;
+        base = (tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + line;
     }
     ~LocalProvider() {
         ::close(stdin_);
@@ -133,6 +138,30 @@ TEST(OAuthUrlTest, PlainHttpOnlyOnLoopbackAndPkceAsRfc7636Shows) {
     EXPECT_EQ(pkceChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
               "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
     EXPECT_EQ(pkceVerifier().size(), 43u);
+}
+
+TEST(OAuthHttpsTest, TheProvidersCertificateIsCheckedAgainstTheTrustStore) {
+    const auto& certificates = testing::TestCertificates::get();
+    const struct {
+        const testing::TestCertificates::Pair& pair;
+        bool trusted; // the tests' CA named by SSL_CERT_FILE
+        const char* error;
+    } cases[] = {{certificates.good(), true, ""},
+                 {certificates.good(), false, "Zertifikat"},
+                 {certificates.otherName(), true, "Zertifikat"},
+                 {certificates.expired(), true, "Zertifikat"}};
+    for (const auto& c : cases) {
+        LocalProvider provider({"--tls-cert", c.pair.cert, "--tls-key", c.pair.key});
+        if (c.trusted)
+            ::setenv("SSL_CERT_FILE", certificates.caFile().c_str(), 1);
+        else
+            ::unsetenv("SSL_CERT_FILE");
+        std::string error;
+        const auto reply = postForm(provider.base + "/stats", {}, 5s, &error);
+        EXPECT_EQ(reply.has_value(), c.trusted && std::string(c.error).empty()) << c.pair.cert;
+        EXPECT_THAT(cp1252ToUtf8(error), HasSubstr(c.error));
+        ::unsetenv("SSL_CERT_FILE");
+    }
 }
 
 TEST_F(OAuthTest, DevicePollingFollowsTheIntervalAndEachAnswerOfTheProvider) {
