@@ -100,6 +100,8 @@ struct Driver {
             break;
         case SmtpAction::Display: // the lines that reach the info log (the Command event is the
         case SmtpAction::Trace:   // raw command, for a caller that sends it itself)
+            if (a.text.starts_with("< "))
+                break; // the server's own words, whatever it chose to echo
             FUZZ_CHECK(a.text.find(Passwort) == std::string::npos);
             FUZZ_CHECK(a.text.find(base64Encode(Passwort)) == std::string::npos);
             FUZZ_CHECK(a.text.find(AuthPlainResponse("konto", Passwort)) == std::string::npos);
