@@ -677,7 +677,11 @@ bool IniZeilenleser::LeseWert(bool alleAkzeptieren, bool endeMelden, std::string
         std::size_t laenge = ende - position_;
         if (laenge > 0 && inhalt_[ende - 1] == '\r')
             --laenge;
-        zeile = ohneLeerzeichen(std::string_view(inhalt_).substr(position_, laenge));
+        std::string roh = inhalt_.substr(position_, laenge);
+        // A lone CR inside a line is a blank, as the writer makes it, so that every value reads
+        // back as it was written.
+        std::replace(roh.begin(), roh.end(), '\r', ' ');
+        zeile = ohneLeerzeichen(roh);
         position_ = ende + 1;
         if (alleAkzeptieren || (!zeile.empty() && zeile[0] != '*'))
             return true;

@@ -425,6 +425,19 @@ TEST_F(IniTest, ValuesThatWouldBreakTheLayoutAreWrittenSafely) {
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
 }
 
+// Found by the settings fuzz target: a lone CR inside a line was kept on reading, but the writer
+// makes it a blank, so the value changed from one save to the next.
+TEST_F(IniTest, ALoneCrInsideALineReadsAsTheBlankItIsWrittenAs) {
+    setze("* gp-Untis-Datei:", "C:\\Pl\rne.gpn");
+    setze(Server, "Vertretungs\rplaner");
+    ASSERT_TRUE(lies());
+    EXPECT_EQ(werte.GpnDatei, "C:\\Pl ne.gpn");
+    EXPECT_EQ(werte.Server.Absendername, "Vertretungs planer");
+    const std::string geschrieben = iniInhalt(werte);
+    ASSERT_TRUE(lies(geschrieben));
+    EXPECT_EQ(iniInhalt(werte), geschrieben);
+}
+
 // Whatever a value holds, it reads back as it was written: line breaks become blanks, and
 // where the line is trimmed (server block, Name=Value lines) the blanks at its ends go.
 TEST_F(IniTest, GeneratedValuesReadBackAsWritten) {
