@@ -3,6 +3,7 @@
 #include "ui/UiPort.h"
 
 #include <QDialog>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -11,21 +12,21 @@ class QPushButton;
 
 namespace tafelbot::app {
 
-// The modal password prompt. It offers no way to cancel: Enter and "Ok" close it, and what was
-// typed (possibly nothing) is the answer.
+// The modal password prompt. Enter and "Ok" answer with what was typed (possibly nothing);
+// Escape and "Abbrechen" answer that the user does not want to go on. What follows from either
+// is the send run's decision.
 class PasswordDialog : public QDialog {
     Q_OBJECT
 public:
     explicit PasswordDialog(QWidget* parent = nullptr);
 
-    // Shows the three values, waits for Enter or "Ok" and returns the text typed (Windows-1252).
-    std::string frage(const UiPort::PasswordRequest& request);
+    // Shows the three values and waits; the text typed (Windows-1252), or nothing when the user
+    // cancelled.
+    std::optional<std::string> frage(const UiPort::PasswordRequest& request);
 
     QLineEdit* eingabe() const { return eingabe_; }
     QPushButton* okButton() const { return ok_; }
-
-public slots:
-    void reject() override;
+    QPushButton* abbrechenButton() const { return abbrechen_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -36,6 +37,7 @@ private:
     QLabel* anmeldename_;
     QLineEdit* eingabe_;
     QPushButton* ok_;
+    QPushButton* abbrechen_;
 };
 
 } // namespace tafelbot::app
