@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,28 @@ struct TEinstellungen {
     int Verbindungssicherheit = 0; // index into TSmtpSecurity: automatic, none, STARTTLS, TLS
     bool ZertifikatUngeprueftAnnehmen = false; // a certificate that fails verification passes
     std::string ZusatzCaDatei; // CA file trusted besides the system's store; empty for none
+
+    // Seconds the desktop program waits for a server that has gone silent.
+    int Zeitlimit = 60;
+    // Sign-in with OAuth 2.0: empty for user name and password, else "microsoft", "google" or
+    // "custom". The endpoints and the scope are used by "custom" only.
+    std::string OAuth;
+    std::string OAuthClientId;
+    std::string OAuthClientSecret;
+    std::string OAuthTenant = "organizations";
+    std::string OAuthDeviceUrl;
+    std::string OAuthAuthUrl;
+    std::string OAuthTokenUrl;
+    std::string OAuthScope;
+};
+
+// Position and size of the desktop program's main window.
+struct Fensterlage {
+    int x = 0;
+    int y = 0;
+    int breite = 0;
+    int hoehe = 0;
+    friend bool operator==(const Fensterlage&, const Fensterlage&) = default;
 };
 
 // Every value of the settings file, held in memory while the program runs. Texts are
@@ -73,6 +96,17 @@ struct Einstellungen {
     int LoeschTage = 30;
     // Name=Value lines this version does not know (a newer one wrote them): written back as read.
     std::vector<std::string> UnbekannteZusatzzeilen;
+
+    // A changed plan's mail lists what changed since the earlier mail.
+    bool Aenderungen = true;
+    // Each substitution mail carries a calendar attachment.
+    bool Kalender = false;
+    // Lesson times as written by the user ("1=07:45-08:30;2=..."); empty for all-day entries.
+    std::string Stundenzeiten;
+    // The desktop program's window as the user left it; empty: the program's own choice.
+    std::optional<Fensterlage> Fenster;
+    bool Maximiert = false;
+    std::vector<int> FensterSpaltenbreiten; // pixels per shown column, left to right
 
     TEinstellungen Server;
     // The scrambled password line as last read from the file.

@@ -1,14 +1,15 @@
 #include "settings/SettingsFile.h"
 
-#include "ui/UiPort.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
 #include "settings/Kennwort.h"
+#include "ui/UiPort.h"
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
@@ -54,12 +55,18 @@ std::string lesePraefix(const std::string& iniPfad) {
 }
 
 // Name=Value settings that older versions of the program skip. They stand between the
-// deletion-days line and the server block; none of them may begin with "*".
-const char* const NameSicherheit = "Verbindungssicherheit";
-const char* const NameUngeprueft = "ZertifikatUngeprueftAnnehmen";
-const char* const NameCaDatei = "ZusaetzlicheCaDatei";
-// The values of Verbindungssicherheit, in the order of TSmtpSecurity.
-const std::array<std::string, 4> SicherheitWerte = {"automatisch", "keine", "STARTTLS", "TLS"};
+// deletion-days line and the server block; none of them may begin with "*". Each row reads and
+// writes one value; `standard` is the text of its default, from which the defaults are set.
+// Rows that are not `immer` are written only when they differ from their default, so a file
+// that leaves them alone looks as it did before they existed.
+struct NameWertZeile {
+    std::string name;
+    std::string standard;
+    bool immer = false;
+    std::function<std::string(const Einstellungen&)> text;
+    // False when the text is no value of this setting; the value is then left alone.
+    std::function<bool(Einstellungen&, const std::string&)> setze;
+};
 
 bool gleichOhneGross(const std::string& a, const std::string& b) {
     auto klein = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -71,27 +78,185 @@ bool gleichOhneGross(const std::string& a, const std::string& b) {
     return true;
 }
 
+template <typename Feld>
+NameWertZeile schalterZeile(const char* name, bool standard, Feld feld) {
+    return {name, standard ? "1" : "0", false,
+            [feld](const Einstellungen& w) { return std::string(feld(w) ? "1" : "0"); },
+            [feld](Einstellungen& w, const std::string& v) {
+                if (v != "0" && v != "1")
+                    return false;
+                feld(w) = v == "1";
+                return true;
+            }};
+}
+
+template <typename Feld>
+NameWertZeile textZeile(const char* name, const char* standard, Feld feld) {
+    return {name, standard, false, [feld](const Einstellungen& w) { return feld(w); },
+            [feld](Einstellungen& w, const std::string& v) {
+                feld(w) = v;
+                return true;
+            }};
+}
+
+// A value from a fixed list, compared without regard to case and stored by its index.
+template <typename Feld>
+NameWertZeile auswahlZeile(const char* name, std::vector<std::string> werte, Feld feld) {
+    std::string standard = werte.front();
+    return {name, standard, false,
+            [feld, werte](const Einstellungen& w) {
+                const auto i = static_cast<std::size_t>(feld(w));
+                return i < werte.size() ? werte[i] : werte.front();
+            },
+            [feld, werte](Einstellungen& w, const std::string& v) {
+                for (std::size_t i = 0; i < werte.size(); ++i)
+                    if (gleichOhneGross(werte[i], v)) {
+                        feld(w) = static_cast<int>(i);
+                        return true;
+                    }
+                return false;
+            }};
+}
+
+// Integers separated by commas; nullopt when one of them is none or outside [min, max].
+std::optional<std::vector<int>> zahlenliste(const std::string& text, int min, int max) {
+    std::vector<int> zahlen;
+    if (ohneLeerzeichen(text).empty())
+        return zahlen;
+    for (std::size_t a = 0;;) {
+        const std::size_t e = std::min(text.find(',', a), text.size());
+        auto zahl = alsGanzzahl(ohneLeerzeichen(std::string_view(text).substr(a, e - a)));
+        if (!zahl || *zahl < min || *zahl > max)
+            return std::nullopt;
+        zahlen.push_back(*zahl);
+        if (e == text.size())
+            return zahlen;
+        a = e + 1;
+    }
+}
+
+std::string zahlenText(const std::vector<int>& zahlen) {
+    std::string text;
+    for (std::size_t i = 0; i < zahlen.size(); ++i)
+        text += (i == 0 ? "" : ",") + std::to_string(zahlen[i]);
+    return text;
+}
+
+constexpr int GroessteKoordinate = 100000;
+
+const std::vector<NameWertZeile>& nameWertZeilen() {
+    static const std::vector<NameWertZeile> zeilen = [] {
+        std::vector<NameWertZeile> z;
+        // The three rows of the connection security were always written; they stay so.
+        z.push_back(auswahlZeile(
+            "Verbindungssicherheit", {"automatisch", "keine", "STARTTLS", "TLS"},
+            [](auto& w) -> auto& { return w.Server.Verbindungssicherheit; }));
+        z.push_back(schalterZeile(
+            "ZertifikatUngeprueftAnnehmen", false,
+            [](auto& w) -> auto& { return w.Server.ZertifikatUngeprueftAnnehmen; }));
+        z.push_back(textZeile(
+            "ZusaetzlicheCaDatei", "", [](auto& w) -> auto& { return w.Server.ZusatzCaDatei; }));
+        for (auto& zeile : z)
+            zeile.immer = true;
+
+        z.push_back({"Zeitlimit", "60", false,
+                     [](const Einstellungen& w) { return std::to_string(w.Server.Zeitlimit); },
+                     [](Einstellungen& w, const std::string& v) {
+                         auto sekunden = alsGanzzahl(v);
+                         if (!sekunden || *sekunden < 1 || *sekunden > 86400)
+                             return false;
+                         w.Server.Zeitlimit = *sekunden;
+                         return true;
+                     }});
+        z.push_back({"OAuth", "", false, [](const Einstellungen& w) { return w.Server.OAuth; },
+                     [](Einstellungen& w, const std::string& v) {
+                         for (const char* anbieter : {"", "microsoft", "google", "custom"})
+                             if (gleichOhneGross(v, anbieter)) {
+                                 w.Server.OAuth = anbieter;
+                                 return true;
+                             }
+                         return false;
+                     }});
+        z.push_back(textZeile(
+            "OAuthClientId", "", [](auto& w) -> auto& { return w.Server.OAuthClientId; }));
+        z.push_back(textZeile(
+            "OAuthClientSecret", "", [](auto& w) -> auto& { return w.Server.OAuthClientSecret; }));
+        z.push_back(textZeile(
+            "OAuthTenant", "organizations", [](auto& w) -> auto& { return w.Server.OAuthTenant; }));
+        z.push_back(textZeile(
+            "OAuthDeviceUrl", "", [](auto& w) -> auto& { return w.Server.OAuthDeviceUrl; }));
+        z.push_back(textZeile(
+            "OAuthAuthUrl", "", [](auto& w) -> auto& { return w.Server.OAuthAuthUrl; }));
+        z.push_back(textZeile(
+            "OAuthTokenUrl", "", [](auto& w) -> auto& { return w.Server.OAuthTokenUrl; }));
+        z.push_back(textZeile(
+            "OAuthScope", "", [](auto& w) -> auto& { return w.Server.OAuthScope; }));
+        z.push_back(schalterZeile(
+            "Aenderungen", true, [](auto& w) -> auto& { return w.Aenderungen; }));
+        z.push_back(schalterZeile(
+            "Kalender", false, [](auto& w) -> auto& { return w.Kalender; }));
+        z.push_back(textZeile(
+            "Stundenzeiten", "", [](auto& w) -> auto& { return w.Stundenzeiten; }));
+        z.push_back({"Fenster", "", false,
+                     [](const Einstellungen& w) {
+                         if (!w.Fenster)
+                             return std::string();
+                         const Fensterlage& f = *w.Fenster;
+                         return zahlenText({f.x, f.y, f.breite, f.hoehe});
+                     },
+                     [](Einstellungen& w, const std::string& v) {
+                         auto zahlen = zahlenliste(v, -GroessteKoordinate, GroessteKoordinate);
+                         if (!zahlen || (zahlen->size() != 4 && !zahlen->empty()))
+                             return false;
+                         if (zahlen->empty()) {
+                             w.Fenster.reset();
+                             return true;
+                         }
+                         const auto& n = *zahlen;
+                         if (n[2] <= 0 || n[3] <= 0)
+                             return false;
+                         w.Fenster = Fensterlage{n[0], n[1], n[2], n[3]};
+                         return true;
+                     }});
+        z.push_back(schalterZeile(
+            "Maximiert", false, [](auto& w) -> auto& { return w.Maximiert; }));
+        z.push_back({"Spaltenbreiten", "", false,
+                     [](const Einstellungen& w) { return zahlenText(w.FensterSpaltenbreiten); },
+                     [](Einstellungen& w, const std::string& v) {
+                         auto zahlen = zahlenliste(v, 0, GroessteKoordinate);
+                         if (!zahlen)
+                             return false;
+                         w.FensterSpaltenbreiten = std::move(*zahlen);
+                         return true;
+                     }});
+        return z;
+    }();
+    return zeilen;
+}
+
 std::vector<std::string> zusatzEinstellungenZeilen(const Einstellungen& werte) {
-    const TEinstellungen& s = werte.Server;
-    const std::size_t sicherheit = static_cast<std::size_t>(s.Verbindungssicherheit);
-    std::vector<std::string> zeilen = {
-        std::string(NameSicherheit) + "=" +
-            (sicherheit < SicherheitWerte.size() ? SicherheitWerte[sicherheit]
-                                                 : SicherheitWerte[0]),
-        std::string(NameUngeprueft) + "=" + (s.ZertifikatUngeprueftAnnehmen ? "1" : "0"),
-        std::string(NameCaDatei) + "=" + s.ZusatzCaDatei,
-    };
+    std::vector<std::string> zeilen;
+    for (const NameWertZeile& z : nameWertZeilen()) {
+        std::string text = z.text(werte);
+        if (z.immer || text != z.standard)
+            zeilen.push_back(z.name + "=" + text);
+    }
     for (const auto& zeile : werte.UnbekannteZusatzzeilen)
         if (!zeile.empty() && zeile[0] != '*')
             zeilen.push_back(zeile);
     return zeilen;
 }
 
+void setzeZusatzStandardwerte(Einstellungen& werte) {
+    for (const NameWertZeile& z : nameWertZeilen())
+        z.setze(werte, z.standard);
+    werte.UnbekannteZusatzzeilen.clear();
+}
+
 // Takes the known lines into the values and keeps the unknown ones. Returns the lines whose
 // value is wrong; their setting keeps its default.
 std::vector<std::string> leseZusatzEinstellungen(const std::vector<std::string>& zeilen,
                                                  Einstellungen& werte) {
-    TEinstellungen& s = werte.Server;
     std::vector<std::string> falsch;
     for (const std::string& zeile : zeilen) {
         if (zeile.empty())
@@ -100,24 +265,13 @@ std::vector<std::string> leseZusatzEinstellungen(const std::vector<std::string>&
         const std::string name = ohneLeerzeichen(zeile.substr(0, gleich));
         const std::string wert =
             gleich == std::string::npos ? std::string() : ohneLeerzeichen(zeile.substr(gleich + 1));
-        if (gleich != std::string::npos && name == NameSicherheit) {
-            auto treffer =
-                std::find_if(SicherheitWerte.begin(), SicherheitWerte.end(),
-                             [&](const std::string& w) { return gleichOhneGross(w, wert); });
-            if (treffer == SicherheitWerte.end())
-                falsch.push_back(zeile);
-            else
-                s.Verbindungssicherheit = static_cast<int>(treffer - SicherheitWerte.begin());
-        } else if (gleich != std::string::npos && name == NameUngeprueft) {
-            if (wert == "1" || wert == "0")
-                s.ZertifikatUngeprueftAnnehmen = wert == "1";
-            else
-                falsch.push_back(zeile);
-        } else if (gleich != std::string::npos && name == NameCaDatei) {
-            s.ZusatzCaDatei = wert;
-        } else {
+        const auto& tabelle = nameWertZeilen();
+        auto zeileDerTabelle = std::find_if(tabelle.begin(), tabelle.end(),
+                                            [&](const NameWertZeile& z) { return z.name == name; });
+        if (gleich == std::string::npos || zeileDerTabelle == tabelle.end())
             werte.UnbekannteZusatzzeilen.push_back(zeile);
-        }
+        else if (!zeileDerTabelle->setze(werte, wert))
+            falsch.push_back(zeile);
     }
     return falsch;
 }
@@ -419,7 +573,6 @@ void setzeStandardwerte(Einstellungen& werte) {
     werte.Ueberschriften = {"Nr",         "Datum",  "Std.", "statt Fach",  "Fach", "Vertr. für"_cp,
                             "Vertretung", "Klasse", "Raum", "verlegt von", "Text", "Mitbetreuung"};
     werte.LoeschTage = 30;
-    werte.UnbekannteZusatzzeilen.clear();
 
     TEinstellungen& s = werte.Server;
     s.Absendername = "Vertretungsplaner";
@@ -436,11 +589,10 @@ void setzeStandardwerte(Einstellungen& werte) {
     s.KopieSenden = false;
     s.KopieAn.clear();
     s.ZusatztextAnhaengen = false;
-    s.Verbindungssicherheit = 0;
-    s.ZertifikatUngeprueftAnnehmen = false;
-    s.ZusatzCaDatei.clear();
     s.Zusatztext = "Hier können Sie zusätzlichen Text eingeben, der an das Ende jeder gesendeten "
                    "Vertretungsplan-Mail angehängt wird (max. 255 Zeichen)."_cp;
+
+    setzeZusatzStandardwerte(werte);
 
     werte.GesendeteMails.clear();
     werte.GesendeteMails.reserve(StartKapazitaet);

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "smtp/MimeUtil.h"
 #include "smtp/SmtpAuth.h"
+#include "smtp/SmtpSecurity.h"
 #include "smtp/SmtpText.h"
 #include "smtp/WSocket.h"
 #include "smtp/WSocketResolve.h"
@@ -318,11 +319,21 @@ void TCustomSmtpClient::Ehlo() {
     helloName_ = helloName();
     authTypes_.clear();
     startTlsOffered_ = false;
+    errorBeforeAttempt_ = errorMessage_;
     execCommand(smtpEhlo, "EHLO " + helloName_, {250}, &TCustomSmtpClient::ehloDone);
 }
 
 void TCustomSmtpClient::ehloDone() {
     if (requestResult_ != 0) {
+        // RFC 5321 4.1.4: a server that does not know EHLO is greeted with HELO, where nothing
+        // needs the extensions (no AUTH; encryption only when offered). One completion.
+        if (statusCode_ >= 500 && !tlsActive_ && Security == smtpSecurityAuto &&
+            AuthType == smtpAuthNone) {
+            errorMessage_ = errorBeforeAttempt_;
+            setState(smtpInternalReady);
+            execCommand(smtpEhlo, "HELO " + helloName_, {250});
+            return;
+        }
         completeRequest(requestResult_);
         return;
     }
@@ -707,7 +718,7 @@ void TCustomSmtpClient::Open() {
     // STARTTLS needs EHLO, even without AUTH.
     if (AuthType != smtpAuthNone)
         steps_ = stepBit(smtpConnect) | stepBit(smtpEhlo) | stepBit(smtpAuth);
-    else if (Security == smtpSecurityStartTls)
+    else if (!GreetsWithHelo(AuthType, Security))
         steps_ = stepBit(smtpConnect) | stepBit(smtpEhlo);
     else
         steps_ = stepBit(smtpConnect) | stepBit(smtpHelo);
@@ -817,9 +828,11 @@ void TCustomSmtpClient::socketDnsLookupDone(int error) {
         statusCode_ = 500;
         recordError(lastResponse_);
         requestResult_ = error;
+        // Completed before the handlers run: a handler that aborts the client must not turn
+        // the lookup's error into a lost connection (10004).
+        completeRequest(error);
         TriggerSessionConnected(error);
         TriggerSessionClosed(error);
-        completeRequest(error);
         return;
     }
     try {

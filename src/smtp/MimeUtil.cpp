@@ -140,6 +140,11 @@ std::string quotedPrintableLine(std::string_view line) {
         else
             appendHexEscape(out, byte);
     }
+    // RFC 2045 6.7 (3): a blank at the end of an encoded line may be stripped on the way.
+    if (!out.empty() && out.back() == ' ') {
+        out.pop_back();
+        appendHexEscape(out, ' ');
+    }
     return out;
 }
 

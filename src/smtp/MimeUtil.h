@@ -17,7 +17,8 @@ std::string base64Encode(std::string_view data);
 std::string base64Decode(std::string_view text);
 
 // One line in quoted-printable form: bytes 32..126 except "=" stay, every other byte becomes
-// "=" and two upper-case hexadecimal digits. No line breaks are added.
+// "=" and two upper-case hexadecimal digits; a blank at the end becomes "=20" (a tab is
+// escaped anyway). No line breaks are added.
 std::string quotedPrintableLine(std::string_view line);
 // Splits an encoded line longer than 76 characters with soft line breaks ("=" CR LF) so that
 // no output line is longer than 76 characters and no "=XX" escape is torn apart. Shorter

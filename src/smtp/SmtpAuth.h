@@ -6,8 +6,10 @@
 
 namespace tafelbot {
 
-// AUTH PLAIN: Base64 of NUL + user + NUL + password (RFC 4616, no separate authorisation
-// identity), so the server checks the password against the account name.
+// AUTH PLAIN: Base64 of NUL + user + NUL + password (RFC 4616 with an empty authorisation
+// identity). The older form that puts the sender address first asks the server to act on
+// behalf of that address, which servers refuse unless the account may; with it empty the
+// server simply checks the password of the account.
 std::string AuthPlainResponse(const std::string& username, const std::string& password);
 
 // CRAM-MD5 / CRAM-SHA1 (RFC 2195): Base64 of user + " " + the lower-case hexadecimal HMAC of

@@ -3,7 +3,8 @@
 namespace tafelbot {
 
 bool GreetsWithHelo(TSmtpAuthType authType, TSmtpSecurity security) {
-    return authType == smtpAuthNone && security != smtpSecurityStartTls;
+    return authType == smtpAuthNone &&
+           (security == smtpSecurityNone || security == smtpSecurityTls);
 }
 
 // Texts are Windows-1252 bytes, like every text of the core.

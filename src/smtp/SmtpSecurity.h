@@ -10,7 +10,8 @@
 
 namespace tafelbot {
 
-// HELO only without AUTH and without a demand for STARTTLS, which needs EHLO.
+// HELO only without AUTH where no STARTTLS can follow: with the setting "none", or over TLS
+// from the first byte. The automatic mode greets with EHLO to see whether STARTTLS is offered.
 bool GreetsWithHelo(TSmtpAuthType authType, TSmtpSecurity security);
 
 // "TLS: " + protocol + ", " + cipher, and whether the certificate was verified.

@@ -311,6 +311,58 @@ TEST_F(IniTest, SecuritySettingsRoundTripWhereOlderVersionsSkipThemAndOldFilesGi
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
 }
 
+// Lines for settings left at their default are not written, so a file that does not use them
+// stays as older versions wrote it; set ones come back as set, bad ones are named.
+TEST_F(IniTest, NewNameValueSettingsAreWrittenOnlyWhenSetAndReadBack) {
+    setzeStandardwerte(werte);
+    EXPECT_EQ(werte.Server.Zeitlimit, 60);
+    EXPECT_EQ(werte.Server.OAuthTenant, "organizations");
+    EXPECT_TRUE(werte.Aenderungen);
+    werte.Server.Zeitlimit = 15;
+    werte.Server.OAuth = "custom";
+    werte.Server.OAuthClientId = "id-1";
+    werte.Server.OAuthClientSecret = "geheim";
+    werte.Server.OAuthTenant = "schule.example";
+    werte.Server.OAuthDeviceUrl = "http://127.0.0.1:9/device";
+    werte.Server.OAuthAuthUrl = "http://127.0.0.1:9/auth";
+    werte.Server.OAuthTokenUrl = "http://127.0.0.1:9/token";
+    werte.Server.OAuthScope = "a b";
+    werte.Aenderungen = false;
+    werte.Kalender = true;
+    werte.Stundenzeiten = "1=07:45-08:30;2=08:35-09:20";
+    werte.Fenster = Fensterlage{-8, 20, 1366, 900};
+    werte.Maximiert = true;
+    werte.FensterSpaltenbreiten = {35, 0, 120};
+    const Einstellungen vorher = werte;
+    const std::string text = iniInhalt(vorher);
+    ASSERT_TRUE(lies(text));
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(iniInhalt(werte), text);
+    EXPECT_EQ(werte.Server.OAuthScope, "a b");
+    EXPECT_EQ(werte.Fenster, vorher.Fenster);
+    EXPECT_EQ(werte.FensterSpaltenbreiten, vorher.FensterSpaltenbreiten);
+    EXPECT_EQ(werte.Server.Zeitlimit, 15);
+    EXPECT_FALSE(werte.Aenderungen);
+    EXPECT_TRUE(werte.Kalender && werte.Maximiert);
+
+    ui = RecordingUi();
+    std::size_t server = nach(Server, 0);
+    datei.insert(datei.begin() + static_cast<long>(server),
+                 {"Zeitlimit=0", "OAuth=Google", "Fenster=1,2,3", "Spaltenbreiten=4,x",
+                  "Kalender=ja", "Maximiert=1"});
+    ASSERT_TRUE(lies());
+    EXPECT_EQ(fehler(), (Zeilen{"Falsche Daten in der Einstellung \"Zeitlimit=0\"!",
+                                "Falsche Daten in der Einstellung \"Fenster=1,2,3\"!",
+                                "Falsche Daten in der Einstellung \"Spaltenbreiten=4,x\"!",
+                                "Falsche Daten in der Einstellung \"Kalender=ja\"!"}));
+    EXPECT_EQ(werte.Server.Zeitlimit, 60);
+    EXPECT_EQ(werte.Server.OAuth, "google");
+    EXPECT_FALSE(werte.Fenster);
+    EXPECT_TRUE(werte.FensterSpaltenbreiten.empty());
+    EXPECT_TRUE(werte.Maximiert);
+    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
+}
+
 TEST_F(IniTest, BadSecurityValuesAreReportedUnknownLinesKeptAndSpellingForgiven) {
     std::size_t server = nach(Server, 0);
     datei.insert(datei.begin() + static_cast<long>(server),

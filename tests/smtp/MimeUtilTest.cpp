@@ -43,7 +43,10 @@ TEST(Base64Test, StandardVectorsBothWaysAndToleranceForWhatAPeerSends) {
 
 TEST(QuotedPrintableTest, EscapesEverythingOutsidePrintableAsciiAndTheEqualsSign) {
     EXPECT_EQ(quotedPrintableLine("gr\xFCn=1"), "gr=FCn=3D1");
-    EXPECT_EQ(quotedPrintableLine("a\tb "), "a=09b ");
+    // No line ends in a bare blank or tab, which a gateway may strip (RFC 2045 6.7, rule 3).
+    EXPECT_EQ(quotedPrintableLine("a\tb "), "a=09b=20");
+    EXPECT_EQ(quotedPrintableLine("Klasse:  \t"), "Klasse:  =09");
+    EXPECT_EQ(encodedBodyItem(std::string(80, 'x') + " "), std::string(75, 'x') + "=\r\nxxxxx=20");
     EXPECT_EQ(quotedPrintableLine(""), "");
     EXPECT_EQ(quotedPrintableLine("~ !\x7F\x80\xFF"), "~ !=7F=80=FF");
 }

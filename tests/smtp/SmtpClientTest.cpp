@@ -75,6 +75,7 @@ TEST(SmtpClientTest, RepliesArrivingTogetherOrInPiecesAreEachHandled) {
     server.send("25").pause(50ms).send("0 sender ok\r\n").awaitClose().start();
     Session s(server);
     s.cli.SignOn = "my host";
+    s.cli.Security = smtpSecurityNone;
     EXPECT_EQ(s.run({Open, MailFrom}), (Codes{0, 0}));
     EXPECT_EQ(s.events, (Lines{"done 8 0", "done 2 0"}));
     EXPECT_EQ(s.cli.LastResponse(), "250 sender ok");
@@ -284,6 +285,7 @@ TEST(SmtpClientTest, ABrokenSessionCompletesWithTheRightCodeAndCleansUp) {
         ScriptedServer server;
         server.send("220 hi\r\n").answer("EHLO", "hello there").awaitClose().start();
         Session s(server);
+        s.cli.AuthType = smtpAuthLogin;
         EXPECT_EQ(s.run({Connect, Ehlo}), (Codes{0, 500}));
         EXPECT_EQ(s.cli.ErrorMessage(), "hello there");
         s.cli.Abort();
@@ -344,6 +346,47 @@ TEST(SmtpClientTest, ABodyThatFailsHalfwayIsNeverDeliveredAsComplete) {
     EXPECT_EQ(s.cli.ErrorMessage(),
               "500 Message body could not be produced: attachment unreadable");
     EXPECT_EQ(server.problems(), Lines{"the message ended without \".\""});
+}
+
+// Without AUTH the automatic mode still greets with EHLO, to see an offer of STARTTLS; a server
+// that does not know EHLO gets HELO within the same request. "none" greets with HELO as ever.
+TEST(SmtpClientTest, TheAutomaticModeGreetsWithEhloAndFallsBackToHelo) {
+    ScriptedServer server;
+    server.send("220 hi\r\n")
+        .answer("EHLO client.test", "502 what?")
+        .answer("HELO client.test", "250 ok")
+        .awaitClose()
+        .start();
+    Session s(server);
+    s.cli.AuthType = smtpAuthNone;
+    EXPECT_EQ(s.run({Open}), Codes{0});
+    EXPECT_EQ(s.events, Lines{"done 8 0"});
+    EXPECT_EQ(s.cli.ErrorMessage(), "");
+    s.cli.Abort();
+    EXPECT_EQ(server.problems(), Lines{});
+
+    ScriptedServer old;
+    old.send("220 hi\r\n").answer("HELO client.test", "250 ok").awaitClose().start();
+    Session none(old);
+    none.cli.Security = smtpSecurityNone;
+    EXPECT_EQ(none.run({Open}), Codes{0});
+    none.cli.Abort();
+    EXPECT_EQ(old.problems(), Lines{});
+}
+
+// A name that cannot be found reports the lookup's error, even when the caller aborts the client
+// on the close that comes with it (as the send driver does).
+TEST(SmtpClientTest, AFailedNameLookupCompletesWithItsOwnError) {
+    ScriptedServer unused;
+    Session s(unused);
+    s.cli.Host = "a..b"; // refused by the resolver without asking a name server
+    s.cli.OnSessionClosed = [&](TCustomSmtpClient& cli, int error) {
+        s.events.push_back("closed " + std::to_string(error));
+        cli.Abort();
+    };
+    EXPECT_EQ(s.request(Connect), 11001);
+    EXPECT_EQ(s.events, (Lines{"closed 11001", "done 0 11001"}));
+    EXPECT_EQ(s.cli.LastResponse(), "500 Host not found (Winsock error #11001)");
 }
 
 TEST(SmtpClientTest, OpenFallsBackToHeloAndMailStopsAtTheFirstRefusal) {
