@@ -2,8 +2,6 @@
 // that only read the file's lines. Not a test: prints its figures.
 //
 //     build/<dir>/bench/gpn_bench
-#include "ui/InfoLog.h"
-#include "ui/UiPort.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "plan/ZeilenBauer.h"
@@ -22,19 +20,6 @@
 
 namespace tafelbot {
 namespace {
-
-class StillerUi : public UiPort {
-public:
-    void showError(const std::string&) override {}
-    void showInformation(const std::string&) override {}
-    void showMessage(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
-    void logAppended(const std::string&) override {}
-    void logOldestDropped() override {}
-    void logCleared() override {}
-    std::string askPassword(const PasswordRequest&) override { return {}; }
-    void viewChanged(ViewPart) override {}
-};
 
 struct Groesse {
     int lehrer;
@@ -167,29 +152,26 @@ void miss(const char* name, const Groesse& g, const std::filesystem::path& ordne
         std::ofstream out(pfad, std::ios::binary);
         out << erzeugeDatei(g, tag);
     }
-    StillerUi ui;
-    InfoLog log(ui);
     Einstellungen werte;
     werte.GpnDatei = pfad;
     werte.AktDatum = tag;
-    Plan plan;
     Zeilenliste zeilen;
-    std::vector<std::string> perioden, lehrerListe;
-    int auswahl = -1, sichtbar = 0;
-    bool button = false;
-    GpnKontext k{werte, plan, log, ui, perioden, auswahl, sichtbar, button, lehrerListe};
+    Befunde befunde;
+    GpnAuftrag auftrag{pfad, 1, true, true, {}};
+    GpnErgebnis ergebnis;
 
     const int n = g.lehrer > 100 ? 5 : 21;
     volatile std::size_t senke = 0;
     double boden = sekunden([&] { senke = senke + zweiReineDurchlaeufe(pfad); }, n);
-    double lesen = sekunden([&] { LiesGpnDatei(k); }, n);
+    double lesen = sekunden([&] { ergebnis = LiesGpnDatei(auftrag); }, n);
+    Plan& plan = ergebnis.plan;
 
     // Some rows of the day were mailed before, so the comparison has records to scan.
     werte.GesendeteMails.clear();
-    ErzeugeZeilen({werte, plan, log, ui, zeilen, {}});
+    ErzeugeZeilen({werte, plan, befunde, zeilen, {}});
     for (std::size_t i = 0; i < zeilen.Zeilen.size(); i += 2)
         werte.GesendeteMails.push_back(zeilen.Zeilen[i].Schluessel + ",202608090700");
-    double bauen = sekunden([&] { ErzeugeZeilen({werte, plan, log, ui, zeilen, {}}); }, 51);
+    double bauen = sekunden([&] { ErzeugeZeilen({werte, plan, befunde, zeilen, {}}); }, 51);
 
     std::printf("%-6s %4d teachers %6zu shares %6zu substitutions, %5.1f MB\n", name, g.lehrer,
                 plan.Unterrichte.size(), plan.Vertretungen.size(),

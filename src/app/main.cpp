@@ -2,6 +2,7 @@
 #include "app/QtUi.h"
 #include "app/ServerSettingsDialog.h"
 #include "app/Style.h"
+#include "settings/FixeTexte.h"
 #include "settings/SettingsLocation.h"
 
 #include <QApplication>
@@ -53,7 +54,7 @@ int bilderSpeichern(tafelbot::app::MainWindow& fenster, const QString& hauptfens
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tafelbot 1.2"));
+    QApplication::setApplicationName(QString::fromStdString(tafelbot::FixeTexte::programmNameVersion()));
 
     std::string ini;
     QString bild;

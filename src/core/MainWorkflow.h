@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ui/InfoLog.h"
 #include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
-#include "ui/UiPort.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
 #include "smtp/EventLoop.h"
 #include "smtp/HtmlSmtpCli.h"
+#include "ui/InfoLog.h"
+#include "ui/UiPort.h"
 
 #include <chrono>
 #include <cstdint>
@@ -85,9 +85,16 @@ public:
     void gpnDateiGewaehlt(const std::string& pfad);
 
     // ---- plan, rows, date and period ----
+    // The plan holds a whole gpn file, read by the last read. False before the first read and
+    // after a failed one (file missing, unreadable, cut off, changed while it was read): then
+    // there are no rows, so no notice row and nothing to send, until a read succeeds.
+    bool planGelesen = false;
+    // Test seam of the reader: runs between reading the file and checking that it stayed as it
+    // was.
+    std::function<void()> gpnLeseHaken;
     // Reads the gpn file named in the settings into the plan; false when it could not be read.
     bool liesGpnDatei();
-    // Builds the rows of AktDatum and hands them to the table.
+    // Builds the rows of AktDatum and hands them to the table; none without a plan.
     void erzeugeZeilen();
     // Shows AktDatum in the date field and rebuilds the rows.
     void beschrifteEdit();

@@ -2,6 +2,7 @@
 #include "plan/GpnLeser.h"
 #include "plan/ZeilenBauer.h"
 #include "settings/DatumText.h"
+#include "ui/Befunde.h"
 
 #include <cstdio>
 
@@ -19,13 +20,39 @@ std::string datumsFormatFehler(const std::string& text, const char* zusatz) {
 } // namespace
 
 bool MainWorkflow::liesGpnDatei() {
-    return LiesGpnDatei({werte, plan, log, ui, periodenListe, periodenAuswahl, periodenSichtbar,
-                         periodenButtonAktiv, lehrerListe});
+    GpnErgebnis e = LiesGpnDatei({werte.GpnDatei, werte.Periode, werte.LehrerLangnamen,
+                                  werte.FehlermeldungBeimEinlesen, gpnLeseHaken});
+    zeige(e.befunde, log, ui);
+    planGelesen = e.gelesen();
+    if (!planGelesen) {
+        // Rows of an earlier read must not outlive a read that failed: the file on disk is no
+        // longer the plan they came from.
+        zeilen = {};
+        tabelle.uebergabe(0);
+        return false;
+    }
+    plan = std::move(e.plan);
+    werte.Periode = e.periode;
+    lehrerListe = std::move(e.lehrerListe);
+    ui.viewChanged(ViewPart::TeacherList);
+    periodenListe = std::move(e.perioden.liste);
+    periodenAuswahl = e.perioden.auswahl;
+    periodenSichtbar = e.perioden.sichtbar;
+    periodenButtonAktiv = e.perioden.buttonAktiv;
+    ui.viewChanged(ViewPart::PeriodChoice);
+    return true;
 }
 
 void MainWorkflow::erzeugeZeilen() {
-    ErzeugeZeilen({werte, plan, log, ui, zeilen,
+    if (!planGelesen) {
+        zeilen = {};
+        tabelle.uebergabe(0);
+        return;
+    }
+    Befunde befunde;
+    ErzeugeZeilen({werte, plan, befunde, zeilen,
                    [this](std::size_t anzahl) { tabelle.uebergabe(static_cast<int>(anzahl)); }});
+    zeige(befunde, log, ui);
 }
 
 void MainWorkflow::beschrifteEdit() {

@@ -1,7 +1,5 @@
 #include "plan/GpnLeser.h"
 
-#include "ui/InfoLog.h"
-#include "ui/UiPort.h"
 #include "plan/Felder.h"
 #include "plan/PlanDaten.h"
 #include "platform/Platform.h"
@@ -85,12 +83,13 @@ std::string kurzesDatum(std::string_view datum) {
 // The second pass: one object per read, holding the state the lines depend on.
 class DatenLeser {
 public:
-    DatenLeser(const GpnKontext& k, bool hatPerioden) : k_(k), hatPerioden_(hatPerioden) {}
+    DatenLeser(GpnErgebnis& e, bool hatPerioden)
+        : e_(e), plan_(e.plan), befunde_(e.befunde), hatPerioden_(hatPerioden) {}
 
     void zeile(std::string_view z, int n) {
         switch (satzartVon(z)) {
         case Satzart::pU0:
-            unterrichtInPeriode_ = InListe(k_.werte.Periode, FeldListe(z).feld(2));
+            unterrichtInPeriode_ = InListe(e_.periode, FeldListe(z).feld(2));
             break;
         case Satzart::pL0:
             lehrerliste(z, n);
@@ -98,7 +97,7 @@ public:
         case Satzart::PE: {
             FeldListe f(z);
             lehrerInPeriode_ = InListe(lehrerlisteNr_, f.feld(2));
-            unterrichtInPeriode_ = InListe(k_.werte.Periode, f.feld(2));
+            unterrichtInPeriode_ = InListe(e_.periode, f.feld(2));
             break;
         }
         case Satzart::L00:
@@ -146,11 +145,11 @@ private:
         if (ueberschriften_[static_cast<std::size_t>(nr)])
             return;
         ueberschriften_[static_cast<std::size_t>(nr)] = true;
-        k_.log.display(text, true);
+        befunde_.log(text);
     }
 
     void melde(const std::string& erste, const std::string& zweite) {
-        MeldeFehler(k_.log, k_.plan, erste, zweite);
+        MeldeFehler(befunde_, plan_, erste, zweite);
     }
 
     // Reads an integer field; a failure is logged and leaves `ziel` as it is.
@@ -175,7 +174,7 @@ private:
             lehrerlisteNr_ = 0;
         }
         letzte0pLZeile_ = n;
-        if (InListe(k_.werte.Periode, FeldListe(z).feld(2)))
+        if (InListe(e_.periode, FeldListe(z).feld(2)))
             lehrerlisteNr_ = pLLauf_;
     }
 
@@ -187,7 +186,7 @@ private:
         l.Kurzname = f.feld(2);
         l.Langname = f.feld(3);
         kurznamen_.insert(l.Kurzname);
-        k_.plan.Lehrer.push_back(std::move(l));
+        plan_.Lehrer.push_back(std::move(l));
     }
 
     void lehrerDaten(std::string_view z, int n) {
@@ -197,7 +196,7 @@ private:
         }
         lehrerOffen_ = false;
         FeldListe f(z);
-        TLehrer& l = k_.plan.Lehrer.back();
+        TLehrer& l = plan_.Lehrer.back();
         l.Vorname = f.feld(6);
         l.EMail = f.feld(15);
         l.HatEMail = !l.EMail.empty();
@@ -243,7 +242,7 @@ private:
 
     void legeUnterrichtAn(int n) {
         zustand_ = 100;
-        ersterIndex_ = k_.plan.Unterrichte.size();
+        ersterIndex_ = plan_.Unterrichte.size();
         for (std::int64_t k = 1;; ++k) {
             std::string_view kurzname = ulFelder_.feld(2 * k + 1);
             if (kurzname.empty())
@@ -251,10 +250,10 @@ private:
             TUnterricht u;
             u.Nr = unterrichtNr_;
             u.Lehrer = kurzname;
-            k_.plan.Unterrichte.push_back(std::move(u));
+            plan_.Unterrichte.push_back(std::move(u));
             pruefeLehrer(kurzname, n);
         }
-        lehrerDesUnterrichts_ = k_.plan.Unterrichte.size() - ersterIndex_;
+        lehrerDesUnterrichts_ = plan_.Unterrichte.size() - ersterIndex_;
     }
 
     // A class list of the "Uk" line: for each number c, field 2c+1 and a comma.
@@ -280,7 +279,7 @@ private:
     void zuordnung(std::string_view z, int n) {
         if (zustand_ < 100)
             legeUnterrichtAn(n);
-        std::int32_t t = ZahlAusSpalte(teilText(z, 3, 2), n, 3, k_.log, k_.plan);
+        std::int32_t t = ZahlAusSpalte(teilText(z, 3, 2), n, 3, befunde_, plan_);
         if (t < 1)
             return;
         if (static_cast<std::size_t>(t) > lehrerDesUnterrichts_) {
@@ -290,11 +289,11 @@ private:
             return;
         }
         ++zustand_;
-        TUnterricht& u = k_.plan.Unterrichte[ersterIndex_ + static_cast<std::size_t>(t) - 1];
+        TUnterricht& u = plan_.Unterrichte[ersterIndex_ + static_cast<std::size_t>(t) - 1];
 
         std::string klassen = u.Klassen;
-        std::int32_t a = ZahlAusSpalte(teilText(z, 5, 2), n, 5, k_.log, k_.plan);
-        std::int32_t b = ZahlAusSpalte(teilText(z, 7, 2), n, 7, k_.log, k_.plan);
+        std::int32_t a = ZahlAusSpalte(teilText(z, 5, 2), n, 5, befunde_, plan_);
+        std::int32_t b = ZahlAusSpalte(teilText(z, 7, 2), n, 7, befunde_, plan_);
         if (a >= 1 && b >= 1 && a <= b) {
             for (std::int64_t i = a; i <= b; ++i) {
                 klassen += ukFelder_.feld(2 * i + 1);
@@ -306,7 +305,7 @@ private:
         u.Klassen = std::move(klassen);
 
         if (z.size() > 8) {
-            std::int32_t s = ZahlAusSpalte(teilText(z, 9, 2), n, 9, k_.log, k_.plan);
+            std::int32_t s = ZahlAusSpalte(teilText(z, 9, 2), n, 9, befunde_, plan_);
             u.Fach = s >= 1 ? std::string(ufFelder_.feld(2 * std::int64_t{s} + 1)) : std::string();
         } else {
             u.Fach.clear();
@@ -331,7 +330,7 @@ private:
                  "Falscher Integerwert des 8. Zeileneintrages (Stunde-Wohin)!");
         v.DatumVon = f.feld(5);
         v.DatumNach = f.feld(7);
-        k_.plan.Verlegungen.push_back(std::move(v));
+        plan_.Verlegungen.push_back(std::move(v));
     }
 
     void vertretung(std::string_view z, int n) {
@@ -362,7 +361,7 @@ private:
         v.Text = f.feld(10);
         v.Mitbetreuung = enthaelt(art, 'B');
         v.Art = art;
-        k_.plan.Vertretungen.push_back(std::move(v));
+        plan_.Vertretungen.push_back(std::move(v));
     }
 
     void vertretungsKlassen(std::string_view z, int n) {
@@ -384,10 +383,12 @@ private:
         }
         if (klassen.empty())
             melde(fehlerInZeile(n), "Im \"Vk\"-Datensatz fehlt die Klasse!");
-        k_.plan.Vertretungen.back().Klassen = std::move(klassen);
+        plan_.Vertretungen.back().Klassen = std::move(klassen);
     }
 
-    const GpnKontext& k_;
+    GpnErgebnis& e_;
+    Plan& plan_;
+    Befunde& befunde_;
     const bool hatPerioden_;
     bool unterrichtInPeriode_ = false;
     bool lehrerInPeriode_ = false;
@@ -414,74 +415,196 @@ private:
     std::unordered_set<std::string> kurznamen_;
 };
 
-void liesPerioden(const GpnKontext& k, std::string_view daten) {
-    k.plan.Perioden.clear();
+void liesPerioden(GpnErgebnis& e, std::string_view daten) {
     jedeZeile(daten, [&](std::string_view z, int) {
         if (satzartVon(z) != Satzart::P0)
             return;
         FeldListe f(z);
-        k.plan.Perioden.push_back(
+        e.plan.Perioden.push_back(
             {std::string(f.feld(3)), std::string(f.feld(4)), std::string(f.feld(5))});
     });
-    int anzahl = static_cast<int>(k.plan.Perioden.size());
-    if (k.werte.Periode < 1 || k.werte.Periode > anzahl)
-        k.werte.Periode = 1;
+    int anzahl = static_cast<int>(e.plan.Perioden.size());
+    if (e.periode < 1 || e.periode > anzahl)
+        e.periode = 1;
     if (anzahl > 0)
-        k.log.display("Ausgewählte Periode: "_cp + std::to_string(k.werte.Periode) + " (von " +
-                          std::to_string(anzahl) + ")",
-                      true);
+        e.befunde.log("Ausgewählte Periode: "_cp + std::to_string(e.periode) + " (von " +
+                      std::to_string(anzahl) + ")");
 }
 
-void entferneSchlusskommas(const GpnKontext& k) {
-    for (TUnterricht& u : k.plan.Unterrichte) {
+void entferneSchlusskommas(GpnErgebnis& e) {
+    for (TUnterricht& u : e.plan.Unterrichte) {
         if (!u.Klassen.empty() && u.Klassen.back() == ',')
             u.Klassen.pop_back();
         else
-            MeldeFehler(k.log, k.plan, "PROBLEM beim Unterricht Nr. " + std::to_string(u.Nr) + ":",
+            MeldeFehler(e.befunde, e.plan,
+                        "PROBLEM beim Unterricht Nr. " + std::to_string(u.Nr) + ":",
                         "Hier liegt wahrscheinlich ein Programmierfehler vor!");
     }
 }
 
-void fasseZusammen(const GpnKontext& k) {
-    k.log.display(" ", true);
-    if (!k.plan.FehlerGefunden) {
-        k.log.display("Unterrichts-Daten konnten erfolgreich und fehlerfrei gelesen werden.", true);
-        k.log.display("", true);
-    } else if (k.werte.FehlermeldungBeimEinlesen) {
-        k.ui.showError("Beim Lesen der Daten aus der gpn-Datei \"" + k.werte.GpnDatei +
-                       "\"\n\rsind Fehler aufgetreten. Bitte beachten Sie die Kommentare im "
-                       "Info-Feld unten.");
+void fasseZusammen(const GpnAuftrag& a, GpnErgebnis& e) {
+    e.befunde.log(" ");
+    if (!e.plan.FehlerGefunden) {
+        e.befunde.log("Unterrichts-Daten konnten erfolgreich und fehlerfrei gelesen werden.");
+        e.befunde.log("");
+    } else if (a.fehlermeldung) {
+        e.befunde.fehler("Beim Lesen der Daten aus der gpn-Datei \"" + a.datei +
+                         "\"\n\rsind Fehler aufgetreten. Bitte beachten Sie die Kommentare im "
+                         "Info-Feld unten.");
     }
-    k.log.display("Gelesene Daten: " + std::to_string(k.plan.Lehrer.size()) + " Lehrer, " +
-                      std::to_string(k.plan.Unterrichte.size()) + " Unterrichte, " +
-                      std::to_string(k.plan.Verlegungen.size()) + " Verlegungen, " +
-                      std::to_string(k.plan.Vertretungen.size()) + " Vertretungen",
-                  true);
-    k.log.display("", true);
+    e.befunde.log("Gelesene Daten: " + std::to_string(e.plan.Lehrer.size()) + " Lehrer, " +
+                  std::to_string(e.plan.Unterrichte.size()) + " Unterrichte, " +
+                  std::to_string(e.plan.Verlegungen.size()) + " Verlegungen, " +
+                  std::to_string(e.plan.Vertretungen.size()) + " Vertretungen");
+    e.befunde.log("");
 }
 
-void fuelleLehrerliste(const GpnKontext& k) {
-    k.lehrerListe.clear();
-    for (const TLehrer& l : k.plan.Lehrer) {
+void fuelleLehrerliste(const GpnAuftrag& a, GpnErgebnis& e) {
+    for (const TLehrer& l : e.plan.Lehrer) {
         if (l.Kurzname == "?" || l.Kurzname == "*")
             continue;
-        const std::string& name = k.werte.LehrerLangnamen ? l.Langname : l.Kurzname;
-        k.lehrerListe.push_back((l.HatEMail ? "+ " : "-  ") + name);
+        const std::string& name = a.langnamen ? l.Langname : l.Kurzname;
+        e.lehrerListe.push_back((l.HatEMail ? "+ " : "-  ") + name);
     }
-    k.ui.viewChanged(ViewPart::TeacherList);
 }
 
-void fuellePeriodenliste(const GpnKontext& k) {
-    k.periodenListe.clear();
-    for (const TPeriode& p : k.plan.Perioden)
-        k.periodenListe.push_back(p.Name + " (" + kurzesDatum(p.Von) + " - " + kurzesDatum(p.Bis) +
-                                  ")");
-    int anzahl = static_cast<int>(k.periodenListe.size());
-    k.periodenSichtbar = std::min(anzahl, 20);
-    k.periodenAuswahl =
-        k.werte.Periode >= 1 && k.werte.Periode <= anzahl ? k.werte.Periode - 1 : -1;
-    k.periodenButtonAktiv = anzahl > 0;
-    k.ui.viewChanged(ViewPart::PeriodChoice);
+void fuellePeriodenliste(GpnErgebnis& e) {
+    PeriodenWahl& w = e.perioden;
+    for (const TPeriode& p : e.plan.Perioden)
+        w.liste.push_back(p.Name + " (" + kurzesDatum(p.Von) + " - " + kurzesDatum(p.Bis) + ")");
+    int anzahl = static_cast<int>(w.liste.size());
+    w.sichtbar = std::min(anzahl, 20);
+    w.auswahl = e.periode >= 1 && e.periode <= anzahl ? e.periode - 1 : -1;
+    w.buttonAktiv = anzahl > 0;
+}
+
+// ---- Is the snapshot a whole plan? ----
+
+// The fields a line of each kind has at least when gp-Untis wrote it whole.
+std::size_t mindestFelder(Satzart art) {
+    switch (art) {
+    case Satzart::P0:
+        return 5;
+    case Satzart::L00:
+        return 3;
+    case Satzart::Le:
+        return 15;
+    case Satzart::X0:
+        return 8;
+    case Satzart::V0:
+        return 14;
+    case Satzart::Vk:
+        return 3;
+    case Satzart::pU0:
+    case Satzart::pL0:
+    case Satzart::PE:
+    case Satzart::U0:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+// Why the last line, which has no line end, stops inside its record; empty when it looks whole.
+std::string abgebrocheneZeile(std::string_view zeile, int nummer) {
+    const std::string wo = "Ihre letzte Zeile (Zeile " + std::to_string(nummer) + ") bricht ";
+    if (std::count(zeile.begin(), zeile.end(), '"') % 2 != 0)
+        return wo + "in einem Text in Anführungszeichen ab."_cp;
+    const Satzart art = satzartVon(zeile);
+    // A "Uz" line is read by columns: teacher and classes need eight characters.
+    if (art == Satzart::Uz ? zeile.size() < 8 : FeldListe(zeile).anzahl() < mindestFelder(art))
+        return wo + "mitten im Datensatz ab.";
+    return {};
+}
+
+// Why the bytes are not a whole gp-Untis plan; empty when they are. A file cut at a line end
+// shows only in what is missing after the cut: the teachers and lessons every export holds, or
+// the "Uz" lines that every lesson head is followed by.
+std::string warumUnvollstaendig(std::string_view daten) {
+    bool bekannt = false, lehrer = false, unterricht = false, unterrichtOffen = false;
+    int zeilen = 0;
+    std::string_view letzte;
+    jedeZeile(daten, [&](std::string_view z, int n) {
+        const Satzart art = satzartVon(z);
+        bekannt = bekannt || art != Satzart::Sonstige;
+        lehrer = lehrer || art == Satzart::L00;
+        if (art == Satzart::U0)
+            unterricht = unterrichtOffen = true;
+        else if (art == Satzart::Uz)
+            unterrichtOffen = false;
+        zeilen = n;
+        letzte = z;
+    });
+    if (!bekannt)
+        return "Sie enthält keine einzige Zeile einer gp-Untis-Datei (ist es die richtige "
+               "Datei?)."_cp;
+    const bool zeilenende = daten.back() == '\n' || daten.back() == '\r';
+    if (!zeilenende) {
+        std::string grund = abgebrocheneZeile(letzte, zeilen);
+        if (!grund.empty())
+            return grund;
+    }
+    if (!lehrer || !unterricht)
+        return std::string("Es fehlen ") +
+               (!lehrer && !unterricht ? "die Lehrer- und die Unterrichtsdaten"
+                : !lehrer              ? "die Lehrerdaten"
+                                       : "die Unterrichtsdaten") +
+               ".";
+    if (unterrichtOffen)
+        return "Sie endet mitten in den Daten eines Unterrichts (Zeile " + std::to_string(zeilen) +
+               ").";
+    return {};
+}
+
+// The log lines and the box of a snapshot that is not used.
+void meldeUnvollstaendig(const GpnAuftrag& a, GpnErgebnis& e, const std::string& grund) {
+    e.status = GpnErgebnis::Status::Unvollstaendig;
+    const std::string folge = "Es wurden keine Daten übernommen: keine Zeilen, keine eMails."_cp;
+    e.befunde.log("=======> FEHLER: Die gpn-Datei ist unvollständig oder wird gerade "
+                  "geschrieben!"_cp);
+    e.befunde.log(std::string(17, ' ') + grund);
+    e.befunde.log(std::string(17, ' ') + folge);
+    e.befunde.fehler("Die gpn-Datei \"" + a.datei +
+                     "\" ist unvollständig oder wird gerade geschrieben.\n\r"_cp + grund + "\n\r" +
+                     folge +
+                     "\n\rBitte warten Sie, bis gp-Untis die Datei fertig gespeichert hat, und "
+                     "lesen Sie sie dann erneut ein (gp-Untis-Datei wählen oder Tafelbot neu "
+                     "starten). Prüfen Sie auch, ob die richtige Datei gewählt ist."_cp);
+}
+
+void kopfzeilen(const GpnAuftrag& a, GpnErgebnis& e) {
+    e.befunde.logLeeren = true;
+    e.befunde.log("Einlesen der Stunden- und Vertretungsplan-Daten aus der Datei \"" + a.datei +
+                  "\":");
+    e.befunde.log(" ");
+}
+
+// The file's bytes, read once. Empty, with the status set, when it cannot be read or changed
+// while it was read.
+std::optional<std::string> schnappschuss(const GpnAuftrag& a, GpnErgebnis& e) {
+    // The settings keep the name as Windows-1252 text; the file system wants UTF-8.
+    const std::string pfad = cp1252ToUtf8(a.datei);
+    if (!platform::fileExists(pfad)) {
+        e.status = GpnErgebnis::Status::DateiFehlt;
+        e.befunde.information("Bitte wählen Sie zunächst Ihre gp-Untis-Stundenplan-Datei aus!"_cp);
+        return std::nullopt;
+    }
+    const std::optional<platform::FileStamp> vorher = platform::fileStamp(pfad);
+    std::optional<std::string> daten = platform::readFile(pfad);
+    if (!vorher || !daten) {
+        e.status = GpnErgebnis::Status::NichtLesbar;
+        e.befunde.fehler("Kann gpn-Datei \"" + a.datei + "\" nicht zum Lesen öffnen!"_cp);
+        return std::nullopt;
+    }
+    if (a.nachDemLesen)
+        a.nachDemLesen();
+    const std::optional<platform::FileStamp> nachher = platform::fileStamp(pfad);
+    if (nachher != vorher || daten->size() != vorher->size) {
+        kopfzeilen(a, e);
+        meldeUnvollstaendig(a, e, "Sie hat sich während des Lesens verändert."_cp);
+        return std::nullopt;
+    }
+    return daten;
 }
 
 } // namespace
@@ -499,7 +622,7 @@ bool InListe(std::int32_t nummer, std::string_view liste) {
     }
 }
 
-std::int32_t ZahlAusSpalte(std::string_view zeichen, int zeilenNr, int spalte, InfoLog& log,
+std::int32_t ZahlAusSpalte(std::string_view zeichen, int zeilenNr, int spalte, Befunde& befunde,
                            Plan& plan) {
     if (zeichen == "  ")
         return 0;
@@ -507,55 +630,42 @@ std::int32_t ZahlAusSpalte(std::string_view zeichen, int zeilenNr, int spalte, I
         zeichen.size() == 2 && zeichen[1] == ' ' ? zeichen.substr(0, 1) : zeichen;
     if (auto wert = alsGanzzahl(text))
         return *wert;
-    MeldeFehler(log, plan,
+    MeldeFehler(befunde, plan,
                 "FEHLER in der gpn-Datei in Zeile " + std::to_string(zeilenNr) + " Spalte " +
                     std::to_string(spalte) + ":",
                 "Falsche Nummer in \"" + std::string(zeichen) + "\" im uZ-Datensatz!");
     return -1;
 }
 
-void MeldeFehler(InfoLog& log, Plan& plan, const std::string& erste, const std::string& zweite) {
-    log.display("=======> " + erste, true);
-    log.display(std::string(17, ' ') + zweite, true);
+void MeldeFehler(Befunde& befunde, Plan& plan, const std::string& erste,
+                 const std::string& zweite) {
+    befunde.log("=======> " + erste);
+    befunde.log(std::string(17, ' ') + zweite);
     plan.FehlerGefunden = true;
 }
 
-bool LiesGpnDatei(const GpnKontext& k) {
-    const std::string& name = k.werte.GpnDatei;
-    // The settings keep the name as Windows-1252 text; the file system wants UTF-8.
-    const std::string pfad = cp1252ToUtf8(name);
-    if (!platform::fileExists(pfad)) {
-        k.ui.showInformation("Bitte wählen Sie zunächst Ihre gp-Untis-Stundenplan-Datei aus!"_cp);
-        return false;
-    }
-    // Both passes run over one copy in memory, so the file cannot change between them.
-    std::optional<std::string> daten = platform::readFile(pfad);
-    if (!daten) {
-        k.ui.showError("Kann gpn-Datei \"" + name + "\" nicht zum Lesen öffnen!"_cp);
-        return false;
+GpnErgebnis LiesGpnDatei(const GpnAuftrag& a) {
+    GpnErgebnis e;
+    e.periode = a.periode;
+    // Both passes run over this one copy, so the file cannot change between them.
+    const std::optional<std::string> daten = schnappschuss(a, e);
+    if (!daten)
+        return e;
+    kopfzeilen(a, e);
+    if (std::string grund = warumUnvollstaendig(*daten); !grund.empty()) {
+        meldeUnvollstaendig(a, e, grund);
+        return e;
     }
 
-    k.log.clear();
-    k.log.display("Einlesen der Stunden- und Vertretungsplan-Daten aus der Datei \"" + name + "\":",
-                  true);
-    k.log.display(" ", true);
-
-    liesPerioden(k, *daten);
-    const bool hatPerioden = !k.plan.Perioden.empty();
-
-    k.plan.FehlerGefunden = false;
-    k.plan.Lehrer.clear();
-    k.plan.Unterrichte.clear();
-    k.plan.Verlegungen.clear();
-    k.plan.Vertretungen.clear();
-    DatenLeser leser(k, hatPerioden);
+    liesPerioden(e, *daten);
+    DatenLeser leser(e, !e.plan.Perioden.empty());
     jedeZeile(*daten, [&](std::string_view z, int n) { leser.zeile(z, n); });
 
-    entferneSchlusskommas(k);
-    fasseZusammen(k);
-    fuelleLehrerliste(k);
-    fuellePeriodenliste(k);
-    return true;
+    entferneSchlusskommas(e);
+    fasseZusammen(a, e);
+    fuelleLehrerliste(a, e);
+    fuellePeriodenliste(e);
+    return e;
 }
 
 } // namespace tafelbot

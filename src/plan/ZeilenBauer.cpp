@@ -1,13 +1,12 @@
 #include "plan/ZeilenBauer.h"
 
-#include "ui/InfoLog.h"
-#include "ui/UiPort.h"
 #include "plan/Felder.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 #include "settings/Einstellungen.h"
+#include "ui/Befunde.h"
 
 #include <string>
 #include <string_view>
@@ -49,9 +48,9 @@ public:
         if (k_.uebergabe)
             k_.uebergabe(k_.zeilen.Zeilen.size());
         if (k_.plan.FehlerGefunden && k_.werte.FehlermeldungBeimEinlesen)
-            k_.ui.showError("Beim Lesen der Vertretungs-Daten sind Fehler aufgetreten.\n\r"
-                            "Bitte beachten Sie die Kommentare im Info-Feld unten.\n\r"
-                            "Vielleicht ist eine falsche Periode ausgewählt."_cp);
+            k_.befunde.fehler("Beim Lesen der Vertretungs-Daten sind Fehler aufgetreten.\n\r"
+                              "Bitte beachten Sie die Kommentare im Info-Feld unten.\n\r"
+                              "Vielleicht ist eine falsche Periode ausgewählt."_cp);
     }
 
 private:
@@ -72,7 +71,7 @@ private:
     }
 
     void melde(const std::string& erste, const std::string& zweite) {
-        MeldeFehler(k_.log, k_.plan, erste, zweite);
+        MeldeFehler(k_.befunde, k_.plan, erste, zweite);
     }
 
     static std::string stundeText(const TVertretung& v) {
@@ -220,8 +219,8 @@ private:
         }
         if (letzte) {
             if (!letzte->Gesendet)
-                k_.ui.showMessage("Fehler 101 - keine eMail-Adresse mehr? (" + letzte->Vertreter +
-                                  ")");
+                k_.befunde.hinweis("Fehler 101 - keine eMail-Adresse mehr? (" + letzte->Vertreter +
+                                   ")");
             letzte->Geaendert = true;
             return;
         }
@@ -230,9 +229,9 @@ private:
         if (z.LehrerIndex >= 0) {
             z.HatEMail = k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].HatEMail;
         } else {
-            k_.ui.showError("Bei einer Zeile in der INI-Datei (über eine gesendete eMail)\n\r"_cp
-                            "konnte der Lehrername (" +
-                            n + ") nicht zugeordnet werden!");
+            k_.befunde.fehler("Bei einer Zeile in der INI-Datei (über eine gesendete eMail)\n\r"_cp
+                              "konnte der Lehrername (" +
+                              n + ") nicht zugeordnet werden!");
         }
         z.VertretungNr = -1;
         z.Stunde = "-1";

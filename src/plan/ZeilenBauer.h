@@ -5,8 +5,7 @@
 
 namespace tafelbot {
 
-class InfoLog;
-class UiPort;
+struct Befunde;
 struct Einstellungen;
 struct Plan;
 struct Zeilenliste;
@@ -15,9 +14,8 @@ struct Zeilenliste;
 struct ZeilenKontext {
     // In: AktDatum, the long-names, same-day-date and error-box switches, GesendeteMails.
     const Einstellungen& werte;
-    Plan& plan; // FehlerGefunden is cleared and set here
-    InfoLog& log;
-    UiPort& ui;
+    Plan& plan;       // FehlerGefunden is cleared and set here
+    Befunde& befunde; // the log lines and boxes of the build, for the caller to show
     Zeilenliste& zeilen;
     // The table's hand-over with the new row count; runs before the closing error box.
     std::function<void(std::size_t)> uebergabe;

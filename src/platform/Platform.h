@@ -50,6 +50,14 @@ bool fileExists(const std::string& path); // a regular file
 bool directoryExists(const std::string& path);
 // The whole file as bytes; empty optional when it cannot be read (error text in *error).
 std::optional<std::string> readFile(const std::string& path, std::string* error = nullptr);
+// What the file system says of a file, to tell whether it changed between two looks.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0; // modification time, nanoseconds since the epoch
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+// Empty when the file cannot be looked at.
+std::optional<FileStamp> fileStamp(const std::string& path);
 // Replaces `path` with `contents`: writes a temporary file beside it, flushes it to the disk and
 // renames it over the old one, so that a failure at any point leaves the old file intact.
 bool replaceFileAtomically(const std::string& path, const std::string& contents,

@@ -5,7 +5,8 @@
 namespace tafelbot {
 
 std::string FixeTexte::programmNameVersion() {
-    return "Tafelbot 1.2";
+    // The version comes from the build, so the window, the mails and the package agree.
+    return "Tafelbot " TAFELBOT_VERSION;
 }
 
 std::string FixeTexte::autorZeile() {

@@ -4,11 +4,28 @@
 
 namespace tafelbot {
 
+namespace {
+
+std::string inUserDirectory(const std::string& userDirectory) {
+    // A directory that cannot be created shows up later as the write error of the first save.
+    platform::createDirectories(userDirectory);
+    return userDirectory + IniDateiName;
+}
+
+} // namespace
+
 std::string settingsFilePath(const std::string& explicitPath) {
     if (!explicitPath.empty())
         return explicitPath;
-    return settingsFilePath(explicitPath, platform::executableDirectory(),
-                            platform::userConfigDirectory());
+    std::string programDirectory = platform::executableDirectory();
+#ifdef TAFELBOT_INSTALLED_BINDIR
+    // The installed program shares its folder with every other program of the system: the
+    // settings and their sent-mail records belong to the user, even where that folder happens
+    // to be writable (as it is for root).
+    if (programDirectory == TAFELBOT_INSTALLED_BINDIR)
+        return inUserDirectory(platform::userConfigDirectory());
+#endif
+    return settingsFilePath(explicitPath, programDirectory, platform::userConfigDirectory());
 }
 
 std::string settingsFilePath(const std::string& explicitPath, const std::string& programDirectory,
@@ -19,9 +36,7 @@ std::string settingsFilePath(const std::string& explicitPath, const std::string&
     if (platform::fileExists(besideProgram) || (platform::directoryExists(programDirectory) &&
                                                 platform::directoryWritable(programDirectory)))
         return besideProgram;
-    // A directory that cannot be created shows up later as the write error of the first save.
-    platform::createDirectories(userDirectory);
-    return userDirectory + IniDateiName;
+    return inUserDirectory(userDirectory);
 }
 
 } // namespace tafelbot

@@ -301,8 +301,11 @@ void MainWindowTest::chosenFileThatIsNoPlanLeavesAnEmptyTable() {
     };
     {
         ModalAnswerer antworten;
+        antworten.ok();
         QTest::mouseClick(p.fenster->gpnButton(), Qt::LeftButton);
         QCOMPARE(antworten.unerwartet, 0);
+        QCOMPARE(antworten.texte.size(), 1);
+        QVERIFY(antworten.texte[0].contains(QStringLiteral("ist unvollständig")));
     }
     QCOMPARE(start + "/", QString::fromStdString(p.dir.path()));
     QVERIFY(p.fenster->windowTitle().endsWith(QStringLiteral("  -  notizen")));

@@ -61,7 +61,7 @@ TEST(GpnLeser, AMissingFileChangesNothing) {
     EXPECT_EQ(u.lehrerListe, (Zeilen{"+ MUE", "-  SCH"}));
     auto logVorher = u.logZeilen();
     u.werte.GpnDatei = u.dir.file("fehlt.gpn");
-    EXPECT_FALSE(LiesGpnDatei(u.kontext()));
+    EXPECT_FALSE(u.liesDatei());
     EXPECT_EQ(u.ui.boxTexts("info"), (Zeilen{"Bitte wählen Sie zunächst Ihre "
                                              "gp-Untis-Stundenplan-Datei aus!"_cp}));
     EXPECT_EQ(u.logZeilen(), logVorher);
@@ -106,7 +106,7 @@ TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
     for (int i = 1; i <= 25; ++i)
         z.push_back("0P," + std::to_string(i) + ",P" + std::to_string(i) + ",2026080,x");
     u.werte.Periode = 25;
-    ASSERT_TRUE(u.lies(z));
+    ASSERT_TRUE(u.lies(z + kleineSchule()));
     EXPECT_EQ(u.perioden[0], "P1 (0.08.26 - ..)");
     EXPECT_EQ(u.sichtbar, 20);
     EXPECT_EQ(u.auswahl, 24);
@@ -186,15 +186,27 @@ TEST(GpnLeser, RecordErrorsAreLoggedFieldByFieldAndTheRecordStays) {
         return "0V," + nr + ",20261207,2," + vertreter + ",,,,,,R2,,," + art;
     };
     ASSERT_TRUE(u.lies(lehrerZeilen("A", "Anna") +
-                       Zeilen{"Le,,,,,Zweit",                                        // 3
-                              "0X,1,A,5,,3,20261207,4", "0X,2,A,5,20261204,3,,4",    // skipped
+                       Zeilen{"Le,,,,,Zweit", // 3
+                              "0X,1,A,5,,3,20261207,4",
+                              "0X,2,A,5,20261204,3,,4",                              // skipped
                               "0X,-2147483648,ZZ,y,20261204,99999999999,20261207,w", // 6
-                              vertretung("1", "A", "N"), "Vk,,5a", vertretung("2", "A", "E"),
-                              "Vk,,5a", vertretung("3", "", ""), "Vk,,5a", // 11, 12
-                              "0V,n,20261207,s,A,,,,u,,,2147483648",       // 13
-                              "Vk,,5a,5b,,6a", "Vk,,6b",                   // 14, 15
-                              vertretung("5", "ZZ", "F"), "Vk,",           // 16, 17
-                              "Vk,,7a"}));                                 // 18
+                              vertretung("1", "A", "N"),
+                              "Vk,,5a",
+                              vertretung("2", "A", "E"),
+                              "Vk,,5a",
+                              vertretung("3", "", ""),
+                              "Vk,,5a",                              // 11, 12
+                              "0V,n,20261207,s,A,,,,u,,,2147483648", // 13
+                              "Vk,,5a,5b,,6a",
+                              "Vk,,6b", // 14, 15
+                              vertretung("5", "ZZ", "F"),
+                              "Vk,", // 16, 17
+                              "Vk,,7a",
+                              "0U,1",
+                              "Uf,,DE",
+                              "Uk,,5a",
+                              "Ul,,A",
+                              "Uz 1 1 1 1"}));
     const std::string f = "FEHLER in der gpn-Datei in Zeile ";
     const std::string z = "Falscher Integerwert des ";
     EXPECT_EQ(u.meldungen(),
@@ -212,7 +224,7 @@ TEST(GpnLeser, RecordErrorsAreLoggedFieldByFieldAndTheRecordStays) {
                       f + "17: | Im \"Vk\"-Datensatz fehlt die Klasse!",
                       f + "18: | Kann \"Vk\"-Datensatz nicht einer Vertretung zuordnen!"}));
     EXPECT_EQ(testing::plantext(u.plan),
-              (Zeilen{"L A|Anna||", "X -2147483648 ZZ U0 20261204/0 20261207/0",
+              (Zeilen{"L A|Anna||", "U 1 A 5a/DE", "X -2147483648 ZZ U0 20261204/0 20261207/0",
                       "V 0 20261207/0 A for    U-1 X-1 '' 5a,5b ",
                       "V 5 20261207/2 ZZ for   R2 U-1 X-1 ''  F"}));
 }
@@ -221,7 +233,7 @@ TEST(GpnLeser, ErrorsGiveOneBoxByTheSwitchAndAReadStartsAfresh) {
     for (bool schalter : {true, false}) {
         LeserUmgebung u;
         u.werte.FehlermeldungBeimEinlesen = schalter;
-        ASSERT_TRUE(u.lies({"Vk,,5a", "Vk,,5b"}));
+        ASSERT_TRUE(u.lies(kleineSchule() + Zeilen{"Vk,,5c"}));
         EXPECT_TRUE(u.plan.FehlerGefunden);
         const std::string box = "Beim Lesen der Daten aus der gpn-Datei \"" + u.werte.GpnDatei +
                                 "\"\n\rsind Fehler aufgetreten. Bitte beachten Sie die "
@@ -230,7 +242,7 @@ TEST(GpnLeser, ErrorsGiveOneBoxByTheSwitchAndAReadStartsAfresh) {
         auto log = u.logZeilen();
         EXPECT_EQ(
             Zeilen(log.end() - 3, log.end()),
-            (Zeilen{" ", "Gelesene Daten: 0 Lehrer, 0 Unterrichte, 0 Verlegungen, 0 Vertretungen",
+            (Zeilen{" ", "Gelesene Daten: 2 Lehrer, 2 Unterrichte, 1 Verlegungen, 1 Vertretungen",
                     ""}));
         ASSERT_TRUE(u.lies(kleineSchule()));
         EXPECT_FALSE(u.plan.FehlerGefunden);

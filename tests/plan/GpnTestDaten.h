@@ -1,12 +1,14 @@
 #pragma once
 
-#include "ui/InfoLog.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
+#include "ui/Befunde.h"
+#include "ui/InfoLog.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -47,7 +49,7 @@ inline Zeilen plantext(const Plan& p) {
     return t;
 }
 
-// The reader with everything it reads and fills, and a file in a fresh directory.
+// The reader with a file in a fresh directory, and what the workflow keeps of its result.
 struct LeserUmgebung {
     RecordingUi ui;
     InfoLog log{ui};
@@ -59,15 +61,31 @@ struct LeserUmgebung {
     bool button = false;
     Zeilen lehrerListe;
     TempDir dir;
+    std::function<void()> nachDemLesen;
+    GpnErgebnis::Status status = GpnErgebnis::Status::Gelesen;
 
     LeserUmgebung() { werte.GpnDatei = dir.file("plan.gpn"); }
 
-    GpnKontext kontext() {
-        return {werte, plan, log, ui, perioden, auswahl, sichtbar, button, lehrerListe};
+    // Reads the file and takes over what a successful read gives, as the workflow does.
+    bool liesDatei() {
+        GpnErgebnis e = LiesGpnDatei({werte.GpnDatei, werte.Periode, werte.LehrerLangnamen,
+                                      werte.FehlermeldungBeimEinlesen, nachDemLesen});
+        zeige(e.befunde, log, ui);
+        status = e.status;
+        if (!e.gelesen())
+            return false;
+        plan = std::move(e.plan);
+        werte.Periode = e.periode;
+        perioden = e.perioden.liste;
+        auswahl = e.perioden.auswahl;
+        sichtbar = e.perioden.sichtbar;
+        button = e.perioden.buttonAktiv;
+        lehrerListe = e.lehrerListe;
+        return true;
     }
     bool liesInhalt(const std::string& inhalt) {
         writeFile(werte.GpnDatei, inhalt);
-        return LiesGpnDatei(kontext());
+        return liesDatei();
     }
     bool lies(const Zeilen& zeilen) { return liesInhalt(joinLines(zeilen)); }
 

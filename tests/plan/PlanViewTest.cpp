@@ -1,5 +1,6 @@
 #include "core/MainWorkflow.h"
 #include "settings/Cp1252.h"
+#include "settings/SettingsFile.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
@@ -97,13 +98,15 @@ TEST(PlanView, PeriodDialog) {
     EXPECT_TRUE(f.ui.boxes.empty());
     EXPECT_TRUE(f.ui.redraws.empty());
 
-    // Another period while the file is gone: its message, and the rows stay.
+    // Another period while the file is gone: its message, and no rows until a read succeeds.
     f.w.periodeGewaehlt(1);
     EXPECT_EQ(f.w.werte.Periode, 2);
     EXPECT_EQ(f.ui.boxTexts("info"),
               (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
                                         "gp-Untis-Stundenplan-Datei aus!"_cp}));
-    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "DE");
+    EXPECT_FALSE(f.w.planGelesen);
+    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
+    EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
 
     // Back to the first period with the file in place: read again, rows rebuilt.
     std::filesystem::rename(f.dir.file("weg.gpn"), f.w.werte.GpnDatei);
@@ -114,6 +117,49 @@ TEST(PlanView, PeriodDialog) {
     EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
     EXPECT_FALSE(f.w.busyVisible);
     EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 4);
+}
+
+// A plan that is not whole is no plan: no rows come of it, at start or later, so no notice row
+// tells a mailed teacher that the plan no longer holds, and the records stay as they are.
+TEST(PlanView, AFileThatIsNotWholeGivesNoRowsAndLeavesTheRecords) {
+    Fenster f;
+    const std::string ganz =
+        testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/zwei-perioden.gpn");
+    const std::string abgeschnitten = ganz.substr(0, ganz.find("R1,"));
+    const std::string gpn = f.dir.file("plan.gpn");
+    const std::vector<std::string> mails = {"20261207,3,,MUE,\"5a\",,,,0,202612041200"};
+    Einstellungen e;
+    setzeStandardwerte(e);
+    e.GpnDatei = gpn;
+    e.AktDatum = "20261207";
+    e.GesendeteMails = mails;
+    testing::writeFile(f.w.iniPfad, iniInhalt(e));
+
+    testing::writeFile(gpn, abgeschnitten);
+    f.w.formActivate();
+    f.w.naechsterSchultag();
+    f.w.vorigerSchultag();
+    EXPECT_FALSE(f.w.planGelesen);
+    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].text.rfind("Die gpn-Datei \"" + gpn + "\" ist unvollständig"_cp, 0),
+              0u);
+
+    // Whole again: the substitution and the notice row of the mailed teacher.
+    testing::writeFile(gpn, ganz);
+    f.w.gpnDateiGewaehlt(gpn);
+    EXPECT_TRUE(f.w.planGelesen);
+    ASSERT_EQ(f.w.zeilen.Zeilen.size(), 2u);
+    EXPECT_EQ(f.w.zeilen.Zeilen[1].Stunde, "-1");
+
+    // Cut while the office changes the period: the rows of the earlier read go.
+    testing::writeFile(gpn, abgeschnitten);
+    f.w.periodeGewaehlt(1);
+    EXPECT_FALSE(f.w.planGelesen);
+    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
+    EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
+    EXPECT_EQ(f.ui.boxes.size(), 2u);
+    EXPECT_EQ(f.w.werte.GesendeteMails, mails);
 }
 
 } // namespace

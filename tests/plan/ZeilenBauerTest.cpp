@@ -1,10 +1,11 @@
 #include "plan/ZeilenBauer.h"
 
-#include "ui/InfoLog.h"
 #include "plan/PlanDaten.h"
 #include "settings/Cp1252.h"
 #include "settings/Einstellungen.h"
 #include "support/RecordingUi.h"
+#include "ui/Befunde.h"
+#include "ui/InfoLog.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +47,14 @@ struct Umgebung {
         return plan.Vertretungen.emplace_back(std::move(v));
     }
 
+    // Builds and shows what the build reports, as the workflow does.
     void baue() {
-        ErzeugeZeilen({werte, plan, log, ui, zeilen, [this](std::size_t n) {
+        Befunde befunde;
+        ErzeugeZeilen({werte, plan, befunde, zeilen, [&](std::size_t n) {
                            uebergaben.push_back(n);
-                           boxenBeiUebergabe = ui.boxes.size();
+                           boxenBeiUebergabe = ui.boxes.size() + befunde.boxen.size();
                        }});
+        zeige(befunde, log, ui);
     }
     // The rows in display order: number, period, names, subjects, room, classes, move, text,
     // and the flags Mitbetreuung, eMail, Gesendet, Geaendert, Senden.
