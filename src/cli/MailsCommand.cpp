@@ -80,8 +80,13 @@ int runMails(const CommandLine& line, Streams& streams) {
     for (int zeile : zeilen) {
         const TLehrer& lehrer = w.plan.Lehrer.at(
             static_cast<std::size_t>(w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex));
+        const auto mail = w.mailZeilen(zeile);
+        if (!mail) {
+            ++fehler; // a broken address: named on stderr, the others are still written
+            continue;
+        }
         std::string inhalt;
-        for (const std::string& item : w.mailZeilen(zeile))
+        for (const std::string& item : *mail)
             inhalt += item + "\r\n";
         const std::string pfad = dir + dateiname(lehrer.Kurzname);
         std::string grund;

@@ -54,12 +54,15 @@ int runSend(const CommandLine& line, Streams& streams) {
                         << " on this date\n";
             return ExitFailure;
         }
-        // As if the teacher were highlighted in the table: that teacher alone, no question.
-        w.tabelle.Lehrerfilter = w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].Vertreter;
     }
 
     const std::set<int> vorher = markierteLehrer(w);
-    w.SpeedButton5Click();
+    // As if the teacher were highlighted in the table: that teacher alone, no question. By
+    // index: two teachers may show the same name.
+    if (const std::string* kurzname = line.value("teacher"))
+        w.sendeAnLehrer(w.plan.lehrerIndex(utf8ToCp1252(*kurzname)));
+    else
+        w.SpeedButton5Click();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);
@@ -80,7 +83,7 @@ int runSend(const CommandLine& line, Streams& streams) {
     } else {
         alle = nachher.empty();
     }
-    alle = alle && beendet && !w.aufzeichnungOffen;
+    alle = alle && beendet && !w.aufzeichnungOffen && w.versandFehlerfrei();
     streams.out << gesendet << " mail(s) sent" << (alle ? "" : ", not all of them") << "\n";
     return alle ? ExitOk : ExitFailure;
 }

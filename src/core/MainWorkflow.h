@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,9 +134,24 @@ public:
     // The settings file could not be written after the last recorded mail; its records are in
     // memory and reach the file with the next save.
     bool aufzeichnungOffen = false;
-    // Longest time one SMTP session may take before it is aborted; zero: no limit (the desktop
-    // program has its cancel button, the command line sets one).
+    // Longest time one SMTP session may take before it is aborted, so that a silent server
+    // never holds the send panel: the command line's --timeout; zero: the settings' Zeitlimit.
     std::chrono::milliseconds sitzungsZeitlimit{0};
+    // The limit in force: sitzungsZeitlimit, else Zeitlimit seconds; zero for none.
+    std::chrono::milliseconds zeitlimit() const;
+
+    // What the last send run did: the summary line and the command line's exit status read it.
+    struct Versandlauf {
+        int lehrkraefte = 0; // teachers the run set out to mail (marked, with an address field)
+        int versendet = 0;   // mails that went out
+        int ohneAdresse = 0; // teachers with rows but without an address: nobody told them
+        std::vector<std::string> ungueltig;     // skipped: their address is no address
+        std::vector<std::string> nichtVermerkt; // mailed, but not recorded in the file
+        bool fehler = false; // an error box, a cancel, a skipped teacher, a missing password
+    };
+    Versandlauf versandlauf;
+    // True when the last run mailed every teacher it set out to mail and recorded every mail.
+    bool versandFehlerfrei() const;
     // The mail client. Exists once an event loop is attached; the loop must outlive it.
     std::unique_ptr<THtmlSmtpCli> HtmlSmtpCli1;
 
@@ -146,8 +163,11 @@ public:
     bool versandRuht() const { return !sending && !anfrageOffen_; }
 
     void SpeedButton5Click(); // "eMail(s) senden"
-    void MailsSenden();       // the next marked teacher
-    void SendMailTo();        // composes the current row's mail, then StartSend
+    // The highlighted teacher's path of "eMail(s) senden" for the teacher with this index
+    // (the command line's --teacher): that teacher alone, no question, no queue afterwards.
+    void sendeAnLehrer(int lehrerIndex);
+    void MailsSenden(); // the next marked teacher
+    void SendMailTo();  // composes the current row's mail, then StartSend
     void StartSend();
     void HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
     void HtmlSmtpCli1SessionClosed(int errorCode);
@@ -160,8 +180,9 @@ public:
     bool testMailSenden(const std::string& empfaenger, const std::string& betreff,
                         const std::vector<std::string>& text);
     // The mail of row `zeile`'s teacher as the DATA request would transmit it (header and
-    // body items, before dot-stuffing), composed but not sent.
-    std::vector<std::string> mailZeilen(int zeile);
+    // body items, before dot-stuffing), composed but not sent; nullopt after an error box when
+    // the teacher's address is no address.
+    std::optional<std::vector<std::string>> mailZeilen(int zeile);
 
 private:
     void bereiteMailVor();     // the composer's result into the client
@@ -171,6 +192,11 @@ private:
     void stoppeZeitlimit();
     void schliesseVerbindung();
     bool adressenSicher();
+    int markierterLehrer() const;
+    void beginneLauf(int nurLehrer);
+    bool adresseGueltig(int zeile);
+    bool laufVorbereiten();
+    void versandFehler(const std::string& text);
 
     EventLoop* eventLoop_ = nullptr;
     bool anfrageOffen_ = false; // a request was issued and its completion has not come
@@ -180,6 +206,8 @@ private:
     bool verbindungVerloren_ = false; // the server closed while a request ran
     bool abortLaeuft_ = false;
     EventLoop::TimerId zeitlimitTimer_ = 0;
+    int nurLehrer_ = -1;          // the run mails this teacher alone; -1: the queue
+    std::set<int> uebersprungen_; // teachers of this run skipped for their address
 
 public:
 };

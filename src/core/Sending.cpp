@@ -1,4 +1,5 @@
 #include "core/MainWorkflow.h"
+#include "mail/Adresse.h"
 #include "mail/MailComposer.h"
 #include "mail/SendDriver.h"
 #include "platform/Platform.h"
@@ -10,6 +11,7 @@
 #include "smtp/SmtpText.h"
 #include "smtp/WSocketErrors.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -108,32 +110,18 @@ void MainWorkflow::SpeedButton5Click() {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
-    const std::string& filter = tabelle.Lehrerfilter;
-    if (!filter.empty()) {
-        int gefunden = -1;
-        for (std::size_t i = 0; i < zeilen.Zeilen.size() && gefunden < 0; ++i)
-            if (zeilen.Zeilen[i].Vertreter == filter)
-                gefunden = static_cast<int>(i);
-        if (gefunden < 0) {
-            ui.showError("Konnte Markierung nicht zuordnen und keine eMail senden!");
-            return;
-        }
-        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(gefunden)];
-        if (!zeile.HatEMail) {
-            ui.showError("Für den markierten Lehrer ist keine eMail-Adresse vorhanden!"_cp);
-            return;
-        }
-        if (!zeile.Senden) {
-            ui.showError("Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp);
-            return;
-        }
-        aktuelleZeile = gefunden;
-        SendMailTo();
+    if (!tabelle.Lehrerfilter.empty()) {
+        sendeAnLehrer(markierterLehrer());
         return;
     }
-    const std::string liste = empfaengerListe(zeilen, plan);
+    beginneLauf(-1);
+    for (int zeile : ersteZeilenDerEmpfaenger(zeilen))
+        if (!adresseGueltig(zeile))
+            uebersprungen_.insert(zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex);
+    const std::string liste = empfaengerListe(zeilen, plan, uebersprungen_);
     if (liste.empty()) {
-        ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!");
+        if (uebersprungen_.empty())
+            ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
         return;
     }
     if (ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
@@ -141,10 +129,106 @@ void MainWorkflow::SpeedButton5Click() {
         MailsSenden();
 }
 
-void MainWorkflow::MailsSenden() {
-    if (!tabelle.Lehrerfilter.empty())
+// The teacher of the highlight: the first row, in row order, that the highlight covers.
+int MainWorkflow::markierterLehrer() const {
+    for (const TVZeile& zeile : zeilen.Zeilen)
+        if (zeile.Vertreter == tabelle.Lehrerfilter)
+            return zeile.LehrerIndex;
+    return -1;
+}
+
+void MainWorkflow::sendeAnLehrer(int lehrerIndex) {
+    if (sending) {
+        ui.showMessage("**** ALREADY RUNNING ****");
         return;
-    const int naechste = naechsteZuSendendeZeile(zeilen);
+    }
+    beginneLauf(lehrerIndex);
+    int gefunden = -1;
+    for (std::size_t i = 0; i < zeilen.Zeilen.size() && gefunden < 0; ++i)
+        if (lehrerIndex >= 0 && zeilen.Zeilen[i].LehrerIndex == lehrerIndex)
+            gefunden = static_cast<int>(i);
+    if (gefunden < 0) {
+        versandFehler("Konnte Markierung nicht zuordnen und keine eMail senden!");
+        return;
+    }
+    const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(gefunden)];
+    if (!zeile.HatEMail) {
+        versandFehler("Für den markierten Lehrer ist keine eMail-Adresse vorhanden!"_cp);
+        return;
+    }
+    if (!zeile.Senden) {
+        versandFehler("Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp);
+        return;
+    }
+    if (!adresseGueltig(gefunden))
+        return;
+    aktuelleZeile = gefunden;
+    SendMailTo();
+}
+
+void MainWorkflow::beginneLauf(int nurLehrer) {
+    nurLehrer_ = nurLehrer;
+    uebersprungen_.clear();
+    versandlauf = {};
+    if (nurLehrer >= 0) {
+        versandlauf.lehrkraefte = 1;
+        return;
+    }
+    versandlauf.lehrkraefte = static_cast<int>(ersteZeilenDerEmpfaenger(zeilen).size());
+    versandlauf.ohneAdresse = lehrerOhneAdresse(zeilen);
+}
+
+// An address field that is no address list never reaches the client: it could add envelope
+// parameters or header lines, or stop the whole run. The teacher is named and skipped.
+bool MainWorkflow::adresseGueltig(int zeile) {
+    const TLehrer& lehrer = plan.Lehrer.at(
+        static_cast<std::size_t>(zeilen.Zeilen.at(static_cast<std::size_t>(zeile)).LehrerIndex));
+    if (istAdressliste(lehrer.EMail))
+        return true;
+    const std::string name = lehrer.Vorname + " " + lehrer.Langname + " (" + lehrer.Kurzname + ")";
+    versandlauf.ungueltig.push_back(name);
+    log.display("Ungültige eMail-Adresse von "_cp + name + ": \"" + sichtbar(lehrer.EMail) + "\"",
+                false);
+    versandFehler("Die eMail-Adresse \"" + sichtbar(lehrer.EMail) + "\" von " + name +
+                  " ist keine gültige Adresse; diese Lehrkraft bekommt keine eMail."_cp + "\n\r" +
+                  "Bitte die Adresse in gp-Untis berichtigen."_cp);
+    return false;
+}
+
+// What a connection needs before it starts: the password when the server wants one and none is
+// at hand. A successful QUIT keeps it for the next connection, every failure ends the run: so it
+// is asked once per run. Without an answer the run ends (what was sent stays recorded).
+bool MainWorkflow::laufVorbereiten() {
+    TEinstellungen& server = werte.Server;
+    const bool mitAnmeldung =
+        server.Authentifizierung > smtpAuthNone && server.Authentifizierung <= smtpAuthAutoSelect;
+    if (!mitAnmeldung ||
+        !(server.Kennwort.empty() || (!server.KennwortSpeichern && kennwortEingabe.empty())))
+        return true;
+    std::string antwort = ui.askPassword({server.SmtpServer, server.Kontoname, server.Anmeldename});
+    if (!antwort.empty()) {
+        server.Kennwort = std::move(antwort);
+        return true;
+    }
+    versandlauf.fehler = true;
+    log.display("Kein Kennwort eingegeben: der Versand wurde beendet.", false);
+    return false;
+}
+
+void MainWorkflow::versandFehler(const std::string& text) {
+    versandlauf.fehler = true;
+    ui.showError(text);
+}
+
+bool MainWorkflow::versandFehlerfrei() const {
+    return !versandlauf.fehler && versandlauf.nichtVermerkt.empty() &&
+           versandlauf.versendet == versandlauf.lehrkraefte;
+}
+
+void MainWorkflow::MailsSenden() {
+    if (nurLehrer_ >= 0)
+        return;
+    const int naechste = naechsteZuSendendeZeile(zeilen, uebersprungen_);
     if (naechste < 0)
         return;
     aktuelleZeile = naechste;
@@ -188,7 +272,9 @@ void MainWorkflow::bereiteMailVor() {
     sendStamp = mail.sendStamp;
 }
 
-std::vector<std::string> MainWorkflow::mailZeilen(int zeile) {
+std::optional<std::vector<std::string>> MainWorkflow::mailZeilen(int zeile) {
+    if (!adresseGueltig(zeile))
+        return std::nullopt;
     aktuelleZeile = zeile;
     bereiteMailVor();
     konfiguriereClient();
@@ -215,6 +301,13 @@ bool MainWorkflow::testMailSenden(const std::string& empfaenger, const std::stri
     cli.PlainText.push_back(zweistellig("am %.2d.%.2d.%.4d um %.2d.%.2d Uhr erstellt.", t.day,
                                         t.month, t.year, t.hour, t.minute));
     sendePanel.ueberschrift = TestMailUeberschrift;
+    versandlauf = {};
+    if (!istAdressliste(empfaenger) && !HoldsLineBreakOrNul(empfaenger) &&
+        !ohneLeerzeichen(empfaenger).empty()) {
+        versandFehler("Kann eMail nicht senden: \"" + empfaenger +
+                      "\" ist keine gültige eMail-Adresse!"_cp);
+        return false;
+    }
     StartSend();
     return sending;
 }
@@ -227,8 +320,8 @@ bool MainWorkflow::adressenSicher() {
     for (const std::string* wert : {&cli.HdrTo, &s.KopieAn, &s.Absender, &s.Absendername,
                                     &s.AntwortAn, &s.SmtpServer, &s.Anmeldename}) {
         if (HoldsLineBreakOrNul(*wert)) {
-            ui.showError("Kann eMail nicht senden: Die Angabe \"" + *wert +
-                         "\" enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp);
+            versandFehler("Kann eMail nicht senden: Die Angabe \"" + *wert +
+                          "\" enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp);
             return false;
         }
     }
@@ -248,18 +341,18 @@ void MainWorkflow::StartSend() {
     TEinstellungen& server = werte.Server;
 
     if (ohneLeerzeichen(cli.HdrTo).empty()) {
-        ui.showError("Kann eMail nicht senden: Empfängeradresse fehlt!"_cp);
+        versandFehler("Kann eMail nicht senden: Empfängeradresse fehlt!"_cp);
         EndSend();
         return;
     }
     if (server.Authentifizierung < smtpAuthNone || server.Authentifizierung > smtpAuthAutoSelect) {
-        ui.showError("Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!");
+        versandFehler("Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!");
         EndSend();
         return;
     }
     cli.AuthType = static_cast<TSmtpAuthType>(server.Authentifizierung);
     if (server.Prioritaet < smtpPriorityNone || server.Prioritaet > smtpPriorityLowest) {
-        ui.showError("Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp);
+        versandFehler("Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp);
         EndSend();
         return;
     }
@@ -269,8 +362,10 @@ void MainWorkflow::StartSend() {
         return;
     }
 
-    if (server.Kennwort.empty() || (!server.KennwortSpeichern && kennwortEingabe.empty()))
-        server.Kennwort = ui.askPassword({server.SmtpServer, server.Kontoname, server.Anmeldename});
+    if (!laufVorbereiten()) {
+        EndSend();
+        return;
+    }
     kennwortEingabe.clear();
 
     sendePanel.sichtbar = true;
@@ -287,13 +382,13 @@ void MainWorkflow::StartSend() {
         log.display("Verbindungsaufbau...", false);
         sendePanel.status = "   SMTP-Server-Aktion: smtpConnect (Verbindung aufbauen) ...";
         ui.viewChanged(ViewPart::SendPanel);
-        if (sitzungsZeitlimit.count() > 0 && eventLoop_)
+        if (zeitlimit().count() > 0 && eventLoop_)
             zeitlimitTimer_ =
-                eventLoop_->startTimer(sitzungsZeitlimit, [this] { zeitlimitAbgelaufen(); });
+                eventLoop_->startTimer(zeitlimit(), [this] { zeitlimitAbgelaufen(); });
         issue(smtpConnect, &TCustomSmtpClient::Connect);
     } catch (const std::exception& e) {
-        ui.showError("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + klassenName(e) + ": " +
-                     e.what());
+        versandFehler("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + klassenName(e) + ": " +
+                      e.what());
         sending = false;
         EndSend();
     }
@@ -363,7 +458,7 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
         // The close came first and ended the session; this completion says what failed.
         verbindungVerloren_ = false;
         log.display("Error, stop.", false);
-        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
+        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
         return;
     }
     sendePanel.status = "   SMTP-Server-Aktion: " + aktion.status + " ...";
@@ -372,7 +467,7 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
     if (errorCode != 0) {
         sending = false;
         log.display("Error, stop.", false);
-        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
+        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
         EndSend();
         return;
     }
@@ -420,8 +515,8 @@ void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t er
         // A request the client refuses (a lost connection it noticed first): end like a failure.
         sending = false;
         log.display("Error, stop.", false);
-        ui.showError("Fehler bei folgender SMTP-Server-Aktion: " + aktion.status + "\n\r" +
-                     klassenName(e) + ": " + e.what());
+        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.status + "\n\r" +
+                      klassenName(e) + ": " + e.what());
         EndSend();
     }
 }
@@ -449,6 +544,7 @@ void MainWorkflow::HtmlSmtpCli1Display(const std::string& msg) {
 
 void MainWorkflow::BAbbrechenClick() {
     log.display("Aktion durch den Benutzer abgebrochen!", false);
+    versandlauf.fehler = true;
     sending = false;
     HtmlSmtpCli1->Abort();
     EndSend();
@@ -458,16 +554,22 @@ void MainWorkflow::zeitlimitAbgelaufen() {
     zeitlimitTimer_ = 0;
     if (!sending)
         return;
-    const auto n = std::chrono::duration_cast<std::chrono::seconds>(sitzungsZeitlimit).count();
+    const auto n = std::chrono::duration_cast<std::chrono::seconds>(zeitlimit()).count();
     const std::string dauer = std::to_string(n) + (n == 1 ? " Sekunde" : " Sekunden");
     log.display("Zeitlimit von " + dauer + " abgelaufen, Verbindung abgebrochen!", false);
     sending = false;
     HtmlSmtpCli1->Abort();
-    ui.showError("Der SMTP-Server hat die Sitzung nicht innerhalb von " + dauer +
-                 " beendet; die Verbindung wurde abgebrochen." + "\n\r" +
-                 (datenAngenommen_ ? "Die eMail hatte der Server bereits angenommen."
-                                   : "Die eMail wurde nicht verschickt."));
+    versandFehler("Der SMTP-Server hat die Sitzung nicht innerhalb von " + dauer +
+                  " beendet; die Verbindung wurde abgebrochen." + "\n\r" +
+                  (datenAngenommen_ ? "Die eMail hatte der Server bereits angenommen."
+                                    : "Die eMail wurde nicht verschickt."));
     EndSend();
+}
+
+std::chrono::milliseconds MainWorkflow::zeitlimit() const {
+    if (sitzungsZeitlimit.count() > 0)
+        return sitzungsZeitlimit;
+    return std::chrono::seconds(std::max(werte.Server.Zeitlimit, 0));
 }
 
 void MainWorkflow::stoppeZeitlimit() {
@@ -515,15 +617,16 @@ void MainWorkflow::EndSend() {
     tabelle.ScrollBar1Change();
     ui.viewChanged(ViewPart::Window);
     if (!gespeichert) {
-        ui.showError("Die eMail an " + lehrer.Vorname + " " + lehrer.Langname +
-                     " wurde verschickt, konnte aber nicht in der Datei \"Tafelbot.ini\" "
-                     "vermerkt werden." +
-                     "\n\r" +
-                     "Der Vermerk bleibt im Programm erhalten und wird beim nächsten Speichern "
-                     "geschrieben; die eMail wird nicht noch einmal verschickt."_cp);
+        versandFehler("Die eMail an " + lehrer.Vorname + " " + lehrer.Langname +
+                      " wurde verschickt, konnte aber nicht in der Datei \"Tafelbot.ini\" "
+                      "vermerkt werden." +
+                      "\n\r" +
+                      "Der Vermerk bleibt im Programm erhalten und wird beim nächsten Speichern "
+                      "geschrieben; die eMail wird nicht noch einmal verschickt."_cp);
         return;
     }
-    if (weiter && tabelle.Lehrerfilter.empty())
+    ++versandlauf.versendet;
+    if (weiter && nurLehrer_ < 0)
         MailsSenden();
 }
 

@@ -1,11 +1,11 @@
 #include "mail/MailComposer.h"
 
-#include "ui/UiPort.h"
 #include "mail/SendDriver.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
+#include "ui/UiPort.h"
 
 #include <cstdio>
 
@@ -28,7 +28,9 @@ std::string fruehereSendezeit(const MailInput& input, UiPort& ui) {
             continue;
         if (LiesFeld(record, ',', 4) != input.lehrer.Kurzname)
             continue;
-        const std::string s = LiesFeld(record, ',', 10);
+        // Text and room are stored unquoted and may hold commas: the stamp is the record's
+        // last twelve characters, not a field counted from the front.
+        const std::string s = record.size() >= 12 ? record.substr(record.size() - 12) : "";
         return teil(s, 6, 2) + "." + teil(s, 4, 2) + "." + teil(s, 0, 4) + " um " + teil(s, 8, 2) +
                "." + teil(s, 10, 2) + " Uhr";
     }

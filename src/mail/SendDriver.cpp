@@ -26,18 +26,37 @@ bool selberLehrer(const TVZeile& a, const TVZeile& b) {
     return a.Vertreter == b.Vertreter && a.LehrerIndex == b.LehrerIndex;
 }
 
-std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan) {
-    std::string liste;
-    int n = 0;
-    for (std::size_t pos = 0; pos < zeilen.ZeilenFolge.size(); ++pos) {
-        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(zeilen.ZeilenFolge[pos])];
+std::vector<int> ersteZeilenDerEmpfaenger(const Zeilenliste& zeilen) {
+    std::vector<int> erste;
+    const auto& folge = zeilen.ZeilenFolge;
+    for (auto pos = folge.begin(); pos != folge.end(); ++pos) {
+        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(*pos)];
         if (!zeile.HatEMail || !zeile.Senden)
             continue;
-        const bool frueher =
-            std::any_of(zeilen.ZeilenFolge.begin(), zeilen.ZeilenFolge.begin() + pos, [&](int i) {
-                return selberLehrer(zeilen.Zeilen[static_cast<std::size_t>(i)], zeile);
-            });
-        if (frueher)
+        const bool frueher = std::any_of(folge.begin(), pos, [&](int i) {
+            return selberLehrer(zeilen.Zeilen[static_cast<std::size_t>(i)], zeile);
+        });
+        if (!frueher)
+            erste.push_back(*pos);
+    }
+    return erste;
+}
+
+int lehrerOhneAdresse(const Zeilenliste& zeilen) {
+    std::set<int> lehrer;
+    for (const TVZeile& zeile : zeilen.Zeilen)
+        if (!zeile.HatEMail)
+            lehrer.insert(zeile.LehrerIndex);
+    return static_cast<int>(lehrer.size());
+}
+
+std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan,
+                            const std::set<int>& ausgenommen) {
+    std::string liste;
+    int n = 0;
+    for (int index : ersteZeilenDerEmpfaenger(zeilen)) {
+        const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(index)];
+        if (ausgenommen.count(zeile.LehrerIndex))
             continue;
         if (n > 0)
             liste += "\n\r";
@@ -53,10 +72,10 @@ std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan) {
     return liste;
 }
 
-int naechsteZuSendendeZeile(const Zeilenliste& zeilen) {
+int naechsteZuSendendeZeile(const Zeilenliste& zeilen, const std::set<int>& ausgenommen) {
     for (int index : zeilen.ZeilenFolge) {
         const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(index)];
-        if (zeile.HatEMail && zeile.Senden)
+        if (zeile.HatEMail && zeile.Senden && !ausgenommen.count(zeile.LehrerIndex))
             return index;
     }
     return -1;

@@ -2,6 +2,7 @@
 
 #include "plan/PlanDaten.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,19 @@ bool selberLehrer(const TVZeile& a, const TVZeile& b);
 
 // The confirmation list: one entry per teacher to be mailed, in display order
 // ("          1.   Vorname Langname", entries separated by LF CR). Empty when nobody is marked.
-std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan);
+// Teachers (by index) in `ausgenommen` are left out.
+std::string empfaengerListe(const Zeilenliste& zeilen, const Plan& plan,
+                            const std::set<int>& ausgenommen = {});
 
-// The first row in display order whose teacher has an address and is marked; -1 when none.
-int naechsteZuSendendeZeile(const Zeilenliste& zeilen);
+// The first row in display order whose teacher has an address, is marked and is not in
+// `ausgenommen`; -1 when none.
+int naechsteZuSendendeZeile(const Zeilenliste& zeilen, const std::set<int>& ausgenommen = {});
+
+// The first row of every teacher the queue would mail, in display order (one per teacher).
+std::vector<int> ersteZeilenDerEmpfaenger(const Zeilenliste& zeilen);
+
+// The number of teachers with rows on the date but without an address.
+int lehrerOhneAdresse(const Zeilenliste& zeilen);
 
 // Records a mail that went out: removes the earlier records of the plan date and teacher,
 // marks every row of the teacher as sent and inserts one record per row (row key + "," +

@@ -2,7 +2,8 @@
 
 namespace tafelbot {
 
-FeldListe::FeldListe(std::string_view zeile, char separator) {
+FeldListe& FeldListe::teile(std::string_view zeile, char separator) {
+    felder_.clear();
     bool inAnfuehrung = false;
     std::size_t anfang = 0;
     for (std::size_t i = 0; i < zeile.size(); ++i) {
@@ -15,6 +16,7 @@ FeldListe::FeldListe(std::string_view zeile, char separator) {
         }
     }
     felder_.push_back(zeile.substr(anfang));
+    return *this;
 }
 
 std::string_view FeldListe::feld(std::int64_t n) const {

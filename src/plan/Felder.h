@@ -14,7 +14,11 @@ namespace tafelbot {
 class FeldListe {
 public:
     FeldListe() = default;
-    explicit FeldListe(std::string_view zeile, char separator = ',');
+    explicit FeldListe(std::string_view zeile, char separator = ',') { teile(zeile, separator); }
+
+    // Splits another line, reusing the room of the last one: the reader splits every line.
+    FeldListe& teile(std::string_view zeile, char separator = ',');
+    void leere() { felder_.clear(); }
 
     // Field n, counted from 1.
     std::string_view feld(std::int64_t n) const;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 
 namespace tafelbot {
@@ -18,33 +19,53 @@ namespace {
 
 enum class Satzart { Sonstige, P0, pU0, pL0, PE, L00, Le, U0, Uf, Uk, Ul, Uz, X0, V0, Vk };
 
+// The kind of a line by its first two characters, or three for "00L", "0pU" and "0pL". Decided
+// character by character: it runs for every line of both passes.
 Satzart satzartVon(std::string_view zeile) {
-    std::string_view drei = zeile.substr(0, 3);
-    if (drei == "00L")
-        return Satzart::L00;
-    if (drei == "0pU")
-        return Satzart::pU0;
-    if (drei == "0pL")
-        return Satzart::pL0;
-    static constexpr std::array<std::pair<std::string_view, Satzart>, 11> Zweier = {{
-        {"0P", Satzart::P0},
-        {"PE", Satzart::PE},
-        {"Le", Satzart::Le},
-        {"0U", Satzart::U0},
-        {"Uf", Satzart::Uf},
-        {"Uk", Satzart::Uk},
-        {"Ul", Satzart::Ul},
-        {"Uz", Satzart::Uz},
-        {"0X", Satzart::X0},
-        {"0V", Satzart::V0},
-        {"Vk", Satzart::Vk},
-    }};
-    std::string_view zwei = zeile.substr(0, 2);
-    for (const auto& [kennung, art] : Zweier) {
-        if (zwei == kennung)
-            return art;
+    if (zeile.size() < 2)
+        return Satzart::Sonstige;
+    const char a = zeile[0], b = zeile[1];
+    const char c = zeile.size() > 2 ? zeile[2] : '\0';
+    switch (a) {
+    case '0':
+        switch (b) {
+        case '0':
+            return c == 'L' ? Satzart::L00 : Satzart::Sonstige;
+        case 'p':
+            return c == 'U' ? Satzart::pU0 : c == 'L' ? Satzart::pL0 : Satzart::Sonstige;
+        case 'P':
+            return Satzart::P0;
+        case 'U':
+            return Satzart::U0;
+        case 'X':
+            return Satzart::X0;
+        case 'V':
+            return Satzart::V0;
+        default:
+            return Satzart::Sonstige;
+        }
+    case 'U':
+        switch (b) {
+        case 'f':
+            return Satzart::Uf;
+        case 'k':
+            return Satzart::Uk;
+        case 'l':
+            return Satzart::Ul;
+        case 'z':
+            return Satzart::Uz;
+        default:
+            return Satzart::Sonstige;
+        }
+    case 'P':
+        return b == 'E' ? Satzart::PE : Satzart::Sonstige;
+    case 'L':
+        return b == 'e' ? Satzart::Le : Satzart::Sonstige;
+    case 'V':
+        return b == 'k' ? Satzart::Vk : Satzart::Sonstige;
+    default:
+        return Satzart::Sonstige;
     }
-    return Satzart::Sonstige;
 }
 
 // Calls `f(zeile, nummer)` for every line; a line ends at LF, a CR before it is dropped, and a
@@ -89,13 +110,13 @@ public:
     void zeile(std::string_view z, int n) {
         switch (satzartVon(z)) {
         case Satzart::pU0:
-            unterrichtInPeriode_ = InListe(e_.periode, FeldListe(z).feld(2));
+            unterrichtInPeriode_ = InListe(e_.periode, felder(z).feld(2));
             break;
         case Satzart::pL0:
             lehrerliste(z, n);
             break;
         case Satzart::PE: {
-            FeldListe f(z);
+            const FeldListe& f = felder(z);
             lehrerInPeriode_ = InListe(lehrerlisteNr_, f.feld(2));
             unterrichtInPeriode_ = InListe(e_.periode, f.feld(2));
             break;
@@ -138,6 +159,9 @@ public:
     }
 
 private:
+    // The fields of a line, split into room that the next line reuses.
+    const FeldListe& felder(std::string_view z) { return felder_.teile(z); }
+
     bool lehrerGilt() const { return !hatPerioden_ || lehrerInPeriode_; }
     bool unterrichtGilt() const { return !hatPerioden_ || unterrichtInPeriode_; }
 
@@ -161,7 +185,7 @@ private:
     }
 
     void pruefeLehrer(std::string_view kurzname, int n) {
-        if (!kurznamen_.count(std::string(kurzname)))
+        if (!kurznamen_.count(kurzname))
             melde(fehlerInZeile(n),
                   "Lehrerkurzname \"" + std::string(kurzname) + "\" nicht definiert!");
     }
@@ -174,18 +198,18 @@ private:
             lehrerlisteNr_ = 0;
         }
         letzte0pLZeile_ = n;
-        if (InListe(e_.periode, FeldListe(z).feld(2)))
+        if (InListe(e_.periode, felder(z).feld(2)))
             lehrerlisteNr_ = pLLauf_;
     }
 
     void lehrer(std::string_view z) {
         ueberschrift(0, "1. Einlesen der Lehrerdaten ...");
         lehrerOffen_ = true;
-        FeldListe f(z);
+        const FeldListe& f = felder(z);
         TLehrer l;
         l.Kurzname = f.feld(2);
         l.Langname = f.feld(3);
-        kurznamen_.insert(l.Kurzname);
+        kurznamen_.insert(f.feld(2));
         plan_.Lehrer.push_back(std::move(l));
     }
 
@@ -195,7 +219,7 @@ private:
             return;
         }
         lehrerOffen_ = false;
-        FeldListe f(z);
+        const FeldListe& f = felder(z);
         TLehrer& l = plan_.Lehrer.back();
         l.Vorname = f.feld(6);
         l.EMail = f.feld(15);
@@ -212,25 +236,27 @@ private:
             melde(fehlerInZeile(n), "Neuer OU-Datensatz obwohl vorheriger noch nicht komplett! " +
                                         gespeicherteZeilen());
         zustand_ = 1;
-        ganzzahl(FeldListe(z).feld(2), n, unterrichtNr_,
+        ganzzahl(felder(z).feld(2), n, unterrichtNr_,
                  "Falscher Integerwert der Unterrichtsnummer!");
         uf_ = uk_ = ul_ = {};
-        ufFelder_ = ukFelder_ = ulFelder_ = FeldListe();
+        ufFelder_.leere();
+        ukFelder_.leere();
+        ulFelder_.leere();
     }
 
     void unterrichtsZeile(std::string_view z, int n) {
         switch (satzartVon(z)) {
         case Satzart::Uf:
             uf_ = z;
-            ufFelder_ = FeldListe(z);
+            ufFelder_.teile(z);
             break;
         case Satzart::Uk:
             uk_ = z;
-            ukFelder_ = FeldListe(z);
+            ukFelder_.teile(z);
             break;
         default:
             ul_ = z;
-            ulFelder_ = FeldListe(z);
+            ulFelder_.teile(z);
             break;
         }
         if (zustand_ < 1 || zustand_ >= 4)
@@ -300,7 +326,7 @@ private:
                 klassen += ',';
             }
         } else {
-            klassen += klassenAusFeldern(FeldListe(z));
+            klassen += klassenAusFeldern(felder(z));
         }
         u.Klassen = std::move(klassen);
 
@@ -314,7 +340,7 @@ private:
 
     void verlegung(std::string_view z, int n) {
         ueberschrift(2, "3. Einlesen der Verlegungen ...");
-        FeldListe f(z);
+        const FeldListe& f = felder(z);
         if (f.feld(5).empty() || f.feld(7).empty())
             return;
         TVerlegung v;
@@ -337,7 +363,7 @@ private:
         ueberschrift(3, "4. Einlesen der Vertretungen ...");
         vertretungOffen_ = true;
         vertretungUebersprungen_ = true;
-        FeldListe f(z);
+        const FeldListe& f = felder(z);
         std::string_view art = f.feld(14);
         if (f.feld(5).empty() || enthaelt(art, 'N') || enthaelt(art, 'E'))
             return;
@@ -372,7 +398,7 @@ private:
         vertretungOffen_ = false;
         if (vertretungUebersprungen_)
             return;
-        FeldListe f(z);
+        const FeldListe& f = felder(z);
         std::string klassen(f.feld(3));
         for (std::int64_t i = 4;; ++i) {
             std::string_view klasse = f.feld(i);
@@ -405,31 +431,17 @@ private:
     int zustand_ = 100;
     std::int32_t unterrichtNr_ = 0;
     std::string_view uf_, uk_, ul_;
+    FeldListe felder_;
     FeldListe ufFelder_, ukFelder_, ulFelder_;
     std::size_t ersterIndex_ = 0;
     std::size_t lehrerDesUnterrichts_ = 0;
 
     std::array<bool, 4> ueberschriften_{};
     // The short names read so far: every lesson share, move and substitution is checked
-    // against them, and a scan of the teacher table would make large files quadratic.
-    std::unordered_set<std::string> kurznamen_;
+    // against them, and a scan of the teacher table would make large files quadratic. They
+    // point into the file's bytes, which outlive the read.
+    std::unordered_set<std::string_view> kurznamen_;
 };
-
-void liesPerioden(GpnErgebnis& e, std::string_view daten) {
-    jedeZeile(daten, [&](std::string_view z, int) {
-        if (satzartVon(z) != Satzart::P0)
-            return;
-        FeldListe f(z);
-        e.plan.Perioden.push_back(
-            {std::string(f.feld(3)), std::string(f.feld(4)), std::string(f.feld(5))});
-    });
-    int anzahl = static_cast<int>(e.plan.Perioden.size());
-    if (e.periode < 1 || e.periode > anzahl)
-        e.periode = 1;
-    if (anzahl > 0)
-        e.befunde.log("Ausgewählte Periode: "_cp + std::to_string(e.periode) + " (von " +
-                      std::to_string(anzahl) + ")");
-}
 
 void entferneSchlusskommas(GpnErgebnis& e) {
     for (TUnterricht& u : e.plan.Unterrichte) {
@@ -517,44 +529,72 @@ std::string abgebrocheneZeile(std::string_view zeile, int nummer) {
     return {};
 }
 
-// Why the bytes are not a whole gp-Untis plan; empty when they are. A file cut at a line end
-// shows only in what is missing after the cut: the teachers and lessons every export holds, or
-// the "Uz" lines that every lesson head is followed by.
-std::string warumUnvollstaendig(std::string_view daten) {
-    bool bekannt = false, lehrer = false, unterricht = false, unterrichtOffen = false;
-    int zeilen = 0;
-    std::string_view letzte;
-    jedeZeile(daten, [&](std::string_view z, int n) {
-        const Satzart art = satzartVon(z);
-        bekannt = bekannt || art != Satzart::Sonstige;
-        lehrer = lehrer || art == Satzart::L00;
-        if (art == Satzart::U0)
-            unterricht = unterrichtOffen = true;
-        else if (art == Satzart::Uz)
-            unterrichtOffen = false;
-        zeilen = n;
-        letzte = z;
-    });
-    if (!bekannt)
-        return "Sie enthält keine einzige Zeile einer gp-Untis-Datei (ist es die richtige "
-               "Datei?)."_cp;
-    const bool zeilenende = daten.back() == '\n' || daten.back() == '\r';
-    if (!zeilenende) {
-        std::string grund = abgebrocheneZeile(letzte, zeilen);
+// Pass 1: the periods, and whether the bytes are a whole gp-Untis plan at all. A file cut at a
+// line end shows only in what is missing after the cut: the teachers and lessons every export
+// holds, or the "Uz" lines that every lesson head is followed by. Counts the records, so that
+// pass 2 allocates their room once.
+struct ErsterDurchlauf {
+    std::vector<TPeriode> perioden;
+    std::string grund; // why the bytes are not whole; empty when they are
+    std::size_t lehrer = 0, unterrichte = 0, zuordnungen = 0, verlegungen = 0, vertretungen = 0;
+
+    explicit ErsterDurchlauf(std::string_view daten) {
+        bool bekannt = false, unterrichtOffen = false;
+        int zeilen = 0;
+        std::string_view letzte;
+        jedeZeile(daten, [&](std::string_view z, int n) {
+            const Satzart art = satzartVon(z);
+            switch (art) {
+            case Satzart::P0: {
+                FeldListe f(z);
+                perioden.push_back(
+                    {std::string(f.feld(3)), std::string(f.feld(4)), std::string(f.feld(5))});
+                break;
+            }
+            case Satzart::L00:
+                ++lehrer;
+                break;
+            case Satzart::U0:
+                ++unterrichte;
+                unterrichtOffen = true;
+                break;
+            case Satzart::Uz:
+                ++zuordnungen;
+                unterrichtOffen = false;
+                break;
+            case Satzart::X0:
+                ++verlegungen;
+                break;
+            case Satzart::V0:
+                ++vertretungen;
+                break;
+            default:
+                break;
+            }
+            bekannt = bekannt || art != Satzart::Sonstige;
+            zeilen = n;
+            letzte = z;
+        });
+        if (!bekannt) {
+            grund = "Sie enthält keine einzige Zeile einer gp-Untis-Datei (ist es die richtige "
+                    "Datei?)."_cp;
+            return;
+        }
+        if (daten.back() != '\n' && daten.back() != '\r')
+            grund = abgebrocheneZeile(letzte, zeilen);
         if (!grund.empty())
-            return grund;
+            return;
+        if (lehrer == 0 || unterrichte == 0)
+            grund = std::string("Es fehlen ") +
+                    (lehrer == 0 && unterrichte == 0 ? "die Lehrer- und die Unterrichtsdaten"
+                     : lehrer == 0                   ? "die Lehrerdaten"
+                                                     : "die Unterrichtsdaten") +
+                    ".";
+        else if (unterrichtOffen)
+            grund = "Sie endet mitten in den Daten eines Unterrichts (Zeile " +
+                    std::to_string(zeilen) + ").";
     }
-    if (!lehrer || !unterricht)
-        return std::string("Es fehlen ") +
-               (!lehrer && !unterricht ? "die Lehrer- und die Unterrichtsdaten"
-                : !lehrer              ? "die Lehrerdaten"
-                                       : "die Unterrichtsdaten") +
-               ".";
-    if (unterrichtOffen)
-        return "Sie endet mitten in den Daten eines Unterrichts (Zeile " + std::to_string(zeilen) +
-               ").";
-    return {};
-}
+};
 
 // The log lines and the box of a snapshot that is not used.
 void meldeUnvollstaendig(const GpnAuftrag& a, GpnErgebnis& e, const std::string& grund) {
@@ -652,12 +692,26 @@ GpnErgebnis LiesGpnDatei(const GpnAuftrag& a) {
     if (!daten)
         return e;
     kopfzeilen(a, e);
-    if (std::string grund = warumUnvollstaendig(*daten); !grund.empty()) {
-        meldeUnvollstaendig(a, e, grund);
+    ErsterDurchlauf erster(*daten);
+    if (!erster.grund.empty()) {
+        meldeUnvollstaendig(a, e, erster.grund);
         return e;
     }
 
-    liesPerioden(e, *daten);
+    e.plan.Perioden = std::move(erster.perioden);
+    const int anzahl = static_cast<int>(e.plan.Perioden.size());
+    if (e.periode < 1 || e.periode > anzahl)
+        e.periode = 1;
+    if (anzahl > 0)
+        e.befunde.log("Ausgewählte Periode: "_cp + std::to_string(e.periode) + " (von " +
+                      std::to_string(anzahl) + ")");
+
+    // Room for the records once, so that a large plan is not copied while it grows: a lesson
+    // has one share per teacher, and each share its "Uz" line.
+    e.plan.Lehrer.reserve(erster.lehrer);
+    e.plan.Unterrichte.reserve(std::max(erster.unterrichte, erster.zuordnungen));
+    e.plan.Verlegungen.reserve(erster.verlegungen);
+    e.plan.Vertretungen.reserve(erster.vertretungen);
     DatenLeser leser(e, !e.plan.Perioden.empty());
     jedeZeile(*daten, [&](std::string_view z, int n) { leser.zeile(z, n); });
 

@@ -135,6 +135,10 @@ std::optional<std::string> readFile(const std::string& path, std::string* error)
         return std::nullopt;
     }
     std::string contents;
+    // Room for the whole file at once: a large file is not copied again at every doubling.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        contents.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);

@@ -169,7 +169,9 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         Sendeumgebung u(optionen);
         u.w.werte.Server.KopieSenden = true; // an accepted copy must not hide a refusal
         u.w.werte.Server.KopieAn = "kontrolle@schule.test";
-        u.w.sitzungsZeitlimit = fall.abbrechen ? 20s : 1s;
+        // The desktop program's limit is the setting; the command line's overrides it.
+        u.w.sitzungsZeitlimit = fall.abbrechen ? 20s : 0s;
+        u.w.werte.Server.Zeitlimit = 1;
         if (!fall.port.empty())
             u.w.werte.Server.Port = fall.port;
         u.w.tabelle.Lehrerfilter = "Schmidt";
@@ -195,6 +197,80 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
         EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && !u.w.zeilen.Zeilen[1].Gesendet);
         EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.sending);
+    }
+}
+
+// Carl and Anna Müller show the same name: the teacher is told by index, in the mail, the marks
+// and the records, and a changed plan finds Carl's own earlier record.
+TEST(SendingTest, TeachersOfOneNameAreToldApart) {
+    Sendeumgebung u;
+    for (bool geaendert : {false, true}) {
+        u.w.zeilen.Zeilen[4].Senden = true;
+        u.w.zeilen.Zeilen[4].Geaendert = geaendert;
+        u.w.sendeAnLehrer(3);
+        u.laufe();
+    }
+    EXPECT_TRUE(u.ui.boxes.empty());
+    ASSERT_EQ(u.server.messageFiles().size(), 2u);
+    for (const auto& datei : u.server.messageFiles())
+        EXPECT_NE(u.server.envelopeOf(datei).find("carl@schule.test"), std::string::npos);
+    const std::string neuer = testing::readFile(u.server.messageFiles()[1]);
+    EXPECT_NE(neuer.find("am 07.12.2026 um 06.45 Uhr zugeschickt wurde,"), std::string::npos);
+    EXPECT_EQ(u.w.werte.GesendeteMails,
+              (Texte{"20261207,4,D,MUL,\"5a\",R1,,,0,202612070645", AlterRecord, FremderTag}));
+    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden && !u.w.zeilen.Zeilen[0].Gesendet);
+    EXPECT_TRUE(u.w.versandFehlerfrei());
+}
+
+// An address that is none is named and its teacher skipped; the others are mailed, and the run
+// counts as failed.
+TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
+    Sendeumgebung u;
+    u.w.plan.Lehrer[0].EMail = "mueller@schule.test\r";
+    u.w.plan.Lehrer[1].EMail = "schmidt@schule.test> NOTIFY=NEVER";
+    u.ui.answers = {true};
+    u.w.SpeedButton5Click();
+    u.laufe();
+
+    const Texte fehler = u.ui.boxTexts("error");
+    ASSERT_EQ(fehler.size(), 2u);
+    EXPECT_EQ(fehler[0], "Die eMail-Adresse \"mueller@schule.test<CR>\" von Anna Müller (MUE) ist "
+                         "keine gültige Adresse; diese Lehrkraft bekommt keine eMail.\n\r"
+                         "Bitte die Adresse in gp-Untis berichtigen."_cp);
+    EXPECT_NE(fehler[1].find("\"schmidt@schule.test> NOTIFY=NEVER\" von Bernd Schmidt (SCH)"),
+              std::string::npos);
+    EXPECT_EQ(u.ui.boxTexts("question"),
+              Texte{"Sollen nun eMails an die folgenden Empfänger versendet werden?\n\r\n\r"
+                    "          1.   Carl Müller"_cp});
+    ASSERT_EQ(u.server.messageFiles().size(), 1u);
+    EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && u.w.zeilen.Zeilen[4].Gesendet);
+    EXPECT_EQ(u.w.versandlauf.versendet, 1);
+    EXPECT_EQ(u.w.versandlauf.lehrkraefte, 3);
+    EXPECT_FALSE(u.w.versandFehlerfrei());
+    EXPECT_FALSE(u.w.mailZeilen(0).has_value());
+}
+
+// The password is asked only where the server wants one, once per run; no answer ends the run.
+TEST(SendingTest, PasswordIsAskedOnlyWhenNeededAndNoAnswerEndsTheRun) {
+    struct Fall {
+        int authentifizierung;
+        std::string antwort;
+        std::size_t mails;
+        std::size_t fragen;
+    };
+    for (const Fall& f : {Fall{0, "", 3, 0}, Fall{1, "geheim", 3, 1}, Fall{1, "", 0, 1}}) {
+        SCOPED_TRACE(f.authentifizierung);
+        Sendeumgebung u;
+        u.w.werte.Server.Authentifizierung = f.authentifizierung;
+        u.w.werte.Server.KennwortSpeichern = false;
+        u.ui.answers = {true};
+        u.ui.passwords = {f.antwort};
+        u.w.SpeedButton5Click();
+        u.laufe();
+        EXPECT_EQ(u.server.messageFiles().size(), f.mails);
+        EXPECT_EQ(u.ui.passwordRequests.size(), f.fragen);
+        EXPECT_EQ(u.w.versandFehlerfrei(), f.mails == 3);
+        EXPECT_FALSE(u.w.sendePanel.sichtbar);
     }
 }
 

@@ -173,6 +173,13 @@ void DialogTest::passwordPromptAnswersOrGivesUp() {
         QCOMPARE(dialog->frage({"smtp.schule.example", "Büro"_cp, "anmeldung"}), fall.antwort);
         QCOMPARE(antworten.unerwartet, 0);
     }
+    ModalAnswerer escape; // the port answers a given-up prompt with nothing, which ends the run
+    escape.add([&](QWidget*) {
+        QTest::keyClicks(dialog->eingabe(), QStringLiteral("halb"));
+        QTest::keyClick(dialog->eingabe(), Qt::Key_Escape);
+    });
+    QCOMPARE(p.ui.askPassword({"smtp.schule.example", "Büro"_cp, "anmeldung"}), std::string());
+    QVERIFY(escape.fertig());
 }
 
 // The fields in reading order, the dialog's buttons last; the focus starts top left; every field

@@ -119,10 +119,11 @@ TEST_F(MailComposerTest, ChangedPlanNamesTheEarlierMailOrAsksOnceWhenItIsUnknown
     zeilen.ZeilenFolge = {0, 1};
     const std::string stale = "Der Vertretungsplan, der Ihnen am ";
 
-    // Records of another date and of another teacher do not count; the first match does.
+    // Records of another date and of another teacher do not count; the first match does, with
+    // commas in its room and text.
     records = {"20261208,3,D,MUE,\"5a\",R1,,,0,202612071200",
                "20261207,2,D,SCH,\"5a\",R1,,,0,202612061111",
-               "20261207,3,D,MUE,\"5a\",R1,,,0,202612061705",
+               "20261207,3,D,MUE,\"5a\",R1, Haupteingang,,Arbeitsblatt, Seite 12,0,202612061705",
                "20261207,4,D,MUE,\"5a\",R1,,,0,202612051010"};
     ComposedMail mail = compose(1);
     EXPECT_TRUE(ui.boxes.empty());
