@@ -7,6 +7,7 @@
 #include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
 #include "app/Text.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,6 +52,20 @@ QToolButton* pfeil(QWidget* parent, Qt::ArrowType richtung, const QString& tipp)
 }
 
 // The info log keeps the original form's height; a larger window gives its room to the table.
+// Reading the window's place needs no boxes: the first activation reports what is wrong.
+class StillerPort : public UiPort {
+public:
+    void showError(const std::string&) override {}
+    void showInformation(const std::string&) override {}
+    void showMessage(const std::string&) override {}
+    bool askYesNo(const std::string&) override { return false; }
+    void logAppended(const std::string&) override {}
+    void logOldestDropped() override {}
+    void logCleared() override {}
+    std::string askPassword(const PasswordRequest&) override { return {}; }
+    void viewChanged(ViewPart) override {}
+};
+
 class InfoLogFeld : public QPlainTextEdit {
 public:
     using QPlainTextEdit::QPlainTextEdit;
@@ -114,12 +129,13 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     versand_ = std::make_unique<SendingView>(*this);
 
     bauTastenkuerzel();
+    ersteGroesse();
+    fensterlageWiederherstellen();
     const std::array<QWidget*, 10> reihenfolge{
         vorigerTag_,    naechsterTag_,        datumFeld_,    kalenderButton_, gpnButton_,
         periodeButton_, einstellungenButton_, sendenButton_, beendenButton_,  log_};
     for (std::size_t i = 1; i < reihenfolge.size(); ++i)
         setTabOrder(reihenfolge[i - 1], reihenfolge[i]);
-    ersteGroesse();
 }
 
 MainWindow::~MainWindow() {
@@ -139,6 +155,38 @@ void MainWindow::ersteGroesse() {
         QSize(std::min(flaeche.width() * 4 / 5, 1280), std::min(flaeche.height() * 4 / 5, 860)));
     resize(groesse);
     move(flaeche.center() - QPoint(groesse.width() / 2, groesse.height() / 2));
+}
+
+// Where the user left the window, read before it shows so that it opens there at once. The
+// first activation reads the whole file again, as it always has.
+void MainWindow::fensterlageWiederherstellen() {
+    if (!QFileInfo::exists(QString::fromStdString(workflow_.iniPfad)))
+        return;
+    StillerPort still;
+    Einstellungen gespeichert;
+    IniLesen(gespeichert, workflow_.iniPfad, still);
+    if (gespeichert.Fenster) {
+        const Fensterlage& f = *gespeichert.Fenster;
+        const QRect lage(f.x, f.y, std::max(f.breite, MindestBreite), f.hoehe);
+        // A screen that is gone since (a projector, a second monitor) must not hide the window.
+        for (const QScreen* bildschirm : QGuiApplication::screens()) {
+            const QRect sichtbar = bildschirm->availableGeometry().intersected(lage);
+            if (sichtbar.width() >= 100 && sichtbar.height() >= 50) {
+                setGeometry(lage);
+                break;
+            }
+        }
+    }
+    if (gespeichert.Maximiert)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::fensterlageMerken() {
+    const QRect lage = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    if (lage.isValid())
+        workflow_.werte.Fenster = Fensterlage{lage.x(), lage.y(), lage.width(), lage.height()};
+    workflow_.werte.Maximiert = isMaximized();
+    workflow_.werte.FensterSpaltenbreiten = tabelle_->spaltenbreiten();
 }
 
 void MainWindow::bauWerkzeugleiste() {
@@ -270,7 +318,10 @@ void MainWindow::gpnDateiWaehlen() {
 }
 
 void MainWindow::aktivieren() {
+    const bool erste = workflow_.ersteAktivierung;
     workflow_.formActivate();
+    if (erste)
+        tabelle_->setzeSpaltenbreiten(workflow_.werte.FensterSpaltenbreiten);
     viewChanged(ViewPart::Window);
     // The morning's work starts with the day.
     datumFeld_->setFocus(Qt::OtherFocusReason);
@@ -312,6 +363,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    fensterlageMerken();
     workflow_.formCloseQuery();
     event->accept();
 }

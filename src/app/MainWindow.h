@@ -83,6 +83,8 @@ private:
     void kalenderOeffnen();
     void ueberTabelleAusrichten();
     void ersteGroesse();
+    void fensterlageWiederherstellen();
+    void fensterlageMerken();
     void gpnDateiWaehlen();
     QString standardDateiauswahl(const QString& startverzeichnis);
 

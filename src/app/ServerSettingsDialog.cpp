@@ -139,7 +139,7 @@ ServerSettingsDialog::ServerSettingsDialog(MainWorkflow& workflow, QWidget* pare
     zusatztext_->setTabChangesFocus(true);
     zusatztext_->installEventFilter(this);
     raster->addWidget(zusatztext_, zeile++, 0, 1, 2);
-    raster->setColumnMinimumWidth(1, 190);
+    raster->setColumnMinimumWidth(1, 240); // an address such as the demo's fits whole
 
     auto* rechts = new QGroupBox(QStringLiteral("Test-eMail"), this);
     auto* spalte = new QVBoxLayout(rechts);

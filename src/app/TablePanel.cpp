@@ -158,18 +158,21 @@ void TablePanel::bauKopf() {
     connect(kopf_, &QHeaderView::sectionResized, this, [this](int slot, int, int breite) {
         if (setztBreiten_ || slot == textSlot_)
             return;
-        benutzerBreiten_[static_cast<std::size_t>(
-            model_.layout().zellen[static_cast<std::size_t>(slot)].kategorie)] = breite;
+        benutzerBreiten_[static_cast<std::size_t>(slot)] = breite;
         spaltenAnpassen();
     });
     connect(kopf_, &QHeaderView::sectionHandleDoubleClicked, this, [this](int slot) {
-        benutzerBreiten_[static_cast<std::size_t>(
-            model_.layout().zellen[static_cast<std::size_t>(slot)].kategorie)] = 0;
+        benutzerBreiten_[static_cast<std::size_t>(slot)] = 0;
         spaltenAnpassen();
     });
+    if (benutzerBreiten_.size() != layout.zellen.size())
+        benutzerBreiten_.assign(layout.zellen.size(), 0);
 }
 
 void TablePanel::setzeSpaltenbreiten(const Spaltenbreiten& breiten) {
+    const std::size_t spalten = model_.angelegt() ? model_.layout().zellen.size() : breiten.size();
+    if (breiten.size() != spalten)
+        return;
     benutzerBreiten_ = breiten;
     for (int& b : benutzerBreiten_)
         b = std::max(0, b);
@@ -246,7 +249,7 @@ void TablePanel::spaltenAnpassen() {
     int summeFest = 0;
     int groesste = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const int benutzer = benutzerBreiten_[static_cast<std::size_t>(layout.zellen[k].kategorie)];
+        const int benutzer = benutzerBreiten_[k];
         fest[k] = benutzer > 0 || static_cast<int>(k) == textSlot_;
         breite[k] = benutzer > 0 ? benutzer : natuerlicheBreite(k);
         if (static_cast<int>(k) == textSlot_)

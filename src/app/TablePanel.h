@@ -89,8 +89,8 @@ public:
         TickBox* haken = nullptr;
         std::array<TableMarker*, 3> markierungen{}; // Mitbetreuung may be missing
     };
-    // Width per category set by the user; 0: the column follows its contents.
-    using Spaltenbreiten = std::array<int, AnzahlKategorien>;
+    // Width per shown column, left to right, as the user set it; 0: it follows its contents.
+    using Spaltenbreiten = std::vector<int>;
 
     TablePanel(TableModel& model, const Zeilenliste& daten, QWidget* parent);
     ~TablePanel() override;
@@ -99,6 +99,7 @@ public:
     void aktualisieren();
 
     const Spaltenbreiten& spaltenbreiten() const { return benutzerBreiten_; }
+    // Widths of another column layout (a different number of columns) are not used.
     void setzeSpaltenbreiten(const Spaltenbreiten& breiten);
 
     QScrollBar* scrollBar() const { return scrollBar_; }
@@ -133,7 +134,7 @@ private:
     QHeaderView* kopf_ = nullptr;
     std::unique_ptr<QStandardItemModel> kopfModell_;
     std::vector<Linie> linien_;
-    Spaltenbreiten benutzerBreiten_{};
+    Spaltenbreiten benutzerBreiten_;
     int zeilenHoehe_ = 20;
     int textSlot_ = -1; // the column that takes what is left
     bool setztBreiten_ = false;

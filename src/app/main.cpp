@@ -54,7 +54,8 @@ int bilderSpeichern(tafelbot::app::MainWindow& fenster, const QString& hauptfens
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromStdString(tafelbot::FixeTexte::programmNameVersion()));
+    QApplication::setApplicationName(
+        QString::fromStdString(tafelbot::FixeTexte::programmNameVersion()));
 
     std::string ini;
     QString bild;

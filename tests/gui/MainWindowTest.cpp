@@ -145,6 +145,20 @@ void MainWindowTest::theTableTakesTheRoomOfALargerWindow() {
     // Every cell carries its whole text as a tooltip, however narrow the column.
     QCOMPARE(zelle(p, 0, KatText).toolTip(), zelle(p, 0, KatText).text());
     QVERIFY(!zelle(p, 0, KatText).text().isEmpty());
+
+    // Place, size and a column the user widened come back at the next start.
+    const int raum = p.wf().tabelle.layout().slotVon(KatRaum);
+    p.fenster->setGeometry(40, 30, 1100, 700);
+    tabelle->kopf()->resizeSection(raum, 140);
+    p.fenster->close();
+    QVERIFY(readFile(p.ini).find("\r\nFenster=40,30,1100,700\r\n") != std::string::npos);
+    app::MainWindow wieder(p.ui, p.ini);
+    ModalAnswerer antworten;
+    wieder.show();
+    wieder.aktivieren();
+    QCOMPARE(wieder.geometry(), QRect(40, 30, 1100, 700));
+    QCOMPARE(wieder.tabelle()->kopf()->sectionSize(raum), 140);
+    QCOMPARE(antworten.texte, QStringList());
 }
 
 void MainWindowTest::demoSchoolOpensOnItsDate() {
