@@ -1,5 +1,6 @@
 #include "app/ServerSettingsDialog.h"
 
+#include "app/OAuthAnmeldung.h"
 #include "app/Text.h"
 #include "core/MainWorkflow.h"
 
@@ -80,6 +81,8 @@ ServerSettingsDialog::ServerSettingsDialog(MainWorkflow& workflow, QWidget* pare
         return box;
     };
 
+    oauth_ = new OAuthAnmeldung(workflow_, links);
+    raster->addWidget(oauth_, zeile++, 0, 1, 2);
     feld(QStringLiteral("Name:"), absendername_ = zeilenfeld(),
          QStringLiteral("Der Name, den die Lehrkräfte als Absender der eMails sehen, z. B. "
                         "„Vertretungsplaner“."));
@@ -140,6 +143,11 @@ ServerSettingsDialog::ServerSettingsDialog(MainWorkflow& workflow, QWidget* pare
     zusatztext_->installEventFilter(this);
     raster->addWidget(zusatztext_, zeile++, 0, 1, 2);
     raster->setColumnMinimumWidth(1, 240); // an address such as the demo's fits whole
+    oauth_->felderVerbinden({smtpServer_,
+                             port_,
+                             verbindungssicherheit_,
+                             kontoname_,
+                             {kennwortSpeichern_, kennwortLabel_, kennwort_}});
 
     auto* rechts = new QGroupBox(QStringLiteral("Test-eMail"), this);
     auto* spalte = new QVBoxLayout(rechts);
@@ -274,6 +282,7 @@ void ServerSettingsDialog::insModell() {
     m.Verbindungssicherheit = cp(verbindungssicherheit_->currentText());
     m.ZertifikatUngeprueftAnnehmen = zertifikatUngeprueft_->isChecked();
     m.Zusatztext = zeilenVon(zusatztext_);
+    oauth_->insModell(m);
     rechtsInsModell();
 }
 
@@ -313,6 +322,7 @@ void ServerSettingsDialog::vonModell() {
     empfaenger_->setText(qt(m.Empfaenger));
     betreff_->setText(qt(m.Betreff));
     zeilenSetzen(mailText_, m.MailText);
+    oauth_->vonModell(m);
     aktivierungAnzeigen();
 }
 

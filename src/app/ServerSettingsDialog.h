@@ -15,6 +15,8 @@ class MainWorkflow;
 
 namespace tafelbot::app {
 
+class OAuthAnmeldung;
+
 // The modal server settings dialog. Its fields mirror the core's ServerSettingsModel: before
 // every core operation the widgets are copied into the model, afterwards back.
 class ServerSettingsDialog : public QDialog {
@@ -60,6 +62,7 @@ public:
     QPushButton* abbrechenButton() const { return abbrechen_; }
     QPushButton* testMailButton() const { return testMail_; }
     QPushButton* felderLoeschenButton() const { return felderLoeschen_; }
+    OAuthAnmeldung* oauth() const { return oauth_; }
 
 public slots:
     // Closing the dialog any other way than "Ok" is "Abbrechen".
@@ -99,6 +102,7 @@ private:
     QPushButton* abbrechen_;
     QPushButton* testMail_;
     QPushButton* felderLoeschen_;
+    OAuthAnmeldung* oauth_;
 };
 
 } // namespace tafelbot::app

@@ -59,5 +59,6 @@ int runRows(const CommandLine& line, Streams& streams);
 int runMails(const CommandLine& line, Streams& streams);
 int runSend(const CommandLine& line, Streams& streams);
 int runTestMail(const CommandLine& line, Streams& streams);
+int runOAuthLogin(const CommandLine& line, Streams& streams);
 
 } // namespace tafelbot::cli

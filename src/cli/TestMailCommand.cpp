@@ -32,7 +32,7 @@ int runTestMail(const CommandLine& line, Streams& streams) {
     w.testMailSenden(utf8ToCp1252(*an), betreff ? utf8ToCp1252(*betreff) : w.serverDialog.Betreff,
                      w.serverDialog.MailText);
     const bool beendet = runUntilIdle(loop, w, 1, streams.err);
-    const bool gesendet = beendet && w.mailSent;
+    const bool gesendet = beendet && w.mailVerschickt();
     streams.out << (gesendet ? "test mail sent to " : "test mail NOT sent to ") << *an << "\n";
     return gesendet ? ExitOk : ExitFailure;
 }

@@ -32,6 +32,7 @@ const CommandEntry Commands[] = {
      {"to", "subject", "timeout", "password-file"},
      {},
      runTestMail},
+    {"oauth-login", "[--device] [--timeout SECONDS]", {"timeout"}, {"device"}, runOAuthLogin},
 };
 
 void printUsage(std::ostream& err) {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/SendSession.h"
 #include "core/ServerSettingsModel.h"
 #include "core/TableModel.h"
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
 #include "smtp/EventLoop.h"
-#include "smtp/HtmlSmtpCli.h"
 #include "ui/InfoLog.h"
 #include "ui/UiPort.h"
 
@@ -45,7 +45,6 @@ public:
     TableModel tabelle{ui, zeilen, werte};
 
     bool ersteAktivierung = true;
-    bool sending = false;
 
     // Window caption and application title.
     std::string caption;
@@ -129,8 +128,7 @@ public:
     };
     SendePanel sendePanel;
     int aktuelleZeile = -1; // index into zeilen.Zeilen of the row being mailed
-    bool mailSent = false;
-    std::string sendStamp; // YYYYMMDDhhmm of the mail being sent
+    std::string sendStamp;  // YYYYMMDDhhmm of the mail being sent
     // The settings file could not be written after the last recorded mail; its records are in
     // memory and reach the file with the next save.
     bool aufzeichnungOffen = false;
@@ -148,19 +146,23 @@ public:
         std::vector<std::string> ungueltig;     // skipped: their address is no address
         std::vector<std::string> nichtVermerkt; // mailed, but not recorded in the file
         bool fehler = false; // an error box, a cancel, a skipped teacher, a missing password
+        bool offen = false;  // started, its summary not yet given
+        // "13 von 13 eMails versendet; ...": the line the info log ends the run with.
+        std::string zusammenfassung;
     };
     Versandlauf versandlauf;
     // True when the last run mailed every teacher it set out to mail and recorded every mail.
     bool versandFehlerfrei() const;
-    // The mail client. Exists once an event loop is attached; the loop must outlive it.
-    std::unique_ptr<THtmlSmtpCli> HtmlSmtpCli1;
-
     // Gives the workflow the event loop its SMTP client runs on and creates the client.
     void attachEventLoop(EventLoop& loop);
     // Ends a session in progress and removes the client, before the loop goes.
     void detachEventLoop();
     // True when no session runs and no completion of the client is still to come.
-    bool versandRuht() const { return !sending && !anfrageOffen_; }
+    bool versandRuht() const;
+    // A connection is being driven (`Sending`).
+    bool versandLaeuft() const;
+    // The last connection ended with a clean QUIT (`MailSent`).
+    bool mailVerschickt() const;
 
     void SpeedButton5Click(); // "eMail(s) senden"
     // The highlighted teacher's path of "eMail(s) senden" for the teacher with this index
@@ -169,11 +171,8 @@ public:
     void MailsSenden(); // the next marked teacher
     void SendMailTo();  // composes the current row's mail, then StartSend
     void StartSend();
-    void HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode);
-    void HtmlSmtpCli1SessionClosed(int errorCode);
-    void HtmlSmtpCli1Display(const std::string& msg);
-    void HtmlSmtpCli1Response(const std::string& zeile); // notes refused recipients
-    void BAbbrechenClick();                              // "Abbrechen" of the send panel
+    // The client's events (HtmlSmtpCli1RequestDone, ...) are the send session's.
+    void BAbbrechenClick(); // "Abbrechen" of the send panel
     void EndSend();
     // The server settings dialog's "Test-eMail senden" after saving: a plain-text mail that is
     // never recorded. Returns whether a connection is now being driven (the dialog then closes).
@@ -187,10 +186,8 @@ public:
 private:
     void bereiteMailVor();     // the composer's result into the client
     void konfiguriereClient(); // server, sender and recipients into the client
-    void issue(TSmtpRequest art, void (TCustomSmtpClient::*request)());
-    void zeitlimitAbgelaufen();
-    void stoppeZeitlimit();
-    void schliesseVerbindung();
+    void pruefeLaufende();
+    void vermerke(bool weiter);
     bool adressenSicher();
     int markierterLehrer() const;
     void beginneLauf(int nurLehrer);
@@ -198,18 +195,11 @@ private:
     bool laufVorbereiten();
     void versandFehler(const std::string& text);
 
-    EventLoop* eventLoop_ = nullptr;
-    bool anfrageOffen_ = false; // a request was issued and its completion has not come
-    TSmtpRequest letzteAnfrage_ = smtpConnect;
-    bool datenAngenommen_ = false;    // the server accepted the current mail's data
-    int empfaengerAbgelehnt_ = 0;     // reply code of the first refused recipient
-    bool verbindungVerloren_ = false; // the server closed while a request ran
-    bool abortLaeuft_ = false;
-    EventLoop::TimerId zeitlimitTimer_ = 0;
+    // The mail client's connection. Exists once an event loop is attached; the loop must
+    // outlive it.
+    std::unique_ptr<SendSession> versand_;
     int nurLehrer_ = -1;          // the run mails this teacher alone; -1: the queue
     std::set<int> uebersprungen_; // teachers of this run skipped for their address
-
-public:
 };
 
 } // namespace tafelbot

@@ -5,6 +5,7 @@
 #include "ui/Befunde.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace tafelbot {
 
@@ -55,8 +56,16 @@ void MainWorkflow::erzeugeZeilen() {
     zeige(befunde, log, ui);
 }
 
+// A stored date that is no date (31.02., typed into the file) is reported and gives way to
+// today, so that it is neither shown as 30.12.1899 nor saved again.
 void MainWorkflow::beschrifteEdit() {
-    DatumZeit d = Str2DateTime(werte.AktDatum, ui);
+    std::optional<DatumZeit> gelesen = datumAusText(werte.AktDatum);
+    if (!gelesen) {
+        Str2DateTime(werte.AktDatum, ui);
+        werte.AktDatum = DatumZuText(jetzt());
+        gelesen = datumAusText(werte.AktDatum);
+    }
+    const DatumZeit d = gelesen.value();
     Kalenderdatum k = kalenderdatum(d);
     char text[40];
     std::snprintf(text, sizeof text, "%.2d.%.2d.%.4d", k.tag, k.monat, k.jahr);
@@ -97,7 +106,15 @@ void MainWorkflow::datumEingegeben(const std::string& text) {
         ui.showError(datumsFormatFehler(text, " (falsche Integerwerte)"));
         return;
     }
-    werte.AktDatum = text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2);
+    // An impossible day is reported as the date conversion reports it; the date shown before
+    // stays in force.
+    const std::string datum = text.substr(6, 4) + text.substr(3, 2) + text.substr(0, 2);
+    if (!datumAusText(datum)) {
+        Str2DateTime(datum, ui);
+        ui.viewChanged(ViewPart::DateField); // the field shows the date in force again
+        return;
+    }
+    werte.AktDatum = datum;
     beschrifteEdit();
 }
 

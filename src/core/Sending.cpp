@@ -2,6 +2,7 @@
 #include "mail/Adresse.h"
 #include "mail/MailComposer.h"
 #include "mail/SendDriver.h"
+#include "oauth/SignIn.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
@@ -21,49 +22,6 @@ namespace {
 
 const std::string TestMailUeberschrift = "Versenden einer Test-eMail:";
 
-struct Aktion {
-    std::string status;      // the next action, shown while it runs
-    std::string gescheitert; // the action named when the request failed
-};
-
-Aktion aktionNach(TSmtpRequest rq, bool mitHelo, bool ohneAuth) {
-    const std::string helo = "smtpHelo (Begrüßung des Servers)"_cp;
-    const std::string ehlo = "smtpEhlo (Begrüßung des Servers)"_cp;
-    const std::string auth = "smtpAuth (Authentifizierung)";
-    const std::string mailFrom = "smtpMailFrom (Prüfung des Absendernamens)"_cp;
-    const std::string rcptTo = "smtpRcptTo (Prüfung der Empfängernamen)"_cp;
-    const std::string data = "smtpData (Versenden der Daten)";
-    const std::string quit = "smtpQuit (Beenden der Verbindung)";
-    switch (rq) {
-    case smtpConnect:
-        return {mitHelo ? helo : ehlo, "smtpConnect (Verbindung aufbauen)"};
-    case smtpHelo:
-        return {mailFrom, helo};
-    case smtpEhlo:
-        return {ohneAuth ? mailFrom : auth, ehlo};
-    case smtpAuth:
-        return {mailFrom, auth};
-    case smtpMailFrom:
-        return {rcptTo, mailFrom};
-    case smtpRcptTo:
-        return {data, rcptTo};
-    case smtpData:
-        return {quit, data};
-    case smtpQuit:
-        return {"eMail erfolgreich verschickt!", quit};
-    default:
-        return {};
-    }
-}
-
-std::string klassenName(const std::exception& e) {
-    if (dynamic_cast<const SmtpException*>(&e))
-        return "SmtpException";
-    if (dynamic_cast<const ESocketException*>(&e))
-        return "ESocketException";
-    return "Exception";
-}
-
 std::string zweistellig(const char* muster, int a, int b, int c, int d, int e) {
     char puffer[64];
     std::snprintf(puffer, sizeof puffer, muster, a, b, c, d, e);
@@ -73,44 +31,41 @@ std::string zweistellig(const char* muster, int a, int b, int c, int d, int e) {
 } // namespace
 
 void MainWorkflow::attachEventLoop(EventLoop& loop) {
-    eventLoop_ = &loop;
-    HtmlSmtpCli1 = std::make_unique<THtmlSmtpCli>(loop);
-    HtmlSmtpCli1->OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest rq, std::uint16_t e) {
-        HtmlSmtpCli1RequestDone(rq, e);
-    };
-    HtmlSmtpCli1->OnSessionClosed = [this](TCustomSmtpClient&, int e) {
-        HtmlSmtpCli1SessionClosed(e);
-    };
-    HtmlSmtpCli1->OnDisplay = [this](TCustomSmtpClient&, const std::string& msg) {
-        HtmlSmtpCli1Display(msg);
-    };
-    HtmlSmtpCli1->OnResponse = [this](TCustomSmtpClient&, const std::string& zeile) {
-        HtmlSmtpCli1Response(zeile);
-    };
-    // Every encrypted session says how; a certificate taken unverified is warned about each time.
-    HtmlSmtpCli1->OnTlsStarted = [this](TCustomSmtpClient&, const TlsInfo& info) {
-        log.display(TlsLogLine(info), false);
-        if (!info.verified)
-            log.display(TlsWarning(info), false);
-    };
+    versand_ = std::make_unique<SendSession>(
+        loop, log,
+        SendSession::Anschluss{[this] { EndSend(); },
+                               [this](const std::string& text) { versandFehler(text); },
+                               [this](const std::string& status) {
+                                   sendePanel.status = status;
+                                   ui.viewChanged(ViewPart::SendPanel);
+                               },
+                               [this] { pruefeLaufende(); }});
 }
 
 void MainWorkflow::detachEventLoop() {
-    stoppeZeitlimit();
-    HtmlSmtpCli1.reset();
-    eventLoop_ = nullptr;
-    sending = false;
-    anfrageOffen_ = false;
+    versand_.reset();
+}
+
+bool MainWorkflow::versandRuht() const {
+    return !versand_ || versand_->ruht();
+}
+
+bool MainWorkflow::versandLaeuft() const {
+    return versand_ && versand_->laeuft();
+}
+
+bool MainWorkflow::mailVerschickt() const {
+    return versand_ && versand_->zugestellt();
 }
 
 // ---- choosing recipients and the queue ----
 
 void MainWorkflow::SpeedButton5Click() {
-    if (sending) {
+    if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
-    if (!tabelle.Lehrerfilter.empty()) {
+    if (tabelle.Lehrerfilter) {
         sendeAnLehrer(markierterLehrer());
         return;
     }
@@ -120,25 +75,31 @@ void MainWorkflow::SpeedButton5Click() {
             uebersprungen_.insert(zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex);
     const std::string liste = empfaengerListe(zeilen, plan, uebersprungen_);
     if (liste.empty()) {
-        if (uebersprungen_.empty())
+        if (uebersprungen_.empty()) {
             ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
+            return;
+        }
+        versandlauf.offen = true; // everybody skipped: the summary says so
+        pruefeLaufende();
         return;
     }
     if (ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
-                    "\n\r\n\r" + liste))
+                    "\n\r\n\r" + liste)) {
+        versandlauf.offen = true;
         MailsSenden();
+    }
 }
 
 // The teacher of the highlight: the first row, in row order, that the highlight covers.
 int MainWorkflow::markierterLehrer() const {
     for (const TVZeile& zeile : zeilen.Zeilen)
-        if (zeile.Vertreter == tabelle.Lehrerfilter)
+        if (tabelle.Lehrerfilter == kennungDer(zeile))
             return zeile.LehrerIndex;
     return -1;
 }
 
 void MainWorkflow::sendeAnLehrer(int lehrerIndex) {
-    if (sending) {
+    if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
@@ -160,8 +121,11 @@ void MainWorkflow::sendeAnLehrer(int lehrerIndex) {
         versandFehler("Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp);
         return;
     }
-    if (!adresseGueltig(gefunden))
+    versandlauf.offen = true;
+    if (!adresseGueltig(gefunden)) {
+        pruefeLaufende();
         return;
+    }
     aktuelleZeile = gefunden;
     SendMailTo();
 }
@@ -220,6 +184,40 @@ void MainWorkflow::versandFehler(const std::string& text) {
     ui.showError(text);
 }
 
+namespace {
+
+std::string anzahl(int n, const char* einzahl, const char* mehrzahl) {
+    return std::to_string(n) + " " + (n == 1 ? einzahl : mehrzahl);
+}
+
+// "13 von 13 eMails versendet; 2 Lehrkräfte ohne eMail-Adresse nicht benachrichtigt"
+std::string zusammenfassung(const MainWorkflow::Versandlauf& lauf) {
+    std::string text = std::to_string(lauf.versendet) + " von " +
+                       anzahl(lauf.lehrkraefte, "eMail", "eMails") + " versendet";
+    if (!lauf.nichtVermerkt.empty())
+        text += "; " + anzahl(static_cast<int>(lauf.nichtVermerkt.size()), "eMail", "eMails") +
+                " nicht vermerkt";
+    if (!lauf.ungueltig.empty())
+        text += "; " + anzahl(static_cast<int>(lauf.ungueltig.size()), "Lehrkraft", "Lehrkräfte") +
+                " mit ungültiger eMail-Adresse übersprungen";
+    if (lauf.ohneAdresse > 0)
+        text += "; " + anzahl(lauf.ohneAdresse, "Lehrkraft", "Lehrkräfte") +
+                " ohne eMail-Adresse nicht benachrichtigt";
+    return utf8ToCp1252(text);
+}
+
+} // namespace
+
+// The run is over once its last connection rests and no next one started: one line says what
+// it did.
+void MainWorkflow::pruefeLaufende() {
+    if (!versandlauf.offen || !versandRuht() || versandLaeuft())
+        return;
+    versandlauf.offen = false;
+    versandlauf.zusammenfassung = zusammenfassung(versandlauf);
+    log.display(versandlauf.zusammenfassung, false);
+}
+
 bool MainWorkflow::versandFehlerfrei() const {
     return !versandlauf.fehler && versandlauf.nichtVermerkt.empty() &&
            versandlauf.versendet == versandlauf.lehrkraefte;
@@ -237,7 +235,7 @@ void MainWorkflow::MailsSenden() {
 
 void MainWorkflow::SendMailTo() {
     // The client's properties belong to the session in progress until it ends.
-    if (sending) {
+    if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
@@ -262,7 +260,7 @@ void MainWorkflow::bereiteMailVor() {
                     datumFeld};
     ComposedMail mail = composeSubstitutionMail(input, ui);
 
-    THtmlSmtpCli& cli = *HtmlSmtpCli1;
+    THtmlSmtpCli& cli = versand_->client();
     cli.SetContentType(smtpHtml);
     cli.HdrTo = mail.hdrTo;
     cli.HdrSubject = mail.subject;
@@ -278,17 +276,17 @@ std::optional<std::vector<std::string>> MainWorkflow::mailZeilen(int zeile) {
     aktuelleZeile = zeile;
     bereiteMailVor();
     konfiguriereClient();
-    return HtmlSmtpCli1->MessageLines();
+    return versand_->client().MessageLines();
 }
 
 bool MainWorkflow::testMailSenden(const std::string& empfaenger, const std::string& betreff,
                                   const std::vector<std::string>& text) {
-    if (sending) {
+    if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return true;
     }
     const platform::CivilTime t = platform::clock().localNow();
-    THtmlSmtpCli& cli = *HtmlSmtpCli1;
+    THtmlSmtpCli& cli = versand_->client();
     cli.HdrTo = empfaenger;
     cli.HdrSubject = betreff;
     cli.SetContentType(smtpPlainText);
@@ -309,14 +307,14 @@ bool MainWorkflow::testMailSenden(const std::string& empfaenger, const std::stri
         return false;
     }
     StartSend();
-    return sending;
+    return versandLaeuft();
 }
 
 // ---- one connection ----
 
 bool MainWorkflow::adressenSicher() {
     const TEinstellungen& s = werte.Server;
-    const THtmlSmtpCli& cli = *HtmlSmtpCli1;
+    const THtmlSmtpCli& cli = versand_->client();
     for (const std::string* wert : {&cli.HdrTo, &s.KopieAn, &s.Absender, &s.Absendername,
                                     &s.AntwortAn, &s.SmtpServer, &s.Anmeldename}) {
         if (HoldsLineBreakOrNul(*wert)) {
@@ -329,15 +327,12 @@ bool MainWorkflow::adressenSicher() {
 }
 
 void MainWorkflow::StartSend() {
-    if (sending) {
+    if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
-    mailSent = false;
-    datenAngenommen_ = false;
-    empfaengerAbgelehnt_ = 0;
-    verbindungVerloren_ = false;
-    THtmlSmtpCli& cli = *HtmlSmtpCli1;
+    versand_->neueMail();
+    THtmlSmtpCli& cli = versand_->client();
     TEinstellungen& server = werte.Server;
 
     if (ohneLeerzeichen(cli.HdrTo).empty()) {
@@ -346,13 +341,15 @@ void MainWorkflow::StartSend() {
         return;
     }
     if (server.Authentifizierung < smtpAuthNone || server.Authentifizierung > smtpAuthAutoSelect) {
-        versandFehler("Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!");
+        versandFehler("Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!\n\r" +
+                      "Bitte die Authentifizierung in den Einstellungen neu wählen."_cp);
         EndSend();
         return;
     }
     cli.AuthType = static_cast<TSmtpAuthType>(server.Authentifizierung);
     if (server.Prioritaet < smtpPriorityNone || server.Prioritaet > smtpPriorityLowest) {
-        versandFehler("Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp);
+        versandFehler("Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp + "\n\r" +
+                      "Bitte die Priorität in den Einstellungen neu wählen."_cp);
         EndSend();
         return;
     }
@@ -362,7 +359,21 @@ void MainWorkflow::StartSend() {
         return;
     }
 
-    if (!laufVorbereiten()) {
+    // With OAuth the account signs in with a token, never with the password.
+    std::string zugangsToken;
+    if (!server.OAuth.empty()) {
+        const auto zugang = oauth::accessTokenForSending(
+            oauth::settingsOf(server), server.Kontoname,
+            zeitlimit().count() > 0 ? zeitlimit() : std::chrono::seconds(30));
+        if (!zugang.warning.empty())
+            log.display(zugang.warning, false);
+        if (zugang.token.empty()) {
+            versandFehler(zugang.error + "\n\rEs wurde keine eMail verschickt.");
+            EndSend();
+            return;
+        }
+        zugangsToken = zugang.token;
+    } else if (!laufVorbereiten()) {
         EndSend();
         return;
     }
@@ -373,7 +384,6 @@ void MainWorkflow::StartSend() {
     for (int i = 0; i < 3; ++i)
         log.display("", true);
 
-    sending = true;
     try {
         konfiguriereClient();
         sendePanel.absender = cli.FromName;
@@ -382,20 +392,16 @@ void MainWorkflow::StartSend() {
         log.display("Verbindungsaufbau...", false);
         sendePanel.status = "   SMTP-Server-Aktion: smtpConnect (Verbindung aufbauen) ...";
         ui.viewChanged(ViewPart::SendPanel);
-        if (zeitlimit().count() > 0 && eventLoop_)
-            zeitlimitTimer_ =
-                eventLoop_->startTimer(zeitlimit(), [this] { zeitlimitAbgelaufen(); });
-        issue(smtpConnect, &TCustomSmtpClient::Connect);
+        versand_->verbinde(zeitlimit());
     } catch (const std::exception& e) {
-        versandFehler("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + klassenName(e) + ": " +
-                      e.what());
-        sending = false;
+        versandFehler("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + ausnahmeName(e) +
+                      ": " + e.what() + "\n\r" + verbindungsHinweis());
         EndSend();
     }
 }
 
 void MainWorkflow::konfiguriereClient() {
-    THtmlSmtpCli& cli = *HtmlSmtpCli1;
+    THtmlSmtpCli& cli = versand_->client();
     const TEinstellungen& server = werte.Server;
     cli.Host = server.SmtpServer;
     cli.Port = server.Port;
@@ -416,153 +422,10 @@ void MainWorkflow::konfiguriereClient() {
     cli.AddRecipientLists(cli.HdrTo, cli.HdrCc, server.KopieSenden ? server.KopieAn : "");
 }
 
-void MainWorkflow::issue(TSmtpRequest art, void (TCustomSmtpClient::*request)()) {
-    (HtmlSmtpCli1.get()->*request)();
-    letzteAnfrage_ = art;
-    anfrageOffen_ = true;
-}
-
-void MainWorkflow::HtmlSmtpCli1RequestDone(TSmtpRequest rqType, std::uint16_t errorCode) {
-    anfrageOffen_ = false;
-    // The client judges only the last recipient's reply; a mail goes out only to all of them.
-    if (rqType == smtpRcptTo && errorCode == 0 && empfaengerAbgelehnt_ != 0)
-        errorCode = static_cast<std::uint16_t>(empfaengerAbgelehnt_);
-    if (rqType == smtpData && errorCode == 0) {
-        datenAngenommen_ = true;
-        // The session ended before this completion came: the mail went out all the same.
-        if (!sending) {
-            EndSend();
-            return;
-        }
-    }
-    const bool verloren = verbindungVerloren_ && errorCode != 0;
-    if (!sending && rqType != smtpQuit && !verloren)
-        return;
-    THtmlSmtpCli& cli = *HtmlSmtpCli1;
-    const Aktion aktion = aktionNach(rqType, GreetsWithHelo(cli.AuthType, cli.Security),
-                                     cli.AuthType == smtpAuthNone);
-    // A security failure names its reason: the action alone does not tell what to do.
-    std::string grund = TlsFailureReason(errorCode, cli.ErrorMessage());
-    if (!grund.empty())
-        grund = "\n\r" + grund;
-
-    if (errorCode > 0 && errorCode < 10000)
-        log.display("ACHTUNG FEHLER! RequestDone Rq=" + std::to_string(rqType) +
-                        " Error=" + cli.ErrorMessage(),
-                    false);
-    else
-        log.display("RequestDone Rq=" + std::to_string(rqType) +
-                        " Error=" + std::to_string(errorCode),
-                    false);
-    if (verloren) {
-        // The close came first and ended the session; this completion says what failed.
-        verbindungVerloren_ = false;
-        log.display("Error, stop.", false);
-        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
-        return;
-    }
-    sendePanel.status = "   SMTP-Server-Aktion: " + aktion.status + " ...";
-    ui.viewChanged(ViewPart::SendPanel);
-
-    if (errorCode != 0) {
-        sending = false;
-        log.display("Error, stop.", false);
-        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.gescheitert + grund);
-        EndSend();
-        return;
-    }
-    try {
-        switch (rqType) {
-        case smtpConnect:
-            if (GreetsWithHelo(cli.AuthType, cli.Security))
-                issue(smtpHelo, &TCustomSmtpClient::Helo);
-            else
-                issue(smtpEhlo, &TCustomSmtpClient::Ehlo);
-            break;
-        case smtpHelo:
-            issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);
-            break;
-        case smtpEhlo:
-            // EHLO without AUTH only for STARTTLS.
-            if (cli.AuthType == smtpAuthNone)
-                issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);
-            else
-                issue(smtpAuth, &TCustomSmtpClient::Auth);
-            break;
-        case smtpAuth:
-            issue(smtpMailFrom, &TCustomSmtpClient::MailFrom);
-            break;
-        case smtpMailFrom:
-            issue(smtpRcptTo, &TCustomSmtpClient::RcptTo);
-            break;
-        case smtpRcptTo:
-            issue(smtpData, &TCustomSmtpClient::Data);
-            break;
-        case smtpData:
-            issue(smtpQuit, &TCustomSmtpClient::Quit);
-            break;
-        case smtpQuit:
-            log.display("Fertig !", false);
-            mailSent = true;
-            sending = false;
-            kennwortEingabe = werte.Server.Kennwort;
-            EndSend();
-            break;
-        default:
-            break;
-        }
-    } catch (const std::exception& e) {
-        // A request the client refuses (a lost connection it noticed first): end like a failure.
-        sending = false;
-        log.display("Error, stop.", false);
-        versandFehler("Fehler bei folgender SMTP-Server-Aktion: " + aktion.status + "\n\r" +
-                      klassenName(e) + ": " + e.what());
-        EndSend();
-    }
-}
-
-void MainWorkflow::HtmlSmtpCli1SessionClosed(int) {
-    log.display("Verbindung getrennt!", false);
-    // Closed by the server or the network while a request other than QUIT ran.
-    verbindungVerloren_ = sending && anfrageOffen_ && letzteAnfrage_ != smtpQuit;
-    sending = false;
-    EndSend();
-}
-
-void MainWorkflow::HtmlSmtpCli1Response(const std::string& zeile) {
-    if (!anfrageOffen_ || letzteAnfrage_ != smtpRcptTo || zeile.size() < 3 ||
-        (zeile.size() > 3 && zeile[3] == '-'))
-        return;
-    const auto code = alsGanzzahl(zeile.substr(0, 3));
-    if (code && *code != 250 && *code != 251 && empfaengerAbgelehnt_ == 0)
-        empfaengerAbgelehnt_ = *code;
-}
-
-void MainWorkflow::HtmlSmtpCli1Display(const std::string& msg) {
-    log.display(msg, true);
-}
-
+// BAbbrechenClick
 void MainWorkflow::BAbbrechenClick() {
-    log.display("Aktion durch den Benutzer abgebrochen!", false);
     versandlauf.fehler = true;
-    sending = false;
-    HtmlSmtpCli1->Abort();
-    EndSend();
-}
-
-void MainWorkflow::zeitlimitAbgelaufen() {
-    zeitlimitTimer_ = 0;
-    if (!sending)
-        return;
-    const auto n = std::chrono::duration_cast<std::chrono::seconds>(zeitlimit()).count();
-    const std::string dauer = std::to_string(n) + (n == 1 ? " Sekunde" : " Sekunden");
-    log.display("Zeitlimit von " + dauer + " abgelaufen, Verbindung abgebrochen!", false);
-    sending = false;
-    HtmlSmtpCli1->Abort();
-    versandFehler("Der SMTP-Server hat die Sitzung nicht innerhalb von " + dauer +
-                  " beendet; die Verbindung wurde abgebrochen." + "\n\r" +
-                  (datenAngenommen_ ? "Die eMail hatte der Server bereits angenommen."
-                                    : "Die eMail wurde nicht verschickt."));
+    versand_->abbrechen();
     EndSend();
 }
 
@@ -572,60 +435,57 @@ std::chrono::milliseconds MainWorkflow::zeitlimit() const {
     return std::chrono::seconds(std::max(werte.Server.Zeitlimit, 0));
 }
 
-void MainWorkflow::stoppeZeitlimit() {
-    if (zeitlimitTimer_ != 0 && eventLoop_)
-        eventLoop_->cancelTimer(zeitlimitTimer_);
-    zeitlimitTimer_ = 0;
-}
-
-void MainWorkflow::schliesseVerbindung() {
-    if (abortLaeuft_ || !HtmlSmtpCli1)
-        return;
-    abortLaeuft_ = true;
-    HtmlSmtpCli1->Abort();
-    abortLaeuft_ = false;
-}
-
 void MainWorkflow::EndSend() {
-    sending = false;
-    stoppeZeitlimit();
+    SendSession& sitzung = *versand_;
+    sitzung.beende();
     sendePanel.status.clear();
     sendePanel.sichtbar = false;
     ui.viewChanged(ViewPart::SendPanel);
 
+    // A clean QUIT keeps the password for the run's next connection.
+    if (sitzung.zugestellt())
+        kennwortEingabe = werte.Server.Kennwort;
     // The mail went out once the server accepted its data; a session that ends after that
     // without a clean QUIT still delivered it. While the QUIT's completion is to come, it decides.
-    const bool quitAussteht = anfrageOffen_ && letzteAnfrage_ == smtpQuit;
-    const bool verschickt = mailSent || (datenAngenommen_ && !quitAussteht);
-    if (!verschickt || sendePanel.ueberschrift == TestMailUeberschrift) {
-        schliesseVerbindung();
+    if (!sitzung.verschickt() || sendePanel.ueberschrift == TestMailUeberschrift) {
+        sitzung.schliesse();
+        pruefeLaufende();
         return;
     }
-    const bool weiter = mailSent;
-    mailSent = false; // recorded once, however often the connection's end is reported
-    datenAngenommen_ = false;
+    const bool weiter = sitzung.zugestellt();
+    sitzung.erledigt(); // recorded once, however often the connection's end is reported
     if (!weiter)
-        schliesseVerbindung();
-    if (aktuelleZeile < 0 || static_cast<std::size_t>(aktuelleZeile) >= zeilen.Zeilen.size())
-        return;
+        sitzung.schliesse();
+    if (aktuelleZeile >= 0 && static_cast<std::size_t>(aktuelleZeile) < zeilen.Zeilen.size())
+        vermerke(weiter);
+    pruefeLaufende();
+}
+
+// Records the mail that went out, writes the file, and goes on with the next teacher.
+void MainWorkflow::vermerke(bool weiter) {
     const TVZeile& zeile = zeilen.Zeilen[static_cast<std::size_t>(aktuelleZeile)];
     const TLehrer& lehrer = plan.Lehrer.at(static_cast<std::size_t>(zeile.LehrerIndex));
     versandAufzeichnen(werte.GesendeteMails, zeilen, aktuelleZeile, werte.AktDatum, lehrer.Kurzname,
                        sendStamp);
+    ++versandlauf.versendet;
     const bool gespeichert = IniSchreiben(werte, iniPfad, ui);
     aufzeichnungOffen = !gespeichert;
     tabelle.ScrollBar1Change();
     ui.viewChanged(ViewPart::Window);
     if (!gespeichert) {
-        versandFehler("Die eMail an " + lehrer.Vorname + " " + lehrer.Langname +
+        // The record lives in memory only: a later save may still write it, but a run that ends
+        // here (the command line) loses it, and the next run mails the teacher again.
+        const std::string name = lehrer.Vorname + " " + lehrer.Langname;
+        versandlauf.nichtVermerkt.push_back(name);
+        versandFehler("Die eMail an " + name +
                       " wurde verschickt, konnte aber nicht in der Datei \"Tafelbot.ini\" "
                       "vermerkt werden." +
+                      "\n\r" + "Gelingt kein späteres Speichern, bekommt "_cp + name +
+                      " sie beim nächsten Versand noch einmal; der Versand wurde angehalten."_cp +
                       "\n\r" +
-                      "Der Vermerk bleibt im Programm erhalten und wird beim nächsten Speichern "
-                      "geschrieben; die eMail wird nicht noch einmal verschickt."_cp);
+                      "Bitte Schreibrecht und freien Platz für die Einstellungsdatei prüfen."_cp);
         return;
     }
-    ++versandlauf.versendet;
     if (weiter && nurLehrer_ < 0)
         MailsSenden();
 }

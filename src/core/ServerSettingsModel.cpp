@@ -1,8 +1,8 @@
 #include "core/ServerSettingsModel.h"
 
-#include "ui/UiPort.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
+#include "ui/UiPort.h"
 
 namespace tafelbot {
 
@@ -68,6 +68,8 @@ void ServerSettingsModel::laden(const TEinstellungen& server) {
     Zusatztext = {server.Zusatztext};
     Verbindungssicherheit = listenText(VerbindungssicherheitListe, server.Verbindungssicherheit);
     ZertifikatUngeprueftAnnehmen = server.ZertifikatUngeprueftAnnehmen;
+    OAuth = server.OAuth;
+    OAuthClientId = server.OAuthClientId;
 }
 
 std::string ServerSettingsModel::zusatztextZeile(const std::vector<std::string>& zeilen,
@@ -103,6 +105,8 @@ void ServerSettingsModel::uebernehmen(TEinstellungen& server, UiPort& ui) {
     server.Prioritaet = listenIndex(PrioritaetListe, Prioritaet);
     server.Verbindungssicherheit = listenIndex(VerbindungssicherheitListe, Verbindungssicherheit);
     server.ZertifikatUngeprueftAnnehmen = ZertifikatUngeprueftAnnehmen;
+    server.OAuth = OAuth;
+    server.OAuthClientId = OAuthClientId;
 
     bool gekuerzt = false;
     server.Zusatztext = zusatztextZeile(Zusatztext, gekuerzt);

@@ -41,6 +41,8 @@ public:
     std::vector<std::string> Zusatztext; // the lines of the multi-line field
     std::string Verbindungssicherheit;   // the list's current text
     bool ZertifikatUngeprueftAnnehmen = false;
+    std::string OAuth; // the sign-in's provider, empty for user name and password
+    std::string OAuthClientId;
 
     // ---- right panel: the test mail ----
     std::string LehrerText; // the text of the teacher list

@@ -66,7 +66,6 @@ void MainWorkflow::formActivate(const std::function<void(Einstellungen&)>& overr
     plan = Plan{};
     tabelle.anlegen();
     tabelle.AnzeigeZeilen = 0;
-    sending = false;
     zeigeBusy(true);
     liesGpnDatei();
     beschrifteEdit();

@@ -130,7 +130,7 @@ void TableModel::uebergabe(int anzahl) {
     position = 0;
     richteSeiteEin(std::max(0, anzahl));
     ScrollBar1Change();
-    Lehrerfilter.clear();
+    Lehrerfilter.reset();
     MarkiereZeilen();
 }
 
@@ -201,14 +201,16 @@ void TableModel::ScrollBar1Change() {
         linien_[static_cast<std::size_t>(i)].zeile = index;
         fuelleLinie(i, daten_.Zeilen[static_cast<std::size_t>(index)]);
     }
-    if (!Lehrerfilter.empty())
+    if (Lehrerfilter)
         MarkiereZeilen();
     ui_.viewChanged(ViewPart::Table);
 }
 
 void TableModel::fuelleLinie(int linie, const TVZeile& z) {
     Tabellenzeile& l = linien_[static_cast<std::size_t>(linie)];
-    l.nummer = std::to_string(z.VertretungNr);
+    // A notice row stands for an earlier mail that no longer holds; "-1" would read as a number.
+    l.nummer =
+        z.VertretungNr == -1 && z.Stunde == "-1" ? HinweisMarke : std::to_string(z.VertretungNr);
     for (std::size_t k = 1; k < layout_.zellen.size(); ++k)
         l.text[k] = zellenText(z, layout_.zellen[k].kategorie);
     l.markierung[0] = z.Mitbetreuung ? Grau : Weiss;
@@ -236,7 +238,7 @@ void TableModel::MarkiereZeilen() {
     anlegen();
     for (int i = 0; i < AnzeigeZeilen; ++i) {
         const TVZeile* z = zeileVonLinie(i);
-        faerbeLinie(i, z != nullptr && !Lehrerfilter.empty() && z->Vertreter == Lehrerfilter);
+        faerbeLinie(i, z != nullptr && Lehrerfilter == kennungDer(*z));
     }
     ui_.viewChanged(ViewPart::Table);
 }
@@ -245,10 +247,12 @@ void TableModel::nummerGeklickt(int linie) {
     const TVZeile* z = zeileVonLinie(linie);
     if (z == nullptr)
         return;
-    if (z->Vertreter != Lehrerfilter)
-        Lehrerfilter = z->Vertreter;
+    // A row without a teacher's name has no teacher to highlight.
+    const Lehrerkennung lehrer = kennungDer(*z);
+    if (Lehrerfilter != lehrer && (lehrer.index >= 0 || !lehrer.kurzname.empty()))
+        Lehrerfilter = lehrer;
     else
-        Lehrerfilter.clear();
+        Lehrerfilter.reset();
     MarkiereZeilen();
 }
 
@@ -256,9 +260,9 @@ void TableModel::hakenGeklickt(int linie, bool gesetzt) {
     const TVZeile* z = zeileVonLinie(linie);
     if (z == nullptr || !linien_[static_cast<std::size_t>(linie)].hakenSichtbar)
         return;
-    const std::string lehrer = z->Vertreter; // the reference is into the list being changed
+    const Lehrerkennung lehrer = kennungDer(*z); // the reference is into the list being changed
     for (TVZeile& zeile : daten_.Zeilen)
-        if (zeile.Vertreter == lehrer)
+        if (kennungDer(zeile) == lehrer)
             zeile.Senden = gesetzt;
     ScrollBar1Change();
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "plan/PlanDaten.h"
+#include "plan/Versandsatz.h"
 #include "settings/Einstellungen.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,8 +116,12 @@ public:
     void setzeSeitengroesse(int linien);
     int seitengroesse() const { return seitengroesse_; }
 
+    // The number column of a notice row, which has no substitution number.
+    static constexpr const char* HinweisMarke = "entf.";
+
     int AnzeigeZeilen = 0;
-    std::string Lehrerfilter;
+    // The highlighted teacher: by identity, as two teachers may share the name shown.
+    std::optional<Lehrerkennung> Lehrerfilter;
     int position = 0;
     int maximum = Seitengroesse - 1;
     bool scrollbar = false; // enabled

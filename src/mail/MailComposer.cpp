@@ -1,6 +1,7 @@
 #include "mail/MailComposer.h"
 
 #include "mail/SendDriver.h"
+#include "plan/Versandsatz.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
@@ -26,7 +27,7 @@ std::string fruehereSendezeit(const MailInput& input, UiPort& ui) {
     for (const std::string& record : input.gesendeteMails) {
         if (record.size() < 8 || record.compare(0, 8, input.aktDatum) != 0)
             continue;
-        if (LiesFeld(record, ',', 4) != input.lehrer.Kurzname)
+        if (!satzVon(record, input.lehrer.Kurzname))
             continue;
         // Text and room are stored unquoted and may hold commas: the stamp is the record's
         // last twelve characters, not a field counted from the front.

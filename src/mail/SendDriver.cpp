@@ -1,5 +1,6 @@
 #include "mail/SendDriver.h"
 
+#include "plan/Versandsatz.h"
 #include "settings/DatumText.h"
 
 #include <algorithm>
@@ -21,10 +22,6 @@ bool datumNichtGroesser(const std::string& record, const std::string& neu) {
 }
 
 } // namespace
-
-bool selberLehrer(const TVZeile& a, const TVZeile& b) {
-    return a.Vertreter == b.Vertreter && a.LehrerIndex == b.LehrerIndex;
-}
 
 std::vector<int> ersteZeilenDerEmpfaenger(const Zeilenliste& zeilen) {
     std::vector<int> erste;
@@ -86,7 +83,7 @@ void versandAufzeichnen(std::vector<std::string>& gesendeteMails, Zeilenliste& z
                         const std::string& sendStamp) {
     std::erase_if(gesendeteMails, [&](const std::string& record) {
         return record.size() >= 8 && record.compare(0, 8, aktDatum) == 0 &&
-               LiesFeld(record, ',', 4) == kurzname;
+               satzVon(record, kurzname);
     });
     const TVZeile aktuelle = zeilen.Zeilen.at(static_cast<std::size_t>(aktuelleZeile));
     for (TVZeile& zeile : zeilen.Zeilen) {

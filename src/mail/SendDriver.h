@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plan/PlanDaten.h"
+#include "plan/Versandsatz.h" // selberLehrer: whether two rows belong to one teacher
 
 #include <set>
 #include <string>
@@ -10,10 +11,6 @@ namespace tafelbot {
 
 // The rules of the send queue that need no connection: who is mailed, in which order, and how
 // a mail that went out is recorded. The main workflow (core/Sending.cpp) drives the client.
-
-// Whether two rows belong to one teacher. The name shown is not enough: two teachers with the
-// same surname show the same long name, and each must get only their own rows.
-bool selberLehrer(const TVZeile& a, const TVZeile& b);
 
 // The confirmation list: one entry per teacher to be mailed, in display order
 // ("          1.   Vorname Langname", entries separated by LF CR). Empty when nobody is marked.

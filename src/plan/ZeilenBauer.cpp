@@ -3,6 +3,7 @@
 #include "plan/Felder.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
+#include "plan/Versandsatz.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 #include "settings/Einstellungen.h"
@@ -14,14 +15,6 @@
 namespace tafelbot {
 
 namespace {
-
-// A sent-mail record: row key + "," + the 12-digit send stamp.
-std::string_view datumDes(std::string_view satz) {
-    return teilText(satz, 1, 8);
-}
-std::string_view schluesselDes(std::string_view satz) {
-    return satz.size() > 13 ? satz.substr(0, satz.size() - 13) : std::string_view();
-}
 
 // DD.MM. of a date text YYYYMMDD.
 std::string tagUndMonat(std::string_view datum) {
@@ -66,8 +59,16 @@ private:
     }
 
     const std::string& kurznameDer(const TVZeile& z) const {
-        return z.LehrerIndex >= 0 ? k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].Kurzname
-                                  : z.Vertreter;
+        return tafelbot::kurznameDer(k_.plan, z);
+    }
+
+    // The plan's short name that a record names; a record holds blanks where the name has line
+    // breaks.
+    const std::string& kurznameVonSatz(const std::string& n) const {
+        for (const TLehrer& l : k_.plan.Lehrer)
+            if (satzText(l.Kurzname) == n)
+                return l.Kurzname;
+        return n;
     }
 
     void melde(const std::string& erste, const std::string& zweite) {
@@ -144,7 +145,7 @@ private:
     template <typename F>
     void fuerSaetzeDesTages(F&& f) const {
         for (const std::string& satz : k_.werte.GesendeteMails) {
-            std::string_view tag = datumDes(satz);
+            std::string_view tag = satzDatum(satz);
             if (tag > datum_)
                 continue;
             if (tag < datum_ || !f(satz))
@@ -158,7 +159,7 @@ private:
         z.Geaendert = true;
         if (z.HatEMail) {
             fuerSaetzeDesTages([&](const std::string& satz) {
-                if (LiesFeld(satz, ',', 4) != kurzname)
+                if (!satzVon(satz, kurzname))
                     return true;
                 z.Gesendet = true;
                 if (schluesselDes(satz) != z.Schluessel)
@@ -190,9 +191,8 @@ private:
         z.Klassen = v.Klassen;
         std::string verlegungsText = verlegung(v, z);
         z.StattFach = stattFach(v);
-        z.Schluessel = datum_ + "," + z.Stunde + "," + z.StattFach + "," + kurzname + ",\"" +
-                       z.Klassen + "\"," + z.Raum + "," + verlegungsText + "," + z.Text + "," +
-                       (z.Mitbetreuung ? "1" : "0");
+        z.Schluessel = zeilenSchluessel({datum_, z.Stunde, z.StattFach, kurzname, z.Klassen, z.Raum,
+                                         verlegungsText, z.Text, z.Mitbetreuung});
         vergleicheMitGesendeten(z, kurzname);
         k_.zeilen.Zeilen.push_back(std::move(z));
         ordneEin(static_cast<int>(k_.zeilen.Zeilen.size()) - 1);
@@ -200,8 +200,8 @@ private:
 
     void hinweiszeilen() {
         fuerSaetzeDesTages([&](const std::string& satz) {
-            if (LiesFeld(satz, ',', 2) != "-1")
-                pruefeSatz(satz, LiesFeld(satz, ',', 4));
+            if (!istHinweissatz(satz))
+                pruefeSatz(satz, satzKurzname(satz));
             return true;
         });
     }
@@ -211,7 +211,7 @@ private:
         std::string_view schluessel = schluesselDes(satz);
         TVZeile* letzte = nullptr;
         for (TVZeile& z : k_.zeilen.Zeilen) {
-            if (kurznameDer(z) != n)
+            if (!satzVon(satz, kurznameDer(z)))
                 continue;
             letzte = &z;
             if (z.Schluessel == schluessel)
@@ -225,7 +225,7 @@ private:
             return;
         }
         TVZeile z;
-        z.Vertreter = anzeigename(n, &z.LehrerIndex);
+        z.Vertreter = anzeigename(kurznameVonSatz(n), &z.LehrerIndex);
         if (z.LehrerIndex >= 0) {
             z.HatEMail = k_.plan.Lehrer[static_cast<std::size_t>(z.LehrerIndex)].HatEMail;
         } else {
@@ -236,7 +236,7 @@ private:
         z.VertretungNr = -1;
         z.Stunde = "-1";
         z.Gesendet = z.Geaendert = z.Senden = true;
-        z.Schluessel = datum_ + ",-1,," + n + ",," + ",,,";
+        z.Schluessel = hinweisSchluessel(datum_, n);
         k_.zeilen.Zeilen.push_back(std::move(z));
         k_.zeilen.ZeilenFolge.push_back(static_cast<int>(k_.zeilen.Zeilen.size()) - 1);
     }
@@ -248,7 +248,7 @@ private:
             if (!erste.HatEMail || !erste.Gesendet)
                 continue;
             for (TVZeile& z : zeilen) {
-                if (z.Vertreter != erste.Vertreter)
+                if (!selberLehrer(z, erste))
                     continue;
                 z.Gesendet = true;
                 if (erste.Geaendert)

@@ -77,6 +77,13 @@ int startConnect(SocketHandle socket, Ipv4 address, std::uint16_t port);
 // The error of a background connect (or any pending error of the socket), 0 if none.
 int pendingError(SocketHandle socket);
 
+// Listening: the sign-in's one-shot redirect listener. acceptConnection gives a non-blocking
+// socket, or wouldBlock when no connection waits.
+int listenSocket(SocketHandle socket, int backlog);
+int acceptConnection(SocketHandle listener, SocketHandle& out);
+// The port the socket is bound to (after binding to port 0: the one the system chose).
+int localPort(SocketHandle socket, std::uint16_t& port);
+
 // Sends or receives at most `size` bytes without waiting; `transferred` is the count (0 from
 // receive: the peer closed). wouldBlock when nothing can be moved now.
 int sendBytes(SocketHandle socket, const char* data, std::size_t size, std::size_t& transferred);

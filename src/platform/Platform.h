@@ -62,6 +62,13 @@ std::optional<FileStamp> fileStamp(const std::string& path);
 // renames it over the old one, so that a failure at any point leaves the old file intact.
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            std::string* error = nullptr);
+// The steps of replaceFileAtomically, for tests that stop a save between them: the hook runs
+// before each step and returns 0 to let it go on, or an errno value with which the step fails
+// as if the system had refused it (ENOSPC for a full disk); it may also end the process there.
+enum class SaveStep { Write, Flush, Close, Rename, FlushFolder };
+using SaveStepHook = int (*)(SaveStep);
+// Installs `hook` until it is called again with nullptr.
+void setSaveStepHookForTesting(SaveStepHook hook);
 bool createDirectories(const std::string& path);
 bool directoryWritable(const std::string& path);
 

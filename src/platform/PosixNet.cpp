@@ -201,6 +201,29 @@ int startConnect(SocketHandle socket, Ipv4 address, std::uint16_t port) {
     return lastError();
 }
 
+int listenSocket(SocketHandle socket, int backlog) {
+    return ::listen(fd(socket), backlog) == 0 ? 0 : lastError();
+}
+
+int acceptConnection(SocketHandle listener, SocketHandle& out) {
+    int s = ::accept4(fd(listener), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (s < 0) {
+        out = invalidSocket;
+        return lastError();
+    }
+    out = s;
+    return 0;
+}
+
+int localPort(SocketHandle socket, std::uint16_t& port) {
+    sockaddr_in sa{};
+    socklen_t size = sizeof sa;
+    if (::getsockname(fd(socket), reinterpret_cast<sockaddr*>(&sa), &size) != 0)
+        return lastError();
+    port = ntohs(sa.sin_port);
+    return 0;
+}
+
 int pendingError(SocketHandle socket) {
     int error = 0;
     socklen_t size = sizeof error;

@@ -173,7 +173,20 @@ bool writeAll(int fd, const std::string& contents) {
     return true;
 }
 
+SaveStepHook saveStepHook = nullptr;
+
+// False, with errno set, when the test hook stops the save before `step`.
+bool mayTake(SaveStep step) {
+    const int refused = saveStepHook ? saveStepHook(step) : 0;
+    errno = refused;
+    return refused == 0;
+}
+
 } // namespace
+
+void setSaveStepHookForTesting(SaveStepHook hook) {
+    saveStepHook = hook;
+}
 
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            std::string* error) {
@@ -195,18 +208,25 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     struct stat st {};
     mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    if (!writeAll(fd, contents) || ::fsync(fd) != 0) {
+    if (!mayTake(SaveStep::Write) || !writeAll(fd, contents) || !mayTake(SaveStep::Flush) ||
+        ::fsync(fd) != 0) {
         int saved = errno;
         ::close(fd);
         errno = saved;
         return fail(true);
     }
+    if (!mayTake(SaveStep::Close)) {
+        ::close(fd);
+        return fail(true);
+    }
     if (::close(fd) != 0)
         return fail(true);
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
+    if (!mayTake(SaveStep::Rename) || ::rename(temporary.c_str(), path.c_str()) != 0)
         return fail(true);
     // Make the rename itself durable.
     std::string dir = directoryOf(path);
+    if (!mayTake(SaveStep::FlushFolder))
+        return true; // the new file is in place; only its durability was in question
     int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);

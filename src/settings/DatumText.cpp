@@ -1,7 +1,7 @@
 #include "settings/DatumText.h"
 
-#include "ui/UiPort.h"
 #include "platform/Platform.h"
+#include "ui/UiPort.h"
 
 #include <chrono>
 #include <cstdio>
@@ -90,7 +90,10 @@ DatumZeit jetzt() {
     return wert.value_or(DatumZeit{});
 }
 
-std::string LiesFeld(std::string_view zeile, char separator, int n) {
+namespace {
+
+// Field n as it stands in the line, quotes and all.
+std::string_view rohesFeld(std::string_view zeile, char separator, int n) {
     if (n < 1)
         return {};
     bool inAnfuehrung = false;
@@ -114,10 +117,47 @@ std::string LiesFeld(std::string_view zeile, char separator, int n) {
     }
     if (!gefunden && feld != n)
         return {};
-    std::string_view wert = zeile.substr(anfang, ende - anfang);
-    if (wert.size() >= 2 && wert.front() == '"' && wert.back() == '"')
+    return zeile.substr(anfang, ende - anfang);
+}
+
+bool inAnfuehrungszeichen(std::string_view feld) {
+    return feld.size() >= 2 && feld.front() == '"' && feld.back() == '"';
+}
+
+} // namespace
+
+std::string LiesFeld(std::string_view zeile, char separator, int n) {
+    std::string_view wert = rohesFeld(zeile, separator, n);
+    if (inAnfuehrungszeichen(wert))
         wert = wert.substr(1, wert.size() - 2);
     return std::string(wert);
+}
+
+std::string alsQuotiertesFeld(std::string_view text) {
+    std::string feld = "\"";
+    for (char c : text) {
+        feld += c;
+        if (c == '"')
+            feld += c;
+    }
+    return feld + "\"";
+}
+
+std::string ausQuotiertemFeld(std::string_view feld) {
+    if (!inAnfuehrungszeichen(feld))
+        return std::string(feld);
+    std::string text;
+    feld = feld.substr(1, feld.size() - 2);
+    for (std::size_t i = 0; i < feld.size(); ++i) {
+        text += feld[i];
+        if (feld[i] == '"' && i + 1 < feld.size() && feld[i + 1] == '"')
+            ++i;
+    }
+    return text;
+}
+
+std::string LiesQuotiertesFeld(std::string_view zeile, char separator, int n) {
+    return ausQuotiertemFeld(rohesFeld(zeile, separator, n));
 }
 
 std::optional<std::int32_t> alsGanzzahl(std::string_view text) {

@@ -50,6 +50,13 @@ DatumZeit jetzt();
 // beyond the last one is empty.
 std::string LiesFeld(std::string_view zeile, char separator, int n);
 
+// A text as one field that keeps its commas and quotes: in double quotes, its own double quotes
+// doubled. LiesQuotiertesFeld gives it back; a field with neither enclosing quotes nor doubled
+// ones reads as LiesFeld reads it.
+std::string alsQuotiertesFeld(std::string_view text);
+std::string ausQuotiertemFeld(std::string_view feld);
+std::string LiesQuotiertesFeld(std::string_view zeile, char separator, int n);
+
 // A decimal 32-bit integer: leading blanks, an optional sign, digits, nothing else. Texts that
 // do not form one, or whose value does not fit into 32 bits, give nullopt.
 std::optional<std::int32_t> alsGanzzahl(std::string_view text);

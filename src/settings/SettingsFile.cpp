@@ -288,6 +288,12 @@ std::optional<std::array<int, AnzahlKategorien>> ganzzahlFelder(const std::strin
     return werte;
 }
 
+std::string pfadAusZeile(const std::string& zeile) {
+    if (zeile.size() >= 2 && zeile.front() == '"' && zeile.back() == '"')
+        return zeile.substr(1, zeile.size() - 2);
+    return zeile;
+}
+
 // Reads one settings file whose defaults are already set: everything after opening it.
 class Leser {
 public:
@@ -299,7 +305,7 @@ public:
         std::string z;
         if (!wert(z))
             return false;
-        werte_.GpnDatei = z;
+        werte_.GpnDatei = pfadAusZeile(z);
 
         if (!wert(z))
             return false;
@@ -354,7 +360,7 @@ public:
         if (!wert(z))
             return false;
         for (int i = 0; i < AnzahlMailKategorien; ++i)
-            werte_.Ueberschriften[static_cast<std::size_t>(i)] = LiesFeld(z, ',', i + 1);
+            werte_.Ueberschriften[static_cast<std::size_t>(i)] = LiesQuotiertesFeld(z, ',', i + 1);
 
         if (!wert(z))
             return false;
@@ -541,11 +547,37 @@ std::string verbunden(const Liste& liste, Format format) {
     return text;
 }
 
-// A heading with a comma goes into quotes, so that the quote-aware reader gives it back whole.
-std::string ueberschriftFeld(const std::string& text) {
-    if (text.find(',') != std::string::npos && text.find('"') == std::string::npos)
-        return "\"" + text + "\"";
+// A line break inside a value would end its line; the file holds a blank in its place.
+std::string einzeilig(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
     return text;
+}
+
+bool randIstLeer(const std::string& text) {
+    return !text.empty() && (text.front() == ' ' || text.back() == ' ');
+}
+
+// A heading that would split, lose its blanks at the line's ends or turn the line into a
+// comment goes into quotes, its own quotes doubled, so that it reads back as it was.
+std::string ueberschriftFeld(const std::string& roh) {
+    const std::string text = einzeilig(roh);
+    if (text.find_first_of(",\"") != std::string::npos || randIstLeer(text) ||
+        text.rfind('*', 0) == 0)
+        return alsQuotiertesFeld(text);
+    return text;
+}
+
+// The gpn path stands alone on its line; an empty one or one that begins with "*" would be
+// skipped as no value and shift every later line, so such a path is written in double quotes
+// (as is one that has quotes or blanks at its ends), and one pair of enclosing quotes is
+// taken off when reading. The file dialog gives no path that needs them.
+std::string pfadZeile(const std::string& roh) {
+    const std::string pfad = einzeilig(roh);
+    if (pfad.empty() || pfad.front() == '*' || pfad.front() == '"' || randIstLeer(pfad))
+        return "\"" + pfad + "\"";
+    return pfad;
 }
 
 std::string kennwortZeile(const Einstellungen& werte) {
@@ -670,7 +702,7 @@ std::string iniInhalt(const Einstellungen& werte) {
     Textbau t;
     t.gruppe({"* Einstellungs-Datei für das Programm "_cp + FixeTexte::programmNameVersion() +
               " von " + FixeTexte::autorZeile()});
-    t.gruppe({"* gp-Untis-Datei:", werte.GpnDatei});
+    t.gruppe({"* gp-Untis-Datei:", pfadZeile(werte.GpnDatei)});
     t.gruppe({"* aktuelles Datum:", werte.AktDatum});
     t.gruppe({"* Periode:", zahl(werte.Periode)});
     for (const Schalter& schalter : SchalterListe)

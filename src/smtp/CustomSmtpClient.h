@@ -3,10 +3,13 @@
 // An event-driven SMTP client. The caller issues one request at a time; each request sends its
 // command line(s), judges the server's reply and ends with exactly one OnRequestDone, posted
 // through the event loop so that a handler may issue the next request directly. Nothing blocks.
-// TSmtpCli and THtmlSmtpCli derive from it and produce the message body.
+// TSmtpCli and THtmlSmtpCli derive from it and produce the message body. Where the session
+// stands in the protocol is the engine's business (SmtpEngine.h); this face carries the
+// properties and events, owns the socket and carries out what the engine asks for.
 
 #include "platform/Net.h"
 #include "smtp/EventLoop.h"
+#include "smtp/SmtpEngine.h"
 #include "smtp/SmtpTypes.h"
 #include "smtp/TlsSession.h"
 
@@ -21,11 +24,7 @@ namespace tafelbot {
 
 class TWSocket;
 
-// Whether AUTH may send a password without TLS: with the security setting "none", or to a
-// loopback address (a server on the same machine) in the automatic mode.
-bool PlainPasswordAllowed(TSmtpSecurity security, bool tlsActive, platform::Ipv4 peer);
-
-class TCustomSmtpClient {
+class TCustomSmtpClient : private SmtpEngineHost {
 public:
     explicit TCustomSmtpClient(EventLoop& loop);
     virtual ~TCustomSmtpClient();
@@ -40,6 +39,14 @@ public:
     std::string Username;
     std::string Password;
     TSmtpAuthType AuthType = smtpAuthNone;
+    // Sign-in with OAuth 2.0 (Microsoft 365, Google): the caller sets the access token it got
+    // from the provider. With a token set, or OAuthRequired, Auth signs in as Username with
+    // OAUTHBEARER where the server announces it, else XOAUTH2, whatever AuthType says, and never
+    // with the password: a server that offers neither fails with oauthErrorNotOffered, a missing
+    // token with oauthErrorNoToken (SmtpTypes.h), each with a German reason in ErrorMessage. The
+    // token never reaches OnDisplay.
+    std::string OAuthBearerToken;
+    bool OAuthRequired = false;
     std::string FromName;              // envelope sender, parsed for MAIL FROM
     std::vector<std::string> RcptName; // envelope recipients, one per entry
     std::string HdrFrom;
@@ -62,17 +69,17 @@ public:
     TSmtpSecurity Security = smtpSecurityAuto;
     bool AcceptUnverifiedCertificate = false; // a certificate that fails verification passes
     std::string ExtraCaFile;                  // trusted besides the system's store
-    bool TlsActive() const { return tlsActive_; }
+    bool TlsActive() const { return engine_.tlsActive(); }
     TlsInfo TlsSessionInfo() const;
 
     TSmtpContentType ContentType() const { return contentType_; }
     // Also sets the content type text: "text/plain" or "text/html".
     virtual void SetContentType(TSmtpContentType type);
 
-    TSmtpState State() const { return state_; }
+    TSmtpState State() const { return engine_.state(); }
     // The first refusal line since the last Connect.
-    const std::string& ErrorMessage() const { return errorMessage_; }
-    const std::string& LastResponse() const { return lastResponse_; }
+    const std::string& ErrorMessage() const { return engine_.errorMessage(); }
+    const std::string& LastResponse() const { return engine_.lastResponse(); }
 
     // Events.
     std::function<void(TCustomSmtpClient& sender, const std::string& msg)> OnDisplay;
@@ -90,6 +97,8 @@ public:
         OnProcessHeader;
     // The handshake is done (before the banner, or before the EHLO that follows STARTTLS).
     std::function<void(TCustomSmtpClient& sender, const TlsInfo& info)> OnTlsStarted;
+    // Every move of the protocol engine ("Banner -> Ehlo"), for a debug log.
+    std::function<void(TCustomSmtpClient& sender, const std::string& step)> OnTrace;
 
     // Requests. Each raises SmtpException "SMTP component not ready" unless the client is ready,
     // and the ones that send a command "SMTP component not connected" without a connection.
@@ -141,113 +150,43 @@ protected:
     EventLoop& Loop() { return loop_; }
 
 private:
-    using Step = void (TCustomSmtpClient::*)();
+    // SmtpEngineHost: what the engine pulls while it works.
+    std::string helloName() override;
+    void startMessage() override;
+    bool nextMessageItem(std::string& item) override;
+    // The next line of the message being produced, as the hooks give it (not dot-stuffed).
+    bool nextMessageLine(std::string& line, bool& isBody);
 
-    void setState(TSmtpState state);
-    void checkReady() const;
-    void checkConnected() const;
-    void beginRequest(TSmtpRequest request);
-    void execCommand(TSmtpRequest request, const std::string& command, std::vector<int> okCodes,
-                     Step afterJudgement = nullptr, const std::string& shown = {});
-    void recordError(const std::string& line);
-    void failWith(int code, const std::string& line);
-    void completeRequest(int code);
-    void postRequestDone(TSmtpRequest request, int code);
-    void checkNoLineBreak(const std::string& value, const char* name) const;
-    std::string helloName() const;
+    // Hands the properties to the engine, runs the request and carries out what it asks for.
+    template <typename Request>
+    void request(Request&& call);
+    void syncSettings();
+    void perform();
+    void execute(const SmtpAction& action);
+    void openConnection(const std::string& address);
+    void startTls();
 
-    // Socket events.
-    void socketDnsLookupDone(int error);
-    void socketSessionConnected(int error);
-    void socketSessionClosed(int error);
-    void socketDataAvailable();
-    void socketDataSent();
-    void socketBgException(const std::exception& error);
-    void socketTlsReady(int error);
-    void replyLineTooLong();
-
-    // Replies.
-    void processReceivedLines();
-    void handleLine(const std::string& line);
-    void bannerLine(const std::string& line);
-    void judgeReply();
-    void noteAuthMechanisms(const std::string& line);
-
-    // Steps that run once a reply has been judged.
-    void ehloDone();
-    void rcptToNext();
-    void dataAccepted();
-    void dataPumpStep();
-    void bodyFailed(const std::string& reason);
-    void beginStartTls();
-    void startTlsReplied();
-    void startTlsHandshake();
-    // Ends the request with a security failure and drops the connection.
-    void tlsFailed(int code, const std::string& reason);
-    void startAuthPlain();
-    void startAuthLogin();
-    void startAuthCram(bool sha1);
-    void authPlainDone();
-    void authLoginStarted();
-    void authLoginUserDone();
-    void authCramStarted();
-    bool autoSelectRefused(Step fallback);
-
-    // Open and Mail.
-    void runNextStep(bool raiseErrors);
-    void runStep(TSmtpRequest step);
-    void combinedStepDone(int code);
-
-    void buildHeader();
-    void addAddressListHeader(const std::string& name, const std::string& value);
+    std::vector<std::string> buildHeader();
+    void addAddressListHeader(std::vector<std::string>& header, const std::string& name,
+                              const std::string& value) const;
     std::string encodedAddress(const std::string& item) const;
     std::string messageIdDomain() const;
 
     EventLoop& loop_;
+    SmtpEngine engine_;
     std::unique_ptr<TWSocket> socket_;
     std::shared_ptr<bool> alive_;
+    std::vector<SmtpAction> pending_; // actions not carried out yet, in order
+    std::size_t nextPending_ = 0;
+    bool insideRequest_ = false;
 
     TSmtpContentType contentType_ = smtpPlainText;
     std::string contentTypeText_ = "text/plain";
-    TSmtpState state_ = smtpReady;
-    std::string errorMessage_;
-    std::string lastResponse_;
-
-    std::string receiveBuffer_;
-    int statusCode_ = 0;
-    int requestResult_ = 0;
-    bool connected_ = false;
-    bool esmtp_ = false;
-    bool requestDone_ = true;
-    bool insideConnect_ = false;
-    TSmtpRequest request_ = smtpConnect; // the kind reported on completion
-    TSmtpRequest command_ = smtpConnect; // the kind of the command in flight
-    std::vector<int> okCodes_;
-    Step next_ = nullptr;                // runs on the next complete reply line
-    Step afterJudgement_ = nullptr;      // runs once the reply has been judged
-    std::vector<std::string> authTypes_; // announced by EHLO, upper case, no duplicates
-
-    bool implicitTls_ = false; // TLS from the first byte on this connection
-    bool tlsActive_ = false;
-    bool startTlsOffered_ = false; // announced by the last EHLO
-    platform::Ipv4 peer_ = 0;
-    std::string helloName_;
-
-    bool autoSelect_ = false;
-    bool cramSha1_ = false;
-    std::string errorBeforeAttempt_;
-    std::size_t rcptIndex_ = 0;
 
     std::vector<std::string> hdrLines_;
     std::size_t hdrIndex_ = 0;
     int lineNum_ = 0;
     bool moreLines_ = false;
-    bool pumping_ = false;
-
-    bool combined_ = false;
-    unsigned steps_ = 0; // a bit per TSmtpRequest still to run
-    TSmtpRequest previousStep_ = smtpConnect;
-    int combinedResult_ = 0;
 };
 
 } // namespace tafelbot

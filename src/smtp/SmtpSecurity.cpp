@@ -26,7 +26,8 @@ std::string TlsWarning(const TlsInfo& info) {
 }
 
 std::string TlsFailureReason(int errorCode, const std::string& errorMessage) {
-    if (!IsTlsError(errorCode))
+    if (!IsTlsError(errorCode) && errorCode != oauthErrorNotOffered &&
+        errorCode != oauthErrorNoToken)
         return {};
     const std::string code = std::to_string(errorCode) + " ";
     return errorMessage.rfind(code, 0) == 0 ? errorMessage.substr(code.size()) : errorMessage;

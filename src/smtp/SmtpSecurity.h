@@ -18,8 +18,9 @@ bool GreetsWithHelo(TSmtpAuthType authType, TSmtpSecurity security);
 std::string TlsLogLine(const TlsInfo& info);
 // The warning for a certificate taken without verification; empty for a verified one.
 std::string TlsWarning(const TlsInfo& info);
-// The reason a security failure's error box names (the client's message without its code);
-// empty for any other code.
+// The reason a security failure's error box names (the client's message without its code): a
+// failed encryption, or an OAuth sign-in the server does not offer or that has no token; empty
+// for any other code.
 std::string TlsFailureReason(int errorCode, const std::string& errorMessage);
 
 } // namespace tafelbot

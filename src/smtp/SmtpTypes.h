@@ -53,6 +53,12 @@ enum TSmtpSecurity {
     smtpSecurityTls,      // TLS from the first byte, whatever the port
 };
 
+// Result codes of the sign-in with OAuth 2.0, beside the connection's (TlsSession.h: 900 to
+// 905) and apart from SMTP reply codes and socket error numbers.
+inline constexpr int oauthErrorNotOffered =
+    906;                                      // the server offers neither XOAUTH2 nor OAUTHBEARER
+inline constexpr int oauthErrorNoToken = 907; // OAuth is required, but no access token is set
+
 // Share modes for opening attachment files; fileShareFlags gives the file-open flag of each.
 enum TSmtpShareMode {
     smtpShareCompat,

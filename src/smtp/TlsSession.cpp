@@ -100,7 +100,8 @@ TlsSession::TlsSession(const TlsOptions& options) : options_(options) {
         nameSet = X509_VERIFY_PARAM_set1_ip_asc(param, options_.hostName.c_str()) == 1;
     } else {
         X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-        // SSL_set_tlsext_host_name is a macro with a C cast; its function form keeps our casts named.
+        // SSL_set_tlsext_host_name is a macro with a C cast; its function form keeps our casts
+        // named.
         nameSet = SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
                            const_cast<char*>(options_.hostName.c_str())) == 1 &&
                   X509_VERIFY_PARAM_set1_host(param, options_.hostName.c_str(), 0) == 1;

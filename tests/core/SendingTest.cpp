@@ -113,9 +113,14 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
             kette.push_back(l);
     EXPECT_EQ(kette, (Texte{u.rq(0), u.rq(10), u.rq(11), u.rq(2), u.rq(4), u.rq(5), u.rq(6)}));
     EXPECT_FALSE(u.w.sendePanel.sichtbar);
+    EXPECT_EQ(u.w.log.lines().back(), "==========> Tafelbot-Info: 3 von 3 eMails versendet; 1 "
+                                      "Lehrkraft ohne eMail-Adresse nicht benachrichtigt "
+                                      "<==========");
+    EXPECT_TRUE(u.w.versandFehlerfrei());
 
     // A highlighted teacher who cannot be mailed.
-    for (const char* filter : {"Niemand", "Ohne", "Schmidt"}) {
+    for (const Lehrerkennung& filter :
+         {Lehrerkennung{-1, "Niemand"}, Lehrerkennung{2, ""}, Lehrerkennung{1, ""}}) {
         u.w.tabelle.Lehrerfilter = filter;
         u.w.SpeedButton5Click();
     }
@@ -135,7 +140,9 @@ TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure)
     u.w.SpeedButton5Click();
     u.laufe();
     EXPECT_EQ(u.ui.boxTexts("error"),
-              Texte{"Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)"});
+              Texte{"Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)\n\r"
+                    "Bitte den Namen des eMail-Kontos und das Kennwort (bzw. die Anmeldung) "
+                    "prüfen."_cp});
     EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
     EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden);
 
@@ -150,17 +157,28 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
     struct Fall {
         std::vector<std::string> optionen;
         std::string erwartet; // start of the error box, empty for none
+        std::string hinweis;  // its last line: what to check
         bool abbrechen = false;
         std::string port = {}; // instead of the server's
     };
     const std::string aktion = "Fehler bei folgender SMTP-Server-Aktion: ";
     const std::vector<Fall> faelle = {
         {{"--refuse-recipient", "schmidt@schule.test"},
-         aktion + "smtpRcptTo (Prüfung der Empfängernamen)"_cp},
-        {{"--drop-in-data"}, aktion + "smtpData (Versenden der Daten)"},
-        {{"--stall-in-data"}, "Der SMTP-Server hat die Sitzung nicht innerhalb von 1 Sekunde"},
-        {{"--stall-in-data"}, "", true},
-        {{}, aktion + "smtpConnect (Verbindung aufbauen)", false, "1"},
+         aktion + "smtpRcptTo (Prüfung der Empfängernamen)"_cp,
+         "Bitte die eMail-Adresse des Empfängers und die Kopie-Adresse prüfen."_cp},
+        {{"--drop-in-data"},
+         aktion + "smtpData (Versenden der Daten)",
+         "Bitte die Verbindung zum Server prüfen und den Versand wiederholen."_cp},
+        {{"--stall-in-data"},
+         "Der SMTP-Server hat die Sitzung nicht innerhalb von 1 Sekunde",
+         "Bitte die Verbindung zum Server prüfen oder das Zeitlimit erhöhen (Zeitlimit= in der "
+         "Einstellungsdatei, beim Kommandozeilenprogramm --timeout)."_cp},
+        {{"--stall-in-data"}, "", "", true},
+        {{},
+         aktion + "smtpConnect (Verbindung aufbauen)",
+         "Bitte Server, Port und Verbindungssicherheit in den Einstellungen prüfen."_cp,
+         false,
+         "1"},
     };
     for (const Fall& fall : faelle) {
         SCOPED_TRACE(fall.erwartet + (fall.abbrechen ? " cancelled" : ""));
@@ -174,7 +192,7 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         u.w.werte.Server.Zeitlimit = 1;
         if (!fall.port.empty())
             u.w.werte.Server.Port = fall.port;
-        u.w.tabelle.Lehrerfilter = "Schmidt";
+        u.w.tabelle.Lehrerfilter = Lehrerkennung{1, ""}; // Schmidt
         u.w.SpeedButton5Click();
         if (fall.abbrechen) {
             ASSERT_TRUE(u.loop.runUntil([&] { return u.w.log.lines().back() == "> ."; }, 20s));
@@ -186,7 +204,10 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         ASSERT_EQ(fehler.size(), fall.erwartet.empty() ? 0u : 1u);
         if (!fall.erwartet.empty()) {
             EXPECT_EQ(fehler[0].substr(0, fall.erwartet.size()), fall.erwartet);
+            EXPECT_EQ(fehler[0].substr(fehler[0].rfind("\n\r") + 2), fall.hinweis);
         }
+        EXPECT_EQ(u.w.versandlauf.zusammenfassung, "0 von 1 eMail versendet");
+        EXPECT_FALSE(u.w.versandFehlerfrei());
         if (fall.abbrechen) {
             EXPECT_NE(std::find(u.w.log.lines().begin(), u.w.log.lines().end(),
                                 "==========> Tafelbot-Info: Aktion durch den Benutzer "
@@ -196,7 +217,7 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         EXPECT_TRUE(u.server.messageFiles().empty());
         EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
         EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && !u.w.zeilen.Zeilen[1].Gesendet);
-        EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.sending);
+        EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.versandLaeuft());
     }
 }
 
@@ -244,8 +265,9 @@ TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
                     "          1.   Carl Müller"_cp});
     ASSERT_EQ(u.server.messageFiles().size(), 1u);
     EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && u.w.zeilen.Zeilen[4].Gesendet);
-    EXPECT_EQ(u.w.versandlauf.versendet, 1);
-    EXPECT_EQ(u.w.versandlauf.lehrkraefte, 3);
+    EXPECT_EQ(u.w.versandlauf.zusammenfassung,
+              "1 von 3 eMails versendet; 2 Lehrkräfte mit ungültiger eMail-Adresse übersprungen; "
+              "1 Lehrkraft ohne eMail-Adresse nicht benachrichtigt"_cp);
     EXPECT_FALSE(u.w.versandFehlerfrei());
     EXPECT_FALSE(u.w.mailZeilen(0).has_value());
 }
@@ -287,7 +309,14 @@ TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
     ASSERT_EQ(fehler.size(), 2u);
     const std::string anfang = "Die eMail an Anna Müller wurde verschickt, "_cp;
     EXPECT_EQ(fehler[1].substr(0, anfang.size()), anfang);
+    EXPECT_NE(fehler[1].find("\n\rGelingt kein späteres Speichern, bekommt Anna Müller sie beim "
+                             "nächsten Versand noch einmal"_cp),
+              std::string::npos);
     EXPECT_TRUE(u.w.aufzeichnungOffen);
+    EXPECT_EQ(u.w.versandlauf.zusammenfassung,
+              "1 von 3 eMails versendet; 1 eMail nicht vermerkt; 1 Lehrkraft ohne eMail-Adresse "
+              "nicht benachrichtigt");
+    EXPECT_FALSE(u.w.versandFehlerfrei());
     u.w.einstellungenAbbrechen(); // reads the file again, which lacks the records
     EXPECT_EQ(u.w.werte.GesendeteMails.size(), 3u);
     EXPECT_TRUE(u.w.zeilen.Zeilen[0].Gesendet && !u.w.zeilen.Zeilen[0].Senden);
@@ -302,7 +331,7 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
               (Texte{"Kann eMail nicht senden: Empfängeradresse fehlt!"_cp,
                      "Kann eMail nicht senden: Die Angabe \"a@schule.test\r\nBcc: b@schule.test\" "
                      "enthält einen Zeilenumbruch oder ein Nullzeichen!"_cp}));
-    EXPECT_FALSE(u.w.sending);
+    EXPECT_FALSE(u.w.versandLaeuft());
 
     EXPECT_TRUE(u.w.testMailSenden("a@schule.test", "Test", {"Hallo", ""}));
     u.laufe();
@@ -312,7 +341,7 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
     EXPECT_NE(mail.find("\r\n\r\nHallo\r\n\r\n\r\nDiese Mail wurde mit dem Programm "),
               std::string::npos);
     EXPECT_NE(mail.find("\r\nam 07.12.2026 um 06.45 Uhr erstellt.\r\n"), std::string::npos);
-    EXPECT_TRUE(u.w.mailSent);
+    EXPECT_TRUE(u.w.mailVerschickt());
     EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
 }
 

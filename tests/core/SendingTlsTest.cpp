@@ -167,8 +167,12 @@ TEST(SendingTlsTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEv
             const std::string grund = "Das Zertifikat des Servers " + fall.grund;
             if (!ausnahme) {
                 EXPECT_EQ(u.ui.boxTexts("error"),
-                          std::vector<std::string>{"Fehler bei folgender SMTP-Server-Aktion: " +
-                                                   fall.aktion + "\n\r" + grund});
+                          std::vector<std::string>{
+                              "Fehler bei folgender SMTP-Server-Aktion: " + fall.aktion + "\n\r" +
+                              grund + "\n\r" +
+                              "Bitte das Zertifikat des Servers prüfen, oder in den Einstellungen "
+                              "die Ausnahme für ungeprüfte Zertifikate bzw. die zusätzliche "
+                              "CA-Datei."_cp});
                 EXPECT_TRUE(u.server.messageFiles().empty());
                 EXPECT_TRUE(u.w.werte.GesendeteMails.empty());
                 EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden && !u.w.zeilen.Zeilen[0].Gesendet);

@@ -17,10 +17,11 @@ protected:
     }
 
     // Adds `anzahl` rows of one teacher, shown in the order they are added.
-    void rows(const std::string& lehrer, int anzahl, bool hatEMail = true) {
+    void rows(const std::string& lehrer, int anzahl, bool hatEMail = true, int index = -1) {
         for (int i = 0; i < anzahl; ++i) {
             TVZeile z;
             z.Vertreter = lehrer;
+            z.LehrerIndex = index;
             z.HatEMail = hatEMail;
             z.Senden = hatEMail;
             z.VertretungNr = static_cast<int>(daten.Zeilen.size()) + 100;
@@ -30,6 +31,14 @@ protected:
         }
     }
 
+    // The highlighted teacher: "" for none, the short name of one the plan does not know, else
+    // "#" and the plan's index.
+    std::string filter() const {
+        if (!model.Lehrerfilter)
+            return "";
+        const Lehrerkennung& k = *model.Lehrerfilter;
+        return k.index < 0 ? k.kurzname : "#" + std::to_string(k.index);
+    }
     void handOver() { model.uebergabe(static_cast<int>(daten.Zeilen.size())); }
     const Tabellenzeile& line(int i) const { return model.zeilen()[static_cast<std::size_t>(i)]; }
     int slot(int kategorie) const { return model.layout().slotVon(kategorie); }
@@ -67,7 +76,7 @@ TEST_F(TableModelTest, ColumnsMissingFromTheScreenGiveNoControls) {
     EXPECT_FALSE(line(0).markierungSichtbar[1]);
     // Highlight and ticking still know the teacher without a "Vertreter" column.
     model.nummerGeklickt(0);
-    EXPECT_EQ(model.Lehrerfilter, "Huber");
+    EXPECT_EQ(filter(), "Huber");
     model.hakenGeklickt(0, false);
     EXPECT_FALSE(daten.Zeilen[0].Senden);
 }
@@ -175,7 +184,7 @@ TEST_F(TableModelTest, NumberClickTogglesTheHighlightAndScrollingKeepsIt) {
     const auto raum = static_cast<std::size_t>(slot(KatRaum));
 
     model.nummerGeklickt(1);
-    EXPECT_EQ(model.Lehrerfilter, "Anders");
+    EXPECT_EQ(filter(), "Anders");
     EXPECT_EQ(line(0).fuellung[raum], Marineblau);
     EXPECT_EQ(line(1).fuellung[email], Marineblau);
     EXPECT_EQ(line(1).schrift[raum], Weiss);
@@ -188,18 +197,18 @@ TEST_F(TableModelTest, NumberClickTogglesTheHighlightAndScrollingKeepsIt) {
     EXPECT_EQ(line(0).fuellung[raum], Weiss);
 
     model.nummerGeklickt(15); // the same teacher again: highlight off
-    EXPECT_EQ(model.Lehrerfilter, "");
+    EXPECT_EQ(filter(), "");
     EXPECT_EQ(line(15).fuellung[raum], Weiss);
 
     model.nummerGeklickt(0); // another teacher
-    EXPECT_EQ(model.Lehrerfilter, "Berg");
+    EXPECT_EQ(filter(), "Berg");
     model.nummerGeklickt(15);
-    EXPECT_EQ(model.Lehrerfilter, "Anders");
+    EXPECT_EQ(filter(), "Anders");
     EXPECT_EQ(line(0).fuellung[raum], Weiss);
 
     // A new hand-over drops the highlight.
     handOver();
-    EXPECT_EQ(model.Lehrerfilter, "");
+    EXPECT_EQ(filter(), "");
     EXPECT_EQ(line(0).fuellung[raum], Weiss);
 }
 
@@ -219,7 +228,7 @@ TEST_F(TableModelTest, LaterSettingsAndEmptyNamesDoNoHarm) {
     model.MarkiereZeilen();
     EXPECT_EQ(line(0).fuellung[raum], Weiss);
     model.nummerGeklickt(0);
-    EXPECT_EQ(model.Lehrerfilter, "");
+    EXPECT_EQ(filter(), "");
     EXPECT_EQ(line(1).fuellung[raum], Weiss);
 }
 
@@ -231,8 +240,28 @@ TEST_F(TableModelTest, BrokenDisplayOrderIsSkippedNotRead) {
     EXPECT_EQ(line(1).zeile, -1);
     model.nummerGeklickt(1);
     model.hakenGeklickt(2, false);
-    EXPECT_EQ(model.Lehrerfilter, "");
+    EXPECT_EQ(filter(), "");
     EXPECT_TRUE(daten.Zeilen[0].Senden);
+}
+
+// Two teachers with one long name (long names are shown by default) are two teachers for the
+// highlight and the tick box; a notice row explains itself instead of showing "-1".
+TEST_F(TableModelTest, TeachersWithOneNameAreKeptApartAndNoticeRowsAreMarked) {
+    rows("Müller", 2, true, 0);
+    rows("Müller", 2, true, 1);
+    daten.Zeilen.back().VertretungNr = -1;
+    daten.Zeilen.back().Stunde = "-1";
+    handOver();
+    const auto raum = static_cast<std::size_t>(slot(KatRaum));
+    model.nummerGeklickt(2);
+    EXPECT_EQ(filter(), "#1");
+    EXPECT_EQ(line(1).fuellung[raum], Weiss);
+    EXPECT_EQ(line(2).fuellung[raum], Marineblau);
+    model.hakenGeklickt(0, false);
+    EXPECT_FALSE(daten.Zeilen[1].Senden);
+    EXPECT_TRUE(daten.Zeilen[2].Senden);
+    EXPECT_EQ(line(2).nummer, "102");
+    EXPECT_EQ(line(3).nummer, TableModel::HinweisMarke);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "GuiTestSupport.h"
+#include "app/OAuthAnmeldung.h"
 #include "app/PasswordDialog.h"
 #include "app/ServerSettingsDialog.h"
 #include "settings/Cp1252.h"
@@ -50,6 +51,7 @@ private slots:
     void teacherListFillsTheRecipient();
     void passwordPromptAnswersOrGivesUp();
     void serverSettingsByKeyboardWithTooltips();
+    void providerChoiceFillsTheServerAndHidesThePassword();
 };
 
 void DialogTest::cancelRestoresTheFileAndOkRewritesIt() {
@@ -190,8 +192,9 @@ void DialogTest::serverSettingsByKeyboardWithTooltips() {
     imDialog(p, 0, [&](app::ServerSettingsDialog* d) {
         QApplication::setActiveWindow(d);
         QCOMPARE(QApplication::focusWidget(), d->absendername());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab); // the sign-in above it
         reihe << QApplication::focusWidget();
-        for (int i = 0; i < 23; ++i) {
+        for (int i = 0; i < 24; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             reihe << QApplication::focusWidget();
         }
@@ -205,7 +208,8 @@ void DialogTest::serverSettingsByKeyboardWithTooltips() {
         QTest::keyClick(d->absendername(), Qt::Key_Escape); // "Abbrechen"
     });
     app::ServerSettingsDialog* d = p.fenster->serverDialog();
-    const QList<QWidget*> erwartet{d->absendername(),
+    const QList<QWidget*> erwartet{d->oauth()->anbieter(),
+                                   d->absendername(),
                                    d->smtpServer(),
                                    d->port(),
                                    d->verbindungssicherheit(),
@@ -237,6 +241,52 @@ void DialogTest::serverSettingsByKeyboardWithTooltips() {
         QTest::keyClick(dialog->port(), Qt::Key_Return); // "Ok"
     });
     QCOMPARE(p.wf().werte.Server.Absendername, "Schulbüro"_cp);
+}
+
+void DialogTest::providerChoiceFillsTheServerAndHidesThePassword() {
+    Programm p;
+    // A sign-in would be looked up in a file of the test's own, never a desktop's secret store.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(p.dir.path()));
+    imDialog(p, 0, [](app::ServerSettingsDialog* d) {
+        app::OAuthAnmeldung* a = d->oauth();
+        QCOMPARE(a->anbieter()->currentText(), QStringLiteral("Benutzername und Kennwort"));
+        QVERIFY(!a->anmeldenButton()->isEnabled() && !d->kennwort()->isHidden());
+        const struct {
+            int eintrag;
+            const char *server, *port, *sicherheit;
+        } faelle[] = {{1, "smtp.office365.com", "587", "STARTTLS erforderlich"},
+                      {2, "smtp.gmail.com", "465", "TLS"},
+                      {3, "smtp.gmail.com", "465", "TLS"}, // a custom provider keeps the server
+                      {0, "smtp.gmail.com", "465", "TLS"}};
+        for (const auto& fall : faelle) {
+            a->anbieter()->setCurrentIndex(fall.eintrag);
+            emit a->anbieter()->activated(fall.eintrag);
+            QCOMPARE(d->smtpServer()->text(), QString::fromUtf8(fall.server));
+            QCOMPARE(d->port()->text(), QString::fromUtf8(fall.port));
+            QCOMPARE(d->verbindungssicherheit()->currentText(), QString::fromUtf8(fall.sicherheit));
+            const bool mitOAuth = fall.eintrag > 0;
+            QCOMPARE(d->kennwort()->isHidden(), mitOAuth);
+            QCOMPARE(d->kennwortSpeichern()->isHidden(), mitOAuth);
+            QCOMPARE(a->anmeldenButton()->isEnabled(), mitOAuth);
+            QCOMPARE(a->kontoLabel()->text(),
+                     mitOAuth ? QStringLiteral("Nicht angemeldet") : QString());
+        }
+        a->anbieter()->setCurrentIndex(1);
+        emit a->anbieter()->activated(1);
+        a->clientId()->setText(QStringLiteral("0000-schule"));
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    });
+    const TEinstellungen& s = p.wf().werte.Server;
+    QCOMPARE(s.OAuth, std::string("microsoft"));
+    QCOMPARE(s.OAuthClientId, std::string("0000-schule"));
+    QCOMPARE(s.SmtpServer, std::string("smtp.office365.com"));
+    QVERIFY(readFile(p.ini).find("OAuth=microsoft\r\n") != std::string::npos);
+    imDialog(p, 0, [](app::ServerSettingsDialog* d) {
+        QCOMPARE(d->oauth()->anbieter()->currentText(), QStringLiteral("Microsoft 365"));
+        QVERIFY(d->kennwort()->isHidden());
+        QTest::mouseClick(d->abbrechenButton(), Qt::LeftButton);
+    });
 }
 
 QTEST_MAIN(DialogTest)

@@ -151,5 +151,46 @@ TEST(SmtpRealServerTest, ARefusedPasswordOrAMissingLoginStopsTheSessionWithTheSe
     EXPECT_TRUE(server.messageFiles().empty());
 }
 
+// XOAUTH2 and OAUTHBEARER against the server's own check of the bearer token: the preferred
+// mechanism delivers, a wrong token is refused after the server's JSON error.
+TEST(SmtpRealServerTest, AnOAuthTokenSignsInWithTheMechanismTheServerOffers) {
+    struct Case {
+        std::vector<std::string> serverArguments;
+        std::string token;
+        std::string mechanism; // empty: refused
+    };
+    const Case cases[] = {
+        {{"--bearer-token", "tok-123"}, "tok-123", "OAUTHBEARER"},
+        {{"--bearer-token", "tok-123", "--auth-exclude", "OAUTHBEARER"}, "tok-123", "XOAUTH2"},
+        {{"--bearer-token", "tok-123", "--auth-exclude", "OAUTHBEARER"}, "abgelaufen", ""},
+        {{"--bearer-token", "tok-123"}, "abgelaufen", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mechanism + " " + c.token);
+        SmtpTestServer::Options options;
+        options.extraArguments = c.serverArguments;
+        SmtpTestServer server(options);
+        Session session(server, smtpAuthPlain);
+        session.cli.OAuthBearerToken = c.token;
+        if (c.mechanism.empty()) {
+            EXPECT_EQ(session.sendMail(), (Codes{0, 0, 535}));
+            EXPECT_TRUE(server.messageFiles().empty());
+            session.cli.Abort();
+            continue;
+        }
+        ASSERT_EQ(session.sendMail(), Codes(7, 0)) << session.cli.ErrorMessage() << server.log();
+        ASSERT_EQ(server.messageFiles().size(), 1u);
+        std::string envelope = server.envelopeOf(server.messageFiles()[0]);
+        EXPECT_NE(envelope.find("\"mechanism\": \"" + c.mechanism + "\""), std::string::npos)
+            << envelope;
+        EXPECT_NE(envelope.find("\"login\": \"konto\""), std::string::npos) << envelope;
+        for (const auto& line : session.display) {
+            if (line.rfind("> AUTH", 0) == 0) {
+                EXPECT_EQ(line, "> AUTH " + c.mechanism + " ********");
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace tafelbot

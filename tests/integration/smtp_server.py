@@ -4,7 +4,10 @@
 It prints the port the system chose as its first line and ends on SIGTERM or when its standard
 input closes. Every message is stored as MAILDIR/NNNN.eml (dot-stuffing undone) with
 MAILDIR/NNNN.json beside it: envelope, AUTH mechanism and login, whether and how it was encrypted.
-CRAM-MD5 and CRAM-SHA1, which check the HMAC of their challenge, join aiosmtpd's PLAIN and LOGIN.
+CRAM-MD5 and CRAM-SHA1, which check the HMAC of their challenge, join aiosmtpd's PLAIN and LOGIN;
+with --bearer-token so do XOAUTH2 and OAUTHBEARER (RFC 7628), which accept the account with that
+access token and answer any other with a 334 carrying a JSON error, then 535 (--auth-exclude MECH
+leaves a mechanism unannounced).
 With a certificate it offers STARTTLS, or TLS from the first byte with --implicit-tls (then
 without --auth-require-tls: aiosmtpd counts only STARTTLS as encryption for AUTH).
 Faults: --refuse-recipient answers 550 to that address; --drop-in-data closes the connection
@@ -13,6 +16,8 @@ once a message's data has arrived, --stall-in-data never answers it; neither sto
 
 import argparse
 import asyncio
+import base64
+import binascii
 import hashlib
 import hmac
 import json
@@ -24,9 +29,23 @@ import time
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, auth_mechanism
 
+OAUTH_ERROR = b'{"status":"401","schemes":"bearer","scope":"https://mail.test/"}'
+
+
+def oauth_fields(pairs):
+    """The key=value pairs of a SASL OAuth message, separated by ^A."""
+    fields = {}
+    for pair in pairs.split(b"\x01"):
+        key, sep, value = pair.partition(b"=")
+        if sep:
+            fields[key] = value
+    return fields
+
+
 class Handler:
-    def __init__(self, maildir, user, password, refuse_password):
+    def __init__(self, maildir, user, password, refuse_password, bearer_token=None):
         self.maildir = maildir
+        self.bearer_token = bearer_token.encode() if bearer_token else None
         self.user = user.encode()
         self.password = password.encode()
         self.refuse_password = refuse_password
@@ -63,6 +82,57 @@ class Handler:
     @auth_mechanism("CRAM-SHA1")
     async def auth_CRAM_SHA1(self, server, args):
         return await self.cram(server, "CRAM-SHA1", hashlib.sha1)
+
+    async def oauth(self, server, args, mechanism, parse):
+        if len(args) > 1:
+            try:
+                message = base64.b64decode(args[1], validate=True)
+            except binascii.Error:
+                return AuthResult(success=False)
+        else:
+            message = await server.challenge_auth("")
+            if not isinstance(message, bytes):
+                return AuthResult(success=False)
+        login, token = parse(message)
+        if (self.bearer_token is None or login is None
+                or not hmac.compare_digest(login, self.user)
+                or not hmac.compare_digest(token or b"", self.bearer_token)):
+            # The client answers the error with one line of its own; then 535.
+            await server.challenge_auth(OAUTH_ERROR)
+            return AuthResult(success=False, handled=False)
+        return AuthResult(success=True, auth_data={"mechanism": mechanism, "login": login.decode()})
+
+    @staticmethod
+    def parse_xoauth2(message):
+        if not message.endswith(b"\x01\x01"):
+            return None, None
+        fields = oauth_fields(message[:-2])
+        bearer = fields.get(b"auth", b"")
+        return fields.get(b"user"), bearer[7:] if bearer.startswith(b"Bearer ") else None
+
+    @staticmethod
+    def parse_oauthbearer(message):
+        # gs2 header "n,a=USER," then ^A host=..^A port=..^A auth=Bearer TOKEN ^A^A.
+        header, sep, rest = message.partition(b"\x01")
+        parts = header.split(b",")
+        if not sep or len(parts) != 3 or parts[0] != b"n" or not parts[1].startswith(b"a="):
+            return None, None
+        if not rest.endswith(b"\x01\x01"):
+            return None, None
+        fields = oauth_fields(rest[:-2])
+        if b"host" not in fields or not fields.get(b"port", b"").isdigit():
+            return None, None
+        login = parts[1][2:].replace(b"=2C", b",").replace(b"=3D", b"=")
+        bearer = fields.get(b"auth", b"")
+        return login, bearer[7:] if bearer.startswith(b"Bearer ") else None
+
+    @auth_mechanism("XOAUTH2")
+    async def auth_XOAUTH2(self, server, args):
+        return await self.oauth(server, args, "XOAUTH2", self.parse_xoauth2)
+
+    @auth_mechanism("OAUTHBEARER")
+    async def auth_OAUTHBEARER(self, server, args):
+        return await self.oauth(server, args, "OAUTHBEARER", self.parse_oauthbearer)
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.refused_recipients:
@@ -101,7 +171,11 @@ def tls_context(args):
 
 async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = Handler(args.maildir, args.user, args.password, args.refuse_password)
+    handler = Handler(args.maildir, args.user, args.password, args.refuse_password,
+                      args.bearer_token)
+    excluded = list(args.auth_exclude)
+    if not args.bearer_token:
+        excluded += ["XOAUTH2", "OAUTHBEARER"]
     handler.refused_recipients = set(args.refuse_recipient)
     handler.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
     context = tls_context(args)
@@ -111,6 +185,7 @@ async def serve(args):
                     authenticator=handler.authenticator,
                     auth_required=args.require_auth,
                     auth_require_tls=args.auth_require_tls,
+                    auth_exclude_mechanism=excluded,
                     tls_context=None if args.implicit_tls else context,
                     require_starttls=args.require_starttls)
 
@@ -155,6 +230,8 @@ def main():
     parser.add_argument("--require-starttls", action="store_true")
     parser.add_argument("--auth-require-tls", action="store_true")
     parser.add_argument("--refuse-recipient", action="append", default=[])
+    parser.add_argument("--bearer-token")
+    parser.add_argument("--auth-exclude", action="append", default=[])
     faults = parser.add_mutually_exclusive_group()
     faults.add_argument("--drop-in-data", action="store_true")
     faults.add_argument("--stall-in-data", action="store_true")

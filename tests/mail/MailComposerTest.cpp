@@ -76,7 +76,7 @@ protected:
 };
 
 TEST_F(MailComposerTest, TeacherWithTwoRowsGetsOneTableAndTwoPlainBlocks) {
-    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12), zeile("Schmidt", "1", 4),
+    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12), zeile("Schmidt", "1", 4, 1),
                      zeile("Müller"_cp, "5", 13)};
     zeilen.Zeilen[2].Mitbetreuung = true;
     zeilen.Zeilen[2].Text = "";

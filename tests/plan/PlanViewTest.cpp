@@ -1,9 +1,11 @@
 #include "core/MainWorkflow.h"
 #include "settings/Cp1252.h"
+#include "settings/DatumText.h"
 #include "settings/SettingsFile.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -70,12 +72,32 @@ TEST(PlanView, TypedDates) {
             EXPECT_TRUE(f.ui.boxes.empty());
         }
     }
-    // Day and month are not checked here: the date conversion reports them.
+}
+
+// An impossible day, typed or stored, is reported by the date conversion and never taken: the
+// date before (at start: today) stays, and so nothing but a date is ever saved.
+TEST(PlanView, ImpossibleDatesKeepTheDateBefore) {
+    const std::string meldung = "Str2DateTime(): Falsches Datumsformat in der Zeichenkette ";
     Fenster f;
+    f.w.werte.AktDatum = "20040220";
     f.w.datumEingegeben("31.02.2004");
-    EXPECT_EQ(f.ui.boxTexts("error"),
-              std::vector<std::string>{
-                  "Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20040231\""});
+    EXPECT_EQ(f.ui.boxTexts("error"), std::vector<std::string>{meldung + "\"20040231\""});
+    EXPECT_EQ(f.w.werte.AktDatum, "20040220");
+
+    // Stored in the file by hand: reported at start, today instead, and today saved.
+    f.w.formCloseQuery();
+    std::string inhalt = testing::readFile(f.dir.file("Tafelbot.ini"));
+    inhalt.replace(inhalt.find("20040220"), 8, "20260231");
+    testing::writeFile(f.dir.file("Tafelbot.ini"), inhalt);
+    testing::RecordingUi ui;
+    MainWorkflow neu{ui, f.dir.file("Tafelbot.ini")};
+    neu.formActivate({});
+    const auto fehler = ui.boxTexts("error");
+    EXPECT_EQ(std::count(fehler.begin(), fehler.end(), meldung + "\"20260231\""), 1);
+    EXPECT_EQ(neu.werte.AktDatum, DatumZuText(jetzt()));
+    neu.formCloseQuery();
+    EXPECT_EQ(testing::readFile(f.dir.file("Tafelbot.ini")).find("20260231"), std::string::npos);
+    EXPECT_EQ(neu.datumFeld, feld(neu.werte.AktDatum));
 }
 
 TEST(PlanView, PeriodDialog) {

@@ -1,13 +1,17 @@
 #include "plan/ZeilenBauer.h"
 
 #include "plan/PlanDaten.h"
+#include "plan/Versandsatz.h"
 #include "settings/Cp1252.h"
 #include "settings/Einstellungen.h"
+#include "settings/SettingsFile.h"
 #include "support/RecordingUi.h"
+#include "support/TestFiles.h"
 #include "ui/Befunde.h"
 #include "ui/InfoLog.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace tafelbot {
 namespace {
@@ -243,6 +247,76 @@ TEST(ZeilenBauer, NoticeRowsForMailedTeachersWithoutSubstitutions) {
                                                       "Lehrername (ZZZ) nicht zugeordnet "
                                                       "werden!"_cp}}));
     EXPECT_EQ(u.uebergaben, std::vector<std::size_t>{3});
+}
+
+// Texts from a gpn file may hold what a settings line cannot: whatever the rows record must
+// read back, after a save and a new start, as the keys and teachers they are compared with.
+TEST(ZeilenBauer, RecordsReadBackAsTheKeysTheyAreComparedWith) {
+    const std::string zeichen("a,\"\r\n\0 *\xe4;", 11);
+    std::mt19937 zufall(20261207);
+    auto text = [&] {
+        std::string t;
+        for (auto n = zufall() % 6; n > 0; --n)
+            t += zeichen[zufall() % zeichen.size()];
+        return t;
+    };
+    for (int runde = 0; runde < 200; ++runde) {
+        Umgebung u;
+        u.plan.Lehrer[1].Kurzname = "S" + text();
+        u.plan.Unterrichte = {{1, "MUE", "5a", text()}};
+        for (std::int32_t nr = 1; nr <= 3; ++nr) {
+            TVertretung& v = u.vertretung(nr, nr, u.plan.Lehrer[1].Kurzname, "MUE", text());
+            v.Raum = text();
+            v.Text = text();
+            v.UnterrichtNr = 1;
+            v.Mitbetreuung = nr == 2;
+        }
+        u.baue();
+        for (const TVZeile& z : u.zeilen.Zeilen) {
+            const std::string satz = z.Schluessel + ",202612041530";
+            auto felder = zerlegeSchluessel(schluesselDes(satz));
+            ASSERT_TRUE(felder) << satz;
+            EXPECT_EQ(felder->text, satzText(z.Text)) << satz;
+            EXPECT_EQ(felder->klassen, satzText(z.Klassen)) << satz;
+            EXPECT_EQ(felder->raum, satzText(z.Raum)) << satz;
+            EXPECT_EQ(felder->stattFach, satzText(z.StattFach)) << satz;
+            EXPECT_EQ(felder->mitbetreuung, z.Mitbetreuung) << satz;
+            EXPECT_EQ(zeilenSchluessel(*felder), z.Schluessel) << satz;
+            EXPECT_EQ(satzKurzname(satz), satzText(u.plan.Lehrer[1].Kurzname)) << satz;
+            u.werte.GesendeteMails.push_back(satz);
+        }
+        // Saved and read back as at the next start.
+        testing::TempDir dir;
+        const std::string pfad = dir.file("Tafelbot.ini");
+        Einstellungen datei;
+        setzeStandardwerte(datei);
+        datei.GesendeteMails = u.werte.GesendeteMails;
+        ASSERT_TRUE(IniSchreiben(datei, pfad, u.ui));
+        Einstellungen gelesen;
+        ASSERT_TRUE(IniLesen(gelesen, pfad, u.ui));
+        ASSERT_EQ(gelesen.GesendeteMails, u.werte.GesendeteMails);
+        u.werte.GesendeteMails = gelesen.GesendeteMails;
+        u.baue();
+        for (const TVZeile& z : u.zeilen.Zeilen)
+            EXPECT_TRUE(z.Gesendet && !z.Geaendert && !z.Senden) << z.Schluessel;
+        EXPECT_EQ(u.zeilen.Zeilen.size(), 3u);
+        EXPECT_TRUE(u.ui.boxes.empty());
+    }
+}
+
+// Two teachers with one long name: what one of them was sent never marks the other.
+TEST(ZeilenBauer, TeachersWithTheSameLongNameAreKeptApart) {
+    Umgebung u;
+    u.plan.Lehrer[1].Langname = "Müller"_cp;
+    u.vertretung(1, 3, "MUE");
+    u.vertretung(2, 4, "SCH");
+    u.vertretung(3, 5, "SCH");
+    u.werte.GesendeteMails = {satz("20261207,4,,SCH,\"5a\",R1,,,0"),
+                              satz("20261207,5,,SCH,\"5a\",R1,,,0")};
+    u.baue();
+    EXPECT_EQ(u.folge(), (Texte{"1 07.12.3 Müller/Müller#0 MA/ R1 5a || -@--S"_cp,
+                                "2 07.12.4 Müller/Müller#1 MA/ R1 5a || -@G--"_cp,
+                                "3 07.12.5 Müller/Müller#1 MA/ R1 5a || -@G--"_cp}));
 }
 
 } // namespace

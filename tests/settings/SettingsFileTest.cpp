@@ -2,14 +2,17 @@
 
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
+#include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
 #include "settings/Kennwort.h"
 #include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/TestFiles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace tafelbot {
 namespace {
@@ -419,6 +422,48 @@ TEST_F(IniTest, ValuesThatWouldBreakTheLayoutAreWrittenSafely) {
     EXPECT_EQ(werte.Ueberschriften[0], "Nr, lfd.");
     EXPECT_EQ(werte.Ueberschriften[1], "Datum");
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
+}
+
+// Whatever a value holds, it reads back as it was written: line breaks become blanks, and
+// where the line is trimmed (server block, Name=Value lines) the blanks at its ends go.
+TEST_F(IniTest, GeneratedValuesReadBackAsWritten) {
+    const std::string zeichen("a,\"\r\n\0 *\xe4=", 11);
+    std::mt19937 zufall(4711);
+    auto text = [&] {
+        std::string t;
+        for (auto n = zufall() % 7; n > 0; --n)
+            t += zeichen[zufall() % zeichen.size()];
+        return t;
+    };
+    auto einzeilig = [](std::string t) {
+        std::replace_if(
+            t.begin(), t.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        return t;
+    };
+    auto getrimmt = [&](const std::string& t) { return ohneLeerzeichen(einzeilig(t)); };
+    for (int runde = 0; runde < 300; ++runde) {
+        setzeStandardwerte(werte);
+        werte.GpnDatei = text();
+        for (auto& u : werte.Ueberschriften)
+            u = text();
+        werte.Server.Absendername = text();
+        werte.Server.Zusatztext = text();
+        werte.Server.OAuthScope = text();
+        werte.Stundenzeiten = text();
+        werte.GesendeteMails = {satz};
+        const Einstellungen vorher = werte;
+        ui = RecordingUi();
+        ASSERT_TRUE(lies(iniInhalt(vorher))) << iniInhalt(vorher);
+        EXPECT_TRUE(ui.boxes.empty());
+        EXPECT_EQ(werte.GpnDatei, einzeilig(vorher.GpnDatei));
+        for (std::size_t i = 0; i < vorher.Ueberschriften.size(); ++i)
+            EXPECT_EQ(werte.Ueberschriften[i], einzeilig(vorher.Ueberschriften[i])) << i;
+        EXPECT_EQ(werte.Server.Absendername, getrimmt(vorher.Server.Absendername));
+        EXPECT_EQ(werte.Server.Zusatztext, getrimmt(vorher.Server.Zusatztext));
+        EXPECT_EQ(werte.Server.OAuthScope, getrimmt(vorher.Server.OAuthScope));
+        EXPECT_EQ(werte.Stundenzeiten, getrimmt(vorher.Stundenzeiten));
+        EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
+    }
 }
 
 TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {

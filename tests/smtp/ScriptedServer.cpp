@@ -55,12 +55,6 @@ bool ScriptedServer::finish(std::chrono::milliseconds limit) {
     return true;
 }
 
-std::vector<std::string> ScriptedServer::problems() {
-    if (!finish())
-        return {"the script did not end in time"};
-    return mismatches();
-}
-
 std::string ScriptedServer::unusedPort() {
     ScriptedServer closed;
     return closed.portText(); // free again once `closed` is gone
@@ -71,10 +65,8 @@ bool ScriptedServer::fill() {
         return false;
     char buffer[4096];
     ssize_t n = ::recv(peer_, buffer, sizeof buffer, 0);
-    if (n <= 0) {
-        clientClosed_ = true;
+    if (n <= 0)
         return false;
-    }
     pending_.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
@@ -124,24 +116,6 @@ void ScriptedServer::run() {
                 mismatches_.push_back("\"" + line + "\" where \"" + step.text + "\" was expected");
             break;
         }
-        case Step::Message: {
-            std::string line;
-            std::string text;
-            for (;;) {
-                if (!readLine(line)) {
-                    std::lock_guard lock(mutex_);
-                    message_ = text;
-                    mismatches_.push_back("the message ended without \".\"");
-                    return;
-                }
-                if (line == ".")
-                    break;
-                text += line + "\r\n";
-            }
-            std::lock_guard lock(mutex_);
-            message_ = text;
-            break;
-        }
         case Step::Bytes: {
             while (pending_.size() < step.count)
                 if (!fill())
@@ -180,10 +154,6 @@ std::vector<std::string> ScriptedServer::received() const {
 std::vector<std::string> ScriptedServer::mismatches() const {
     std::lock_guard lock(mutex_);
     return mismatches_;
-}
-std::string ScriptedServer::message() const {
-    std::lock_guard lock(mutex_);
-    return message_;
 }
 std::string ScriptedServer::bytes() const {
     std::lock_guard lock(mutex_);

@@ -2,9 +2,8 @@
 
 // A scripted peer on 127.0.0.1 for the socket and SMTP tests. It runs on its own thread with
 // blocking POSIX calls (each with a time limit), accepts one connection and works through its
-// script: send bytes, read lines and record them, read a DATA message, close or reset.
+// script: send bytes, read lines or bytes and record them, close or reset.
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <future>
@@ -33,8 +32,6 @@ public:
     ScriptedServer& answer(const std::string& prefix, const std::string& reply) {
         return expect(prefix).send(reply + "\r\n");
     }
-    // Reads lines up to the lone "." and keeps them as they came (still dot-stuffed).
-    ScriptedServer& receiveMessage() { return add(Step::Message); }
     // Reads exactly n bytes and keeps them.
     ScriptedServer& receiveBytes(std::size_t n) { return add(Step::Bytes, {}, n); }
     // Lets some time pass, so that what was sent before arrives in a read of its own.
@@ -50,21 +47,17 @@ public:
     void start();
     // Waits for the script to end; returns false when it did not end within the limit.
     bool finish(std::chrono::milliseconds limit = std::chrono::seconds(10));
-    // Waits for the script to end; what went wrong: the mismatches, or that it did not end.
-    std::vector<std::string> problems();
     // A port on 127.0.0.1 where nobody listens.
     static std::string unusedPort();
 
     // Results (read after finish()).
     std::vector<std::string> received() const;
     std::vector<std::string> mismatches() const;
-    std::string message() const;
     std::string bytes() const;
-    bool clientClosed() const { return clientClosed_; }
 
 private:
     struct Step {
-        enum Kind { Send, Expect, Message, Bytes, Pause, Close, Reset, AwaitClose } kind;
+        enum Kind { Send, Expect, Bytes, Pause, Close, Reset, AwaitClose } kind;
         std::string text;
         std::size_t count = 0;
     };
@@ -81,13 +74,11 @@ private:
     int peer_ = -1;
     std::uint16_t port_ = 0;
     std::vector<Step> steps_;
-    std::atomic<bool> clientClosed_{false};
     std::string pending_;
 
     mutable std::mutex mutex_;
     std::vector<std::string> received_;
     std::vector<std::string> mismatches_;
-    std::string message_;
     std::string bytes_;
     std::future<void> script_; // last: waits for the script before the members above go
 };

@@ -1,0 +1,174 @@
+// The SMTP engine fed whatever a server might answer, at every phase: the greeting, EHLO or
+// HELO, each AUTH step, MAIL, RCPT, DATA, the end of the data and QUIT, with the connection
+// closing or the TLS handshake failing in between. It must neither crash nor loop, never show
+// the password in the log, and report a mail as delivered only after the server answered its
+// final "." with a 2xx reply.
+//
+// Input: one byte of settings (AUTH method, connection security, where the message fails),
+// then the server's part as chunks separated by NUL bytes. A chunk that starts with 0x01 is an
+// event of the connection instead (its second byte picks which).
+
+#include "FuzzSupport.h"
+#include "smtp/MimeUtil.h"
+#include "smtp/SmtpAuth.h"
+#include "smtp/SmtpEngine.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace tafelbot;
+
+namespace {
+
+const std::string Passwort = "geheim-Kennwort";
+
+struct Host : SmtpEngineHost {
+    std::vector<std::string> message = {"Subject: Plan", "", "..Zeile", "Ende"};
+    std::size_t next = 0;
+    std::size_t failAt = 1000;
+
+    std::string helloName() override { return "client.test"; }
+    void startMessage() override { next = 0; }
+    bool nextMessageItem(std::string& item) override {
+        if (next == failAt)
+            throw std::runtime_error("Anhang nicht lesbar");
+        if (next >= message.size())
+            return false;
+        item = message[next++];
+        return true;
+    }
+};
+
+struct Driver {
+    Host host;
+    SmtpEngine engine{host};
+    bool endOfDataSent = false;
+    bool repliedAfterEnd = false; // a 2xx line came after the final "."
+    bool chunkHas2xx = false;     // in the bytes being handled now
+
+    void request(void (SmtpEngine::*call)()) {
+        try {
+            (engine.*call)();
+        } catch (const SmtpException&) {
+            // misuse of a request is the caller's fault and is reported to it as such
+        }
+        settle();
+    }
+
+    // Answers the connection steps the engine asks for and checks what it reports, until it
+    // asks for nothing more. A bounded number of rounds: an engine that keeps asking loops.
+    void settle() {
+        for (int round = 0; round < 1000; ++round) {
+            const std::vector<SmtpAction> actions = engine.takeActions();
+            if (actions.empty())
+                return;
+            for (const SmtpAction& a : actions)
+                handle(a);
+        }
+        FUZZ_CHECK(!"the engine keeps asking without new input");
+    }
+
+    void handle(const SmtpAction& a) {
+        switch (a.kind) {
+        case SmtpAction::Lookup:
+            engine.lookupDone(0, "127.0.0.1");
+            break;
+        case SmtpAction::OpenConnection:
+            engine.connectionStarted(0x7F000001, 25);
+            engine.connected(0);
+            break;
+        case SmtpAction::StartTls:
+            engine.tlsReady(0, "");
+            break;
+        case SmtpAction::Send:
+            FUZZ_CHECK(!a.text.empty());
+            if (a.text.ends_with("\r\n.\r\n") || a.text == ".\r\n")
+                endOfDataSent = true;
+            engine.sendRoomAvailable();
+            break;
+        case SmtpAction::Display:
+        case SmtpAction::Command:
+        case SmtpAction::Trace:
+            FUZZ_CHECK(a.text.find(Passwort) == std::string::npos);
+            FUZZ_CHECK(a.text.find(base64Encode(Passwort)) == std::string::npos);
+            FUZZ_CHECK(a.text.find(AuthPlainResponse("konto", Passwort)) == std::string::npos);
+            break;
+        case SmtpAction::RequestDone:
+            if (a.code == 0 && (a.request == smtpData || a.request == smtpMail))
+                FUZZ_CHECK(endOfDataSent && (repliedAfterEnd || chunkHas2xx));
+            break;
+        default:
+            break;
+        }
+    }
+
+    void serverSends(std::string_view bytes) {
+        chunkHas2xx = bytes.starts_with('2') || bytes.find("\n2") != std::string_view::npos;
+        const bool endBefore = endOfDataSent;
+        engine.received(bytes);
+        settle();
+        if ((endBefore || endOfDataSent) && chunkHas2xx)
+            repliedAfterEnd = true;
+        chunkHas2xx = false;
+    }
+
+    void event(unsigned char which) {
+        switch (which % 6) {
+        case 0:
+            engine.closed(0);
+            break;
+        case 1:
+            engine.closed(10054);
+            break;
+        case 2:
+            engine.tlsReady(10054, "Handshake abgebrochen");
+            break;
+        case 3:
+            engine.sendRoomAvailable();
+            break;
+        case 4:
+            request(&SmtpEngine::abort);
+            return;
+        default:
+            request(&SmtpEngine::mail); // a new mail, wherever the last one stands
+            return;
+        }
+        settle();
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const unsigned settings = data[0];
+    Driver d;
+    d.engine.settings = {"mail.test",
+                         static_cast<TSmtpSecurity>(settings / 6 % 2), // automatic or none
+                         static_cast<TSmtpAuthType>(settings % 6),
+                         "konto",
+                         Passwort,
+                         "Schule <buero@schule.test>",
+                         {"a@x.test", "b@x.test"},
+                         ""};
+    d.host.failAt = 7 - settings / 12 % 8; // below 4: the message fails at that item
+    d.request(&SmtpEngine::mail);
+
+    std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\0');
+        const std::string_view chunk = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!chunk.empty() && chunk[0] == '\x01')
+            d.event(chunk.size() > 1 ? static_cast<unsigned char>(chunk[1]) : 0);
+        else
+            d.serverSends(chunk);
+    }
+    d.request(&SmtpEngine::abort);
+    return 0;
+}

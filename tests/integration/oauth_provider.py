@@ -1,0 +1,208 @@
+#!/usr/bin/python3
+"""A small OAuth 2.0 provider on 127.0.0.1 for the sign-in tests: device grant, code grant with a
+PKCE check, refresh with rotation, and each of the faults a real provider shows.
+
+Prints its port on the first line of stdout and runs until stdin closes. The client id chooses
+how it behaves:
+  schule    everything works; the device code waits for /approve?user_code=... (GET or POST)
+  langsam   the first poll answers slow_down
+  ablehnen  the user refuses consent (device: access_denied; browser: error=access_denied)
+  ablauf    the device code has expired at the first poll
+  fehler    the token endpoint answers 500 with a JSON error
+  kaputt    the token endpoint answers 200 with text that is not JSON
+  stumm     the token endpoint never answers
+Every access token issued is written to --tokens (one a line), where the SMTP server reads the
+tokens it accepts. GET /revoke ends every refresh token; GET /stats counts the requests.
+"""
+
+import argparse
+import base64
+import hashlib
+import json
+import secrets
+import sys
+import threading
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qsl, urlencode, urlsplit
+
+
+class Provider:
+    def __init__(self, tokens_file, interval, lifetime):
+        self.lock = threading.Lock()
+        self.tokens_file = tokens_file
+        self.interval = interval
+        self.lifetime = lifetime
+        self.devices = {}  # device_code -> {"user_code", "client", "approved", "polls"}
+        self.codes = {}  # authorization code -> {"challenge", "redirect_uri", "client"}
+        self.refresh = {}  # refresh token -> client
+        self.access = []
+        self.stats = {"device": 0, "polls": 0, "refreshes": 0, "codes": 0}
+        self.stop = threading.Event()
+
+    def issue(self, client):
+        access, refresh = "at-" + secrets.token_urlsafe(12), "rt-" + secrets.token_urlsafe(12)
+        self.refresh[refresh] = client
+        self.access.append(access)
+        if self.tokens_file:
+            with open(self.tokens_file, "w") as target:
+                target.write("".join(t + "\n" for t in self.access))
+        return 200, {"access_token": access, "refresh_token": refresh, "token_type": "Bearer",
+                     "expires_in": self.lifetime}
+
+    def device(self, form):
+        client = form.get("client_id", "")
+        self.stats["device"] += 1
+        code, user = secrets.token_urlsafe(16), "ABCD-" + str(len(self.devices) + 1000)
+        self.devices[code] = {"user_code": user, "client": client, "approved": False, "polls": 0}
+        return 200, {"device_code": code, "user_code": user,
+                     "verification_uri": "http://127.0.0.1/geraet", "expires_in": 900,
+                     "interval": self.interval}
+
+    def token(self, form):
+        grant = form.get("grant_type")
+        if grant == "urn:ietf:params:oauth:grant-type:device_code":
+            return self.poll(form)
+        if grant == "authorization_code":
+            return self.exchange(form)
+        if grant == "refresh_token":
+            self.stats["refreshes"] += 1
+            client = self.refresh.pop(form.get("refresh_token", ""), None)
+            if client is None or client != form.get("client_id"):
+                return 400, {"error": "invalid_grant",
+                             "error_description": "refresh token revoked"}
+            return self.issue(client)
+        return 400, {"error": "unsupported_grant_type"}
+
+    def poll(self, form):
+        self.stats["polls"] += 1
+        entry = self.devices.get(form.get("device_code", ""))
+        if entry is None or entry["client"] != form.get("client_id"):
+            return 400, {"error": "invalid_grant"}
+        entry["polls"] += 1
+        client = entry["client"]
+        if client == "ablauf":
+            return 400, {"error": "expired_token"}
+        if client == "ablehnen":
+            return 400, {"error": "access_denied", "error_description": "consent refused"}
+        if client == "langsam" and entry["polls"] == 1:
+            return 400, {"error": "slow_down"}
+        if not entry["approved"]:
+            return 400, {"error": "authorization_pending"}
+        del self.devices[form["device_code"]]
+        return self.issue(client)
+
+    def exchange(self, form):
+        self.stats["codes"] += 1
+        entry = self.codes.pop(form.get("code", ""), None)
+        verifier = form.get("code_verifier", "").encode()
+        challenge = base64.urlsafe_b64encode(hashlib.sha256(verifier).digest()).rstrip(b"=")
+        if (entry is None or entry["client"] != form.get("client_id")
+                or entry["redirect_uri"] != form.get("redirect_uri")
+                or entry["challenge"] != challenge.decode()):
+            return 400, {"error": "invalid_grant", "error_description": "PKCE check failed"}
+        return self.issue(entry["client"])
+
+    def authorize(self, query):
+        """The browser's visit: the user consents at once (or, for "ablehnen", refuses)."""
+        if query.get("code_challenge_method") != "S256" or not query.get("code_challenge"):
+            return None
+        target = {"state": query.get("state", "")}
+        if query.get("client_id") == "ablehnen":
+            target["error"] = "access_denied"
+        else:
+            code = secrets.token_urlsafe(12)
+            self.codes[code] = {"challenge": query["code_challenge"], "client": query["client_id"],
+                                "redirect_uri": query.get("redirect_uri")}
+            target["code"] = code
+        return query["redirect_uri"] + "?" + urlencode(target)
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, format, *args):
+        sys.stderr.write(format % args + "\n")
+
+    def reply(self, status, body, content_type="application/json", headers=()):
+        data = (json.dumps(body) if content_type == "application/json" else body).encode()
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        for name, value in headers:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(data)
+
+    def do_POST(self):
+        provider = self.server.provider
+        length = int(self.headers.get("Content-Length", "0"))
+        form = dict(parse_qsl(self.rfile.read(length).decode()))
+        client = form.get("client_id", "")
+        path = urlsplit(self.path).path
+        if path == "/token" and client == "stumm":
+            provider.stop.wait(60)
+            return
+        if path == "/token" and client == "kaputt":
+            return self.reply(200, "<html>Wartung</html>", "text/html")
+        if path == "/token" and client == "fehler":
+            return self.reply(500, {"error": "server_error", "error_description": "down"})
+        if path == "/approve":
+            return self.approve(form)
+        if path in ("/revoke", "/stats"):
+            return self.do_GET()
+        with provider.lock:
+            if path == "/device":
+                status, body = provider.device(form)
+            elif path == "/token":
+                status, body = provider.token(form)
+            else:
+                status, body = 404, {"error": "not_found"}
+        self.reply(status, body)
+
+    def approve(self, query):
+        """The user types the code into the provider's page and consents."""
+        with self.server.provider.lock:
+            for entry in self.server.provider.devices.values():
+                if entry["user_code"] == query.get("user_code"):
+                    entry["approved"] = True
+                    return self.reply(200, {"approved": True})
+        self.reply(404, {"error": "unknown user code"})
+
+    def do_GET(self):
+        provider = self.server.provider
+        parts = urlsplit(self.path)
+        query = dict(parse_qsl(parts.query))
+        if parts.path == "/approve":
+            return self.approve(query)
+        with provider.lock:
+            if parts.path == "/authorize":
+                location = provider.authorize(query)
+                if location is None:
+                    return self.reply(400, {"error": "invalid_request"})
+                return self.reply(302, "", "text/plain", [("Location", location)])
+            if parts.path == "/revoke":
+                provider.refresh.clear()
+                return self.reply(200, {"revoked": True})
+            if parts.path == "/stats":
+                return self.reply(200, provider.stats)
+        self.reply(404, {"error": "not_found"})
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tokens", help="file of the access tokens issued")
+    parser.add_argument("--interval", type=int, default=1, help="device polling interval (s)")
+    parser.add_argument("--lifetime", type=int, default=3600, help="access token lifetime (s)")
+    args = parser.parse_args()
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.provider = Provider(args.tokens, args.interval, args.lifetime)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    print(server.server_address[1], flush=True)
+    sys.stdin.read()
+    server.provider.stop.set()
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()

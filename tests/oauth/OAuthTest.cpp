@@ -1,0 +1,279 @@
+#include "oauth/Grants.h"
+#include "oauth/RedirectListener.h"
+#include "oauth/SignIn.h"
+#include "platform/SecretStore.h"
+#include "settings/Cp1252.h"
+#include "support/FixedClock.h"
+#include "support/TestFiles.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tafelbot::oauth {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+// tests/integration/oauth_provider.py as a child process; it ends when its stdin closes.
+class LocalProvider {
+public:
+    LocalProvider() {
+        std::string script =
+            std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/oauth_provider.py";
+        std::string python = TAFELBOT_SYSTEM_PYTHON;
+        char* argv[] = {python.data(), script.data(), nullptr};
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("no pipes");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = in[1];
+        std::string line;
+        char c = 0;
+        pollfd p{out[0], POLLIN, 0};
+        while (::poll(&p, 1, 20000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        base = "http://127.0.0.1:" + line;
+    }
+    ~LocalProvider() {
+        ::close(stdin_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+    OAuthSettings settings(const std::string& client) const {
+        return {"custom",        client, "", "", base + "/device", base + "/authorize",
+                base + "/token", "smtp"};
+    }
+    nlohmann::json post(const std::string& path, const FormFields& fields = {}) const {
+        std::string error;
+        const auto reply = postForm(base + path, fields, 5s, &error);
+        return nlohmann::json::parse(reply ? reply->body : "null");
+    }
+    int stat(const char* name) const { return post("/stats")[name].get<int>(); }
+
+    std::string base;
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+};
+
+// The user's browser: follows the sign-in address to the provider and its redirect back,
+// with `tamper` applied to the redirect first.
+void browse(const std::string& address, const std::function<std::string(std::string)>& tamper) {
+    std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
+    curl_easy_setopt(curl.get(), CURLOPT_URL, address.c_str());
+    curl_easy_setopt(
+        curl.get(), CURLOPT_WRITEFUNCTION,
+        +[](char*, std::size_t s, std::size_t n, void*) { return s * n; });
+    curl_easy_perform(curl.get());
+    char* location = nullptr;
+    curl_easy_getinfo(curl.get(), CURLINFO_REDIRECT_URL, &location);
+    const std::string redirect = tamper(location ? location : "");
+    curl_easy_setopt(curl.get(), CURLOPT_URL, redirect.c_str());
+    curl_easy_perform(curl.get());
+}
+
+class OAuthTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A file in a data directory of the test's own, never a real secret store.
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+        ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+    }
+    testing::TempDir data;
+    LocalProvider provider;
+};
+
+TEST(OAuthUrlTest, PlainHttpOnlyOnLoopbackAndPkceAsRfc7636Shows) {
+    const struct {
+        const char* url;
+        bool allowed;
+    } cases[] = {{"https://login.example.org/token", true},
+                 {"http://127.0.0.1:8080/t", true},
+                 {"http://localhost/t", true},
+                 {"http://[::1]/t", true},
+                 {"http://login.example.org/token", false},
+                 {"http://127.0.0.1.example.org/", false},
+                 {"ftp://127.0.0.1/t", false},
+                 {"kein url", false}};
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_EQ(urlAllowed(c.url, &error), c.allowed) << c.url;
+        EXPECT_EQ(error.empty(), c.allowed) << error;
+    }
+    std::string error;
+    EXPECT_FALSE(postForm("http://login.example.org/token", {}, 1s, &error));
+    EXPECT_THAT(error, HasSubstr("https://"));
+    // RFC 7636, appendix B.
+    EXPECT_EQ(pkceChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+              "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+    EXPECT_EQ(pkceVerifier().size(), 43u);
+}
+
+TEST_F(OAuthTest, DevicePollingFollowsTheIntervalAndEachAnswerOfTheProvider) {
+    const struct {
+        const char* client;
+        std::vector<int> waits; // seconds asked of the waiter before the end
+        const char* error;      // part of the message; empty: a token came
+    } cases[] = {
+        {"schule", {1, 1}, ""},
+        {"langsam", {1, 6}, ""},
+        {"ablehnen", {1}, "Zustimmung wurde nicht erteilt"},
+        {"ablauf", {1}, "Anmeldecode ist abgelaufen"},
+        {"fehler", {1}, "server_error (down)"},
+        {"kaputt", {1}, "keine lesbare Antwort geschickt (HTTP 200)"},
+        {"stumm", {1}, "nicht innerhalb von 1 Sekunde geantwortet"},
+    };
+    for (const auto& c : cases) {
+        const auto settings = provider.settings(c.client);
+        std::string error;
+        const Grants grants(*providerFor(settings, &error), 1s);
+        const auto code = grants.startDevice(&error);
+        ASSERT_TRUE(code) << error;
+        EXPECT_EQ(code->verificationUri, "http://127.0.0.1/geraet");
+        std::vector<int> waits;
+        // The user signs in while the program waits for the second poll.
+        const auto result = grants.pollDevice(
+            *code,
+            [&](std::chrono::milliseconds time) {
+                waits.push_back(static_cast<int>(time.count() / 1000));
+                if (waits.size() == 2)
+                    provider.post("/approve", {{"user_code", code->userCode}});
+                return true;
+            },
+            600s);
+        EXPECT_EQ(waits, c.waits) << c.client;
+        EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.client;
+        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error)) << c.client;
+    }
+}
+
+TEST_F(OAuthTest, DevicePollingEndsAtTheLimitAndWhenCancelled) {
+    std::string error;
+    const Grants grants(*providerFor(provider.settings("schule"), &error), 5s);
+    const auto code = grants.startDevice(&error);
+    int polls = 0;
+    auto result = grants.pollDevice(
+        *code, [&](auto) { return ++polls < 100; }, 3s);
+    EXPECT_EQ(polls, 3);
+    EXPECT_THAT(result.error, HasSubstr("nicht innerhalb von 3 Sekunden abgeschlossen"));
+    result = grants.pollDevice(
+        *code, [](auto) { return false; }, 3s);
+    EXPECT_EQ(result.error, "Die Anmeldung wurde abgebrochen.");
+}
+
+TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
+    const struct {
+        const char* client;
+        std::function<std::string(std::string)> tamper;
+        const char* error;
+    } cases[] = {
+        {"schule", [](std::string r) { return r; }, ""},
+        {"schule", [](std::string r) { return r.replace(r.find("state=") + 6, 1, "X"); },
+         "anderer \"state\""},
+        {"ablehnen", [](std::string r) { return r; }, "Zustimmung wurde nicht erteilt"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const Grants grants(*providerFor(provider.settings(c.client), &error), 5s);
+        RedirectListener listener;
+        ASSERT_TRUE(listener.open(&error)) << error;
+        std::thread browser;
+        const auto result =
+            grants.codeGrant({listener.redirectUri(),
+                              [&](std::string* why) { return listener.await(20s, nullptr, why); }},
+                             [&](const std::string& address) {
+                                 EXPECT_THAT(address, HasSubstr("code_challenge_method=S256"));
+                                 browser = std::thread(browse, address, c.tamper);
+                             });
+        browser.join();
+        EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.error;
+        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error));
+    }
+    EXPECT_EQ(provider.stat("codes"), 1); // the tampered redirect never reached the provider
+}
+
+TEST_F(OAuthTest, StoredSignInRefreshesWhenExpiredRotatesAndSaysWhenRevoked) {
+    const auto settings = provider.settings("schule");
+    const std::string account = "vertretungsplan@schule.example";
+    auto noToken = accessTokenForSending(settings, account, 5s);
+    EXPECT_THAT(cp1252ToUtf8(noToken.error), HasSubstr("noch keine Anmeldung"));
+
+    std::string shown;
+    SignInOptions options;
+    options.limit = 30s;
+    const std::string error = signIn(settings, account, options,
+                                     {[](const std::string&) {},
+                                      [&](const std::string& address, const std::string& code) {
+                                          shown = address + " " + code;
+                                          provider.post("/approve", {{"user_code", code}});
+                                      }});
+    ASSERT_EQ(error, "");
+    EXPECT_THAT(shown, HasSubstr("ABCD-"));
+    EXPECT_TRUE(signedIn(settings, account));
+    // The file is the user's alone and holds no trace of the settings' secrets beyond the tokens.
+    const std::string dir = data.path() + "Tafelbot/";
+    std::string file;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        file = entry.path();
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const auto first = fromJson(testing::readFile(file));
+
+    // A living token is used as stored; after its lifetime the refresh gives a new one and a new
+    // refresh token, and the next expiry needs that new one (the provider ended the old one).
+    EXPECT_EQ(accessTokenForSending(settings, account, 5s).token, first->accessToken);
+    EXPECT_EQ(provider.stat("refreshes"), 0);
+    const std::int64_t later = first->expiresAt + 1;
+    testing::FixedClock clock({1970, 1, 1, 0, 0, static_cast<int>(later), 0, 4});
+    for (int round = 1; round <= 2; ++round) {
+        auto stored = fromJson(testing::readFile(file));
+        stored->expiresAt = later - 1;
+        testing::writeFile(file, toJson(*stored));
+        const AccessToken token = accessTokenForSending(settings, account, 5s);
+        EXPECT_EQ(token.error, "");
+        const auto renewed = fromJson(testing::readFile(file));
+        EXPECT_EQ(token.token, renewed->accessToken);
+        EXPECT_NE(renewed->refreshToken, stored->refreshToken);
+        EXPECT_EQ(renewed->expiresAt, later + 3600);
+    }
+    EXPECT_EQ(provider.stat("refreshes"), 2);
+
+    provider.post("/revoke");
+    auto stored = fromJson(testing::readFile(file));
+    stored->expiresAt = 0;
+    testing::writeFile(file, toJson(*stored));
+    const AccessToken refused = accessTokenForSending(settings, account, 5s);
+    EXPECT_EQ(refused.token, "");
+    EXPECT_THAT(cp1252ToUtf8(refused.error), HasSubstr("Bitte neu anmelden"));
+    EXPECT_EQ(refused.error.find(stored->refreshToken), std::string::npos);
+}
+
+} // namespace
+} // namespace tafelbot::oauth
