@@ -1,55 +1,88 @@
 #include "app/MainWindow.h"
 
+#include "app/DatumEingabe.h"
 #include "app/PasswordDialog.h"
 #include "app/PeriodDialog.h"
 #include "app/SendingView.h"
 #include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
 #include "app/Text.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 namespace tafelbot::app {
 
 namespace {
 
 constexpr int LeisteHoehe = 40;
-constexpr int TabelleOben = LeisteHoehe + 2;
-constexpr int TabelleHoehe = 346;
-constexpr int LogOben = TabelleOben + TabelleHoehe + 2;
 
-QPushButton* leistenButton(QWidget* parent, const QString& text, int links, int breite) {
+QPushButton* leistenButton(QWidget* parent, const QString& text, int breite) {
     auto* button = new QPushButton(text, parent);
-    button->setGeometry(links, 5, breite, 30);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setMinimumSize(breite, 30);
+    button->setAutoDefault(true); // Enter presses the button that has the focus
     return button;
 }
+
+QToolButton* pfeil(QWidget* parent, Qt::ArrowType richtung, const QString& tipp) {
+    auto* button = new QToolButton(parent);
+    button->setArrowType(richtung);
+    button->setToolTip(tipp);
+    button->setFixedSize(26, 26);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+// The info log keeps the original form's height; a larger window gives its room to the table.
+// Reading the window's place needs no boxes: the first activation reports what is wrong.
+class StillerPort : public UiPort {
+public:
+    void showError(const std::string&) override {}
+    void showInformation(const std::string&) override {}
+    void showMessage(const std::string&) override {}
+    bool askYesNo(const std::string&) override { return false; }
+    void logAppended(const std::string&) override {}
+    void logOldestDropped() override {}
+    void logCleared() override {}
+    std::string askPassword(const PasswordRequest&) override { return {}; }
+    void viewChanged(ViewPart) override {}
+};
+
+class InfoLogFeld : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    QSize sizeHint() const override { return {QPlainTextEdit::sizeHint().width(), 181}; }
+};
 
 } // namespace
 
 MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     : QWidget(parent), ui_(ui), workflow_(ui, std::move(iniPfad)) {
     setObjectName(QStringLiteral("hauptfenster"));
-    setFixedSize(Breite, Hoehe);
     setWindowTitle(QStringLiteral("Tafelbot"));
     dateiWaehlen = [this](const QString& start) { return standardDateiauswahl(start); };
 
     bauWerkzeugleiste();
 
-    tabelle_ = new TablePanel(workflow_.tabelle, this);
-    tabelle_->setGeometry(0, TabelleOben, Breite, TabelleHoehe);
+    tabelle_ = new TablePanel(workflow_.tabelle, workflow_.zeilen, this);
     connect(tabelle_, &TablePanel::gescrollt, this, [this] { werkzeugleiste_->setFocus(); });
 
     busy_ = new QLabel(this);
@@ -61,18 +94,31 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     QFont fett = busy_->font();
     fett.setBold(true);
     busy_->setFont(fett);
-    busy_->setGeometry((Breite - 520) / 2, TabelleOben + 140, 520, 56);
     busy_->hide();
 
-    log_ = new QPlainTextEdit(this);
+    log_ = new InfoLogFeld(this);
     log_->setObjectName(QStringLiteral("infoLog"));
     log_->setReadOnly(true);
-    log_->setGeometry(2, LogOben, Breite - 4, Hoehe - LogOben - 2);
+    // Grey with white text, dark enough to be read (contrast above 6:1).
     QPalette grau = log_->palette();
-    grau.setColor(QPalette::Base, QColor(128, 128, 128));
+    grau.setColor(QPalette::Base, QColor(96, 96, 96));
     grau.setColor(QPalette::Text, Qt::white);
     log_->setPalette(grau);
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A window smaller than the original form shortens the log, never the table.
+    log_->setMinimumHeight(4 * log_->fontMetrics().lineSpacing() + 12);
+    log_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    auto* spalte = new QVBoxLayout(this);
+    spalte->setContentsMargins(0, 0, 0, 2);
+    spalte->setSpacing(2);
+    spalte->addWidget(werkzeugleiste_);
+    spalte->addWidget(tabelle_, 1);
+    auto* logRand = new QHBoxLayout;
+    logRand->setContentsMargins(2, 0, 2, 0);
+    logRand->addWidget(log_);
+    spalte->addLayout(logRand);
+    setMinimumWidth(MindestBreite);
 
     // The dialogs in the order the program has always created them.
     server_ = new ServerSettingsDialog(workflow_, this);
@@ -82,67 +128,172 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     ui_.setPasswordDialog(kennwort_);
     versand_ = std::make_unique<SendingView>(*this);
 
-    if (QScreen* bildschirm = QGuiApplication::primaryScreen()) {
-        const QRect flaeche = bildschirm->availableGeometry();
-        move(flaeche.center() - QPoint(Breite / 2, Hoehe / 2));
-    }
+    bauTastenkuerzel();
+    ersteGroesse();
+    fensterlageWiederherstellen();
+    const std::array<QWidget*, 10> reihenfolge{
+        vorigerTag_,    naechsterTag_,        datumFeld_,    kalenderButton_, gpnButton_,
+        periodeButton_, einstellungenButton_, sendenButton_, beendenButton_,  log_};
+    for (std::size_t i = 1; i < reihenfolge.size(); ++i)
+        setTabOrder(reihenfolge[i - 1], reihenfolge[i]);
 }
 
 MainWindow::~MainWindow() {
     ui_.setView(nullptr, nullptr);
 }
 
+// Centred on the desktop, the size of the original form or, on a larger screen, most of it.
+void MainWindow::ersteGroesse() {
+    QSize groesse(MindestBreite, 573);
+    QScreen* bildschirm = QGuiApplication::primaryScreen();
+    if (bildschirm == nullptr) {
+        resize(groesse);
+        return;
+    }
+    const QRect flaeche = bildschirm->availableGeometry();
+    groesse = groesse.expandedTo(
+        QSize(std::min(flaeche.width() * 4 / 5, 1280), std::min(flaeche.height() * 4 / 5, 860)));
+    resize(groesse);
+    move(flaeche.center() - QPoint(groesse.width() / 2, groesse.height() / 2));
+}
+
+// Where the user left the window, read before it shows so that it opens there at once. The
+// first activation reads the whole file again, as it always has.
+void MainWindow::fensterlageWiederherstellen() {
+    if (!QFileInfo::exists(QString::fromStdString(workflow_.iniPfad)))
+        return;
+    StillerPort still;
+    Einstellungen gespeichert;
+    IniLesen(gespeichert, workflow_.iniPfad, still);
+    if (gespeichert.Fenster) {
+        const Fensterlage& f = *gespeichert.Fenster;
+        const QRect lage(f.x, f.y, std::max(f.breite, MindestBreite), f.hoehe);
+        // A screen that is gone since (a projector, a second monitor) must not hide the window.
+        for (const QScreen* bildschirm : QGuiApplication::screens()) {
+            const QRect sichtbar = bildschirm->availableGeometry().intersected(lage);
+            if (sichtbar.width() >= 100 && sichtbar.height() >= 50) {
+                setGeometry(lage);
+                break;
+            }
+        }
+    }
+    if (gespeichert.Maximiert)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::fensterlageMerken() {
+    const QRect lage = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    if (lage.isValid())
+        workflow_.werte.Fenster = Fensterlage{lage.x(), lage.y(), lage.width(), lage.height()};
+    workflow_.werte.Maximiert = isMaximized();
+    workflow_.werte.FensterSpaltenbreiten = tabelle_->spaltenbreiten();
+}
+
 void MainWindow::bauWerkzeugleiste() {
     werkzeugleiste_ = new QFrame(this);
     werkzeugleiste_->setObjectName(QStringLiteral("werkzeugleiste"));
     werkzeugleiste_->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    werkzeugleiste_->setGeometry(0, 0, Breite, LeisteHoehe);
+    werkzeugleiste_->setFixedHeight(LeisteHoehe);
     werkzeugleiste_->setFocusPolicy(Qt::ClickFocus);
 
     auto* datumGruppe = new QFrame(werkzeugleiste_);
     datumGruppe->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    datumGruppe->setGeometry(4, 4, 258, 32);
-    vorigerTag_ = new QToolButton(datumGruppe);
-    vorigerTag_->setArrowType(Qt::LeftArrow);
-    vorigerTag_->setToolTip(QStringLiteral("voriger Schultag"));
-    vorigerTag_->setGeometry(3, 3, 26, 26);
-    naechsterTag_ = new QToolButton(datumGruppe);
-    naechsterTag_->setArrowType(Qt::RightArrow);
-    naechsterTag_->setToolTip(QStringLiteral("nächster Schultag"));
-    naechsterTag_->setGeometry(31, 3, 26, 26);
-    for (QToolButton* b : {vorigerTag_, naechsterTag_})
-        b->setFocusPolicy(Qt::NoFocus);
+    vorigerTag_ = pfeil(datumGruppe, Qt::LeftArrow,
+                        QStringLiteral("voriger Schultag (Alt+Links oder Bild auf)"));
+    naechsterTag_ = pfeil(datumGruppe, Qt::RightArrow,
+                          QStringLiteral("nächster Schultag (Alt+Rechts oder Bild ab)"));
     datumFeld_ = new QLineEdit(datumGruppe);
     datumFeld_->setObjectName(QStringLiteral("datum"));
     datumFeld_->setMaxLength(10);
     datumFeld_->setAlignment(Qt::AlignCenter);
-    datumFeld_->setGeometry(61, 4, 94, 24);
+    datumFeld_->setFixedSize(94, 24);
+    datumFeld_->setToolTip(
+        QStringLiteral("Datum (Alt+D): z. B. 7.12.2026, 07.12.26 oder 7.12. für dieses Jahr, "
+                       "mit der Eingabetaste bestätigen"));
+    kalenderButton_ = pfeil(datumGruppe, Qt::DownArrow, QStringLiteral("Kalender (Alt+K)"));
+    kalenderButton_->setObjectName(QStringLiteral("kalenderButton"));
+    kalenderButton_->setFixedSize(18, 26);
+    kalender_ = new KalenderPopup(this);
     wochentag_ = new QLabel(datumGruppe);
     wochentag_->setObjectName(QStringLiteral("wochentag"));
     wochentag_->setAlignment(Qt::AlignCenter);
-    wochentag_->setGeometry(158, 3, 96, 26);
+    wochentag_->setFixedSize(82, 26);
+    auto* datumReihe = new QHBoxLayout(datumGruppe);
+    datumReihe->setContentsMargins(3, 2, 3, 2);
+    datumReihe->setSpacing(2);
+    for (QWidget* w : std::initializer_list<QWidget*>{vorigerTag_, naechsterTag_, datumFeld_,
+                                                      kalenderButton_, wochentag_})
+        datumReihe->addWidget(w);
 
-    int links = 270;
-    auto naechster = [&](const QString& text, int breite) {
-        QPushButton* b = leistenButton(werkzeugleiste_, text, links, breite);
-        links += breite + 6;
-        return b;
-    };
-    gpnButton_ = naechster(QStringLiteral("gp-Untis-Datei"), 104);
-    periodeButton_ = naechster(QStringLiteral("Periode"), 80);
+    gpnButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&gp-Untis-Datei"), 104);
+    periodeButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Periode"), 80);
     periodeButton_->setEnabled(false);
-    einstellungenButton_ = naechster(QStringLiteral("Einstellungen"), 100);
-    sendenButton_ = naechster(QStringLiteral("eMail(s) senden"), 112);
-    beendenButton_ = naechster(QStringLiteral("Beenden"), 80);
+    einstellungenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Einstellungen"), 100);
+    sendenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("eMail(s) &senden"), 112);
+    beendenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Beenden"), 80);
+
+    auto* reihe = new QHBoxLayout(werkzeugleiste_);
+    reihe->setContentsMargins(4, 3, 4, 3);
+    reihe->setSpacing(6);
+    reihe->addWidget(datumGruppe);
+    reihe->addSpacing(2);
+    for (QPushButton* b : {gpnButton_, periodeButton_, einstellungenButton_, sendenButton_})
+        reihe->addWidget(b);
+    reihe->addStretch(1);
+    reihe->addWidget(beendenButton_);
 
     connect(vorigerTag_, &QToolButton::clicked, this, [this] { workflow_.vorigerSchultag(); });
     connect(naechsterTag_, &QToolButton::clicked, this, [this] { workflow_.naechsterSchultag(); });
-    connect(datumFeld_, &QLineEdit::returnPressed, this,
-            [this] { workflow_.datumEingegeben(cp(datumFeld_->text())); });
+    connect(datumFeld_, &QLineEdit::returnPressed, this, &MainWindow::datumBestaetigt);
+    connect(kalenderButton_, &QToolButton::clicked, this, &MainWindow::kalenderOeffnen);
+    connect(kalender_, &KalenderPopup::gewaehlt, this, [this](const QDate& tag) {
+        datumFeld_->setFocus();
+        workflow_.datumEingegeben(cp(tag.toString(QStringLiteral("dd.MM.yyyy"))));
+        datumFeld_->selectAll();
+    });
     connect(gpnButton_, &QPushButton::clicked, this, &MainWindow::gpnDateiWaehlen);
     connect(periodeButton_, &QPushButton::clicked, this, [this] { perioden_->oeffnen(); });
     connect(einstellungenButton_, &QPushButton::clicked, this, [this] { server_->oeffnen(); });
     connect(beendenButton_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// School days by keyboard as by the arrow buttons; the keys live on the tool bar, so that they
+// rest while the send panel hides it.
+void MainWindow::bauTastenkuerzel() {
+    auto kuerzel = [this](const QKeySequence& taste, const std::function<void()>& tun) {
+        auto* s = new QShortcut(taste, werkzeugleiste_);
+        s->setContext(Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, this, [this, tun] {
+            if (werkzeugleiste_->isVisible())
+                tun();
+        });
+    };
+    for (const QKeySequence& taste :
+         {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_PageUp)})
+        kuerzel(taste, [this] { vorigerTag_->click(); });
+    for (const QKeySequence& taste :
+         {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_PageDown)})
+        kuerzel(taste, [this] { naechsterTag_->click(); });
+    kuerzel(QKeySequence(Qt::ALT | Qt::Key_D), [this] {
+        datumFeld_->setFocus(Qt::ShortcutFocusReason);
+        datumFeld_->selectAll();
+    });
+    kuerzel(QKeySequence(Qt::ALT | Qt::Key_K), [this] { kalenderOeffnen(); });
+    kuerzel(QKeySequence(Qt::ALT | Qt::Key_Down), [this] { kalenderOeffnen(); });
+    datumFeld_->installEventFilter(this);
+}
+
+// A text that was refused leaves the field showing the date in force, selected for the next try.
+void MainWindow::datumBestaetigt() {
+    const QString text = vollesDatum(datumFeld_->text(), QDate::currentDate().year());
+    workflow_.datumEingegeben(cp(text));
+    datumFeld_->setText(qt(workflow_.datumFeld));
+    datumFeld_->selectAll();
+}
+
+void MainWindow::kalenderOeffnen() {
+    kalender_->oeffnen(datumFeld_,
+                       QDate::fromString(qt(workflow_.datumFeld), QStringLiteral("dd.MM.yyyy")));
 }
 
 QString MainWindow::standardDateiauswahl(const QString& startverzeichnis) {
@@ -167,18 +318,52 @@ void MainWindow::gpnDateiWaehlen() {
 }
 
 void MainWindow::aktivieren() {
+    const bool erste = workflow_.ersteAktivierung;
     workflow_.formActivate();
+    if (erste)
+        tabelle_->setzeSpaltenbreiten(workflow_.werte.FensterSpaltenbreiten);
     viewChanged(ViewPart::Window);
+    // The morning's work starts with the day.
+    datumFeld_->setFocus(Qt::OtherFocusReason);
+    datumFeld_->selectAll();
+}
+
+bool MainWindow::eventFilter(QObject* objekt, QEvent* event) {
+    if (objekt == datumFeld_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        datumFeld_->setText(qt(workflow_.datumFeld)); // what was typed is dropped
+        datumFeld_->selectAll();
+        return true;
+    }
+    return QWidget::eventFilter(objekt, event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ueberTabelleAusrichten();
+}
+
+// The busy notice and the send panel sit over the table, centred, whatever its size.
+void MainWindow::ueberTabelleAusrichten() {
+    const QRect tabelle = tabelle_->geometry();
+    const QSize hinweis(520, 56);
+    busy_->setGeometry(
+        QRect(tabelle.center() - QPoint(hinweis.width() / 2, hinweis.height()), hinweis));
+    const int breite = std::min(tabelle.width() - 192, 720);
+    versand_->panel()->setGeometry(tabelle.x() + (tabelle.width() - breite) / 2, tabelle.y() + 60,
+                                   breite, 200);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    ueberTabelleAusrichten();
     // After the window is on screen, as the first activation of the original program.
     if (workflow_.ersteAktivierung)
         QTimer::singleShot(0, this, &MainWindow::aktivieren);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    fensterlageMerken();
     workflow_.formCloseQuery();
     event->accept();
 }

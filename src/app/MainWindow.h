@@ -14,21 +14,24 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 class QFrame;
+class QShortcut;
 
 namespace tafelbot::app {
 
+class KalenderPopup;
 class PasswordDialog;
 class PeriodDialog;
 class SendingView;
 class ServerSettingsDialog;
 class TablePanel;
 
-// The main window: draws the core's main workflow and forwards the user's actions to it.
+// The main window: draws the core's main workflow and forwards the user's actions to it. It
+// opens at the size it had when it was closed; the table takes whatever room it is given.
 class MainWindow : public QWidget, public ViewListener {
     Q_OBJECT
 public:
-    static constexpr int Breite = 792;
-    static constexpr int Hoehe = 573;
+    // The smallest window: the sixteen lines of the table and a short info log.
+    static constexpr int MindestBreite = 792;
 
     MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -43,6 +46,8 @@ public:
     QToolButton* vorigerTagButton() const { return vorigerTag_; }
     QToolButton* naechsterTagButton() const { return naechsterTag_; }
     QLineEdit* datumFeld() const { return datumFeld_; }
+    QToolButton* kalenderButton() const { return kalenderButton_; }
+    KalenderPopup* kalender() const { return kalender_; }
     QLabel* wochentagLabel() const { return wochentag_; }
     QPushButton* gpnButton() const { return gpnButton_; }
     QPushButton* periodeButton() const { return periodeButton_; }
@@ -68,9 +73,18 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* objekt, QEvent* event) override;
 
 private:
     void bauWerkzeugleiste();
+    void bauTastenkuerzel();
+    void datumBestaetigt();
+    void kalenderOeffnen();
+    void ueberTabelleAusrichten();
+    void ersteGroesse();
+    void fensterlageWiederherstellen();
+    void fensterlageMerken();
     void gpnDateiWaehlen();
     QString standardDateiauswahl(const QString& startverzeichnis);
 
@@ -81,6 +95,8 @@ private:
     QToolButton* vorigerTag_ = nullptr;
     QToolButton* naechsterTag_ = nullptr;
     QLineEdit* datumFeld_ = nullptr;
+    QToolButton* kalenderButton_ = nullptr;
+    KalenderPopup* kalender_ = nullptr;
     QLabel* wochentag_ = nullptr;
     QPushButton* gpnButton_ = nullptr;
     QPushButton* periodeButton_ = nullptr;

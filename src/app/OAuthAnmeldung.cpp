@@ -42,8 +42,14 @@ OAuthAnmeldung::OAuthAnmeldung(MainWorkflow& workflow, QWidget* parent)
     for (const Wahl& wahl : Anbieter)
         anbieter_->addItem(QString::fromUtf8(wahl.text));
     clientId_ = new QLineEdit(this);
-    anmelden_ = new QPushButton(QStringLiteral("Anmelden ..."), this);
+    anmelden_ = new QPushButton(QStringLiteral("A&nmelden ..."), this);
     anmelden_->setAutoDefault(false);
+    anbieter_->setToolTip(QStringLiteral("Wie sich das Programm am eMail-Konto anmeldet: mit "
+                                         "Benutzername und Kennwort oder beim Anbieter (OAuth)."));
+    clientId_->setToolTip(QStringLiteral("Die beim Anbieter eingetragene Anwendung, in deren "
+                                         "Namen das Programm eMails sendet."));
+    anmelden_->setToolTip(QStringLiteral("Einmal beim Anbieter anmelden; danach sendet das "
+                                         "Programm ohne Kennwort."));
     konto_ = new QLabel(this);
     auto* anbieterLabel = new QLabel(QStringLiteral("Anmeldung:"), this);
     anbieterLabel->setBuddy(anbieter_);

@@ -40,8 +40,10 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setGeometry(12, 88, 328, 40);
-    (new QLabel(QStringLiteral("Kennwort:"), panel))->setGeometry(10, 11, 80, 18);
+    auto* label = new QLabel(QStringLiteral("&Kennwort:"), panel);
+    label->setGeometry(10, 11, 80, 18);
     eingabe_ = new QLineEdit(panel);
+    label->setBuddy(eingabe_);
     eingabe_->setObjectName(QStringLiteral("kennwort"));
     eingabe_->setEchoMode(QLineEdit::Password);
     eingabe_->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
@@ -50,21 +52,23 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     eingabe_->setFont(fett);
     eingabe_->setGeometry(100, 8, 216, 24);
 
-    ok_ = new QPushButton(QStringLiteral("Ok"), this);
-    ok_->setGeometry(136, 140, 80, 26);
+    ok_ = new QPushButton(QStringLiteral("&Ok"), this);
+    ok_->setGeometry(88, 140, 84, 26);
     ok_->setDefault(true);
+    abbrechen_ = new QPushButton(QStringLiteral("&Abbrechen"), this);
+    abbrechen_->setGeometry(180, 140, 84, 26);
+    abbrechen_->setToolTip(QStringLiteral("Beendet den Versand (Esc)."));
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(eingabe_, &QLineEdit::returnPressed, this, &QDialog::accept);
+    connect(abbrechen_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-std::string PasswordDialog::frage(const UiPort::PasswordRequest& request) {
+std::optional<std::string> PasswordDialog::frage(const UiPort::PasswordRequest& request) {
     server_->setText(qt(request.smtpServer));
     konto_->setText(qt(request.kontoname));
     anmeldename_->setText(qt(request.anmeldename));
     eingabe_->clear();
-    // Escape answers nothing, which ends the send run.
     if (exec() != QDialog::Accepted)
-        return {};
+        return std::nullopt;
     return cp(eingabe_->text());
 }
 

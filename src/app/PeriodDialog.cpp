@@ -31,13 +31,15 @@ bool verkleinert(QFont& schrift) {
 PeriodDialog::PeriodDialog(MainWorkflow& workflow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       workflow_(workflow), liste_(new QComboBox(this)),
-      ok_(new QPushButton(QStringLiteral("Ok"), this)) {
+      ok_(new QPushButton(QStringLiteral("&Ok"), this)) {
     setObjectName(QStringLiteral("perioden"));
     setWindowTitle(QStringLiteral(" Bitte wählen Sie die gewünschte Periode aus!"));
     setFixedSize(392, 143);
     setModal(true);
 
-    (new QLabel(QStringLiteral("ausgewählte Periode:"), this))->setGeometry(16, 18, 130, 22);
+    auto* label = new QLabel(QStringLiteral("ausgewählte &Periode:"), this);
+    label->setGeometry(16, 18, 130, 22);
+    label->setBuddy(liste_);
     liste_->setObjectName(QStringLiteral("periodenliste"));
     liste_->setGeometry(150, 16, 226, 26);
     auto* hinweis1 = new QLabel(
@@ -62,7 +64,7 @@ PeriodDialog::PeriodDialog(MainWorkflow& workflow, QWidget* parent)
         oben += hoehe;
     }
     ok_->setGeometry(156, 104, 80, 28);
-    ok_->setDefault(true);
+    ok_->setDefault(true); // Enter chooses; Escape closes and keeps the period in force
     connect(ok_, &QPushButton::clicked, this, &PeriodDialog::okGeklickt);
 }
 
@@ -79,6 +81,7 @@ void PeriodDialog::vonModell() {
 
 void PeriodDialog::oeffnen() {
     vonModell();
+    liste_->setFocus(Qt::OtherFocusReason);
     exec();
 }
 

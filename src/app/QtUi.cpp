@@ -76,11 +76,14 @@ void QtUi::logCleared() {
 }
 
 std::string QtUi::askPassword(const PasswordRequest& request) {
+    std::optional<std::string> antwort;
     if (passwortDialog_.isNull()) {
         PasswordDialog dialog(elternfenster());
-        return dialog.frage(request);
+        antwort = dialog.frage(request);
+    } else {
+        antwort = passwortDialog_->frage(request);
     }
-    return passwortDialog_->frage(request);
+    return antwort.value_or(std::string());
 }
 
 void QtUi::viewChanged(ViewPart part) {

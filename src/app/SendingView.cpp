@@ -7,7 +7,9 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tafelbot::app {
@@ -36,7 +38,16 @@ SendPanel::SendPanel(QWidget* parent) : QFrame(parent) {
     }
     status_ = new QLabel(this);
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    abbrechen_ = new QPushButton(QStringLiteral("Abbrechen"), this);
+    abbrechen_ = new QPushButton(QStringLiteral("&Abbrechen"), this);
+    abbrechen_->setAutoDefault(true);
+    abbrechen_->setToolTip(QStringLiteral("Beendet den Versand (Esc); was schon versendet "
+                                          "wurde, bleibt vermerkt."));
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (isVisible())
+            abbrechen_->click();
+    });
 
     auto* angaben = new QGridLayout;
     angaben->addWidget(new QLabel(QStringLiteral("Absender:"), this), 0, 0);
@@ -61,9 +72,7 @@ SendPanel::SendPanel(QWidget* parent) : QFrame(parent) {
 SendingView::SendingView(MainWindow& fenster) : fenster_(fenster), workflow_(fenster.workflow()) {
     workflow_.attachEventLoop(loop_);
 
-    panel_ = new SendPanel(&fenster);
-    const QRect tabelle = fenster.tabelle()->geometry();
-    panel_->setGeometry(tabelle.x() + 96, tabelle.y() + 60, tabelle.width() - 192, 200);
+    panel_ = new SendPanel(&fenster); // placed over the table by the window
     panel_->hide();
 
     connect(panel_->abbrechenButton(), &QPushButton::clicked, this,
@@ -85,11 +94,17 @@ void SendingView::anzeigen() {
     panel_->empfaenger()->setText(qt(zustand.empfaenger));
     panel_->ueberschrift()->setText(qt(zustand.ueberschrift));
     panel_->status()->setText(qt(zustand.status));
+    const bool warSichtbar = panel_->isVisible();
     panel_->setVisible(zustand.sichtbar);
     if (zustand.sichtbar)
         panel_->raise();
     fenster_.werkzeugleiste()->setVisible(!zustand.sichtbar);
     fenster_.tabelle()->setEnabled(!zustand.sichtbar);
+    // The focus follows the one control that is left, and comes back to the date afterwards.
+    if (zustand.sichtbar && !warSichtbar)
+        panel_->abbrechenButton()->setFocus(Qt::OtherFocusReason);
+    else if (!zustand.sichtbar && warSichtbar)
+        fenster_.datumFeld()->setFocus(Qt::OtherFocusReason);
 }
 
 // "Test-eMail senden": the settings are saved first, even when the mail then fails; while the

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 
 namespace tafelbot::app {
 
@@ -15,6 +18,16 @@ void richteStilEin() {
                          QStringLiteral("DejaVu Sans")});
     schrift.setPointSizeF(8.25); // 11 pixels at 96 dots per inch
     QApplication::setFont(schrift);
+}
+
+bool richteSpracheEin() {
+    const QLocale deutsch(QLocale::German, QLocale::Germany);
+    QLocale::setDefault(deutsch);
+    auto* uebersetzung = new QTranslator(QCoreApplication::instance()); // lives with the program
+    if (!uebersetzung->load(deutsch, QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(uebersetzung);
 }
 
 } // namespace tafelbot::app

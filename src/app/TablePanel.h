@@ -1,13 +1,19 @@
 #pragma once
 
+#include "plan/PlanDaten.h"
+#include "settings/Einstellungen.h"
+
 #include <QCheckBox>
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
 #include <array>
+#include <memory>
 #include <vector>
 
+class QHeaderView;
 class QScrollBar;
+class QStandardItemModel;
 
 namespace tafelbot {
 class TableModel;
@@ -69,8 +75,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// The substitution table: header line, sixteen lines and the scroll bar. It draws the table
-// model and forwards clicks and scrolling to it; it holds no state of its own.
+// The substitution table: header line, the lines the height has room for (sixteen at least) and
+// the scroll bar. It draws the table model and forwards clicks and scrolling to it. The columns
+// take the width of their contents, the "Text" column what is left; a column the user widened
+// or narrowed by its header keeps that width (a double click on its border gives it back to its
+// contents).
 class TablePanel : public QFrame {
     Q_OBJECT
 public:
@@ -80,15 +89,25 @@ public:
         TickBox* haken = nullptr;
         std::array<TableMarker*, 3> markierungen{}; // Mitbetreuung may be missing
     };
+    // Width per shown column, left to right, as the user set it; 0: it follows its contents.
+    using Spaltenbreiten = std::vector<int>;
 
-    TablePanel(TableModel& model, QWidget* parent);
+    TablePanel(TableModel& model, const Zeilenliste& daten, QWidget* parent);
+    ~TablePanel() override;
 
-    // Draws the model anew; builds the lines the first time the model has them.
+    // Draws the model anew; builds the header and the lines the first time the model has them.
     void aktualisieren();
 
+    const Spaltenbreiten& spaltenbreiten() const { return benutzerBreiten_; }
+    // Widths of another column layout (a different number of columns) are not used.
+    void setzeSpaltenbreiten(const Spaltenbreiten& breiten);
+
     QScrollBar* scrollBar() const { return scrollBar_; }
+    QHeaderView* kopf() const { return kopf_; }
     const std::vector<Linie>& linien() const { return linien_; }
-    const std::vector<QLabel*>& kopf() const { return kopf_; }
+    int zeilenHoehe() const { return zeilenHoehe_; }
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override { return minimumSizeHint(); }
 
 signals:
     // The user moved the scroll bar (the window then gives the focus to the tool bar).
@@ -96,14 +115,29 @@ signals:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void bauen();
+    void bauKopf();
+    void ergaenzeLinien();
+    Linie neueLinie(int i);
+    int zeilenOben(int zeile) const;
+    int natuerlicheBreite(std::size_t slot) const;
+    void spaltenAnpassen();
+    void linienPlatzieren();
+    void platziereLinie(std::size_t i);
+    void zeilenzahlAnpassen();
 
     TableModel& model_;
+    const Zeilenliste& daten_;
     QScrollBar* scrollBar_;
-    std::vector<QLabel*> kopf_;
+    QHeaderView* kopf_ = nullptr;
+    std::unique_ptr<QStandardItemModel> kopfModell_;
     std::vector<Linie> linien_;
+    Spaltenbreiten benutzerBreiten_;
+    int zeilenHoehe_ = 20;
+    int textSlot_ = -1; // the column that takes what is left
+    bool setztBreiten_ = false;
 };
 
 } // namespace tafelbot::app

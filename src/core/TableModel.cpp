@@ -62,6 +62,33 @@ int Tabellenlayout::markierungLinks(int marker) const {
     return zelle.links + (zelle.breite - MarkierungGroesse) / 2;
 }
 
+std::string zellenText(const TVZeile& z, int kategorie) {
+    switch (kategorie) {
+    case KatDatum:
+        return z.Datum;
+    case KatStunde:
+        return z.Stunde == "-1" ? std::string() : z.Stunde;
+    case KatStattFach:
+        return z.StattFach;
+    case KatFach:
+        return z.Fach;
+    case KatStattLehrer:
+        return z.StattLehrer;
+    case KatVertreter:
+        return z.Vertreter;
+    case KatKlassen:
+        return z.Klassen;
+    case KatRaum:
+        return z.Raum;
+    case KatVerlegtVon:
+        return z.VerlegtVon;
+    case KatText:
+        return z.Text;
+    default:
+        return {};
+    }
+}
+
 TableModel::TableModel(UiPort& ui, Zeilenliste& zeilen, const Einstellungen& werte)
     : ui_(ui), daten_(zeilen), werte_(werte) {}
 
@@ -70,15 +97,18 @@ void TableModel::anlegen() {
         return;
     angelegt_ = true;
     layout_ = berechneLayout(werte_);
-    for (int i = 0; i < Seitengroesse; ++i) {
-        Tabellenzeile& linie = linien_[static_cast<std::size_t>(i)];
-        for (std::size_t k = 0; k < layout_.zellen.size(); ++k) {
-            linie.fuellung[k] = normaleFuellung(static_cast<int>(k));
-            linie.schrift[k] = Schwarz;
-        }
-        zeigeLinie(i, false);
-    }
+    for (int i = 0; i < seitengroesse_; ++i)
+        leereLinie(i);
     ui_.viewChanged(ViewPart::Table);
+}
+
+void TableModel::leereLinie(int i) {
+    Tabellenzeile& linie = linien_[static_cast<std::size_t>(i)];
+    for (std::size_t k = 0; k < layout_.zellen.size(); ++k) {
+        linie.fuellung[k] = normaleFuellung(static_cast<int>(k));
+        linie.schrift[k] = Schwarz;
+    }
+    zeigeLinie(i, false);
 }
 
 Farbe TableModel::normaleFuellung(int slot) const {
@@ -97,24 +127,45 @@ void TableModel::zeigeLinie(int linie, bool sichtbar) {
 
 void TableModel::uebergabe(int anzahl) {
     anlegen();
-    anzahl = std::max(0, anzahl);
-    const int neu = std::min(anzahl, Seitengroesse);
+    position = 0;
+    richteSeiteEin(std::max(0, anzahl));
+    ScrollBar1Change();
+    Lehrerfilter.reset();
+    MarkiereZeilen();
+}
+
+void TableModel::richteSeiteEin(int anzahl) {
+    anzahl_ = anzahl;
+    const int neu = std::min(anzahl, seitengroesse_);
     for (int i = AnzeigeZeilen; i < neu; ++i)
         zeigeLinie(i, true);
     for (int i = anzahl; i < AnzeigeZeilen; ++i)
         zeigeLinie(i, false);
     AnzeigeZeilen = neu;
-    position = 0;
-    if (anzahl > Seitengroesse) {
+    if (anzahl > seitengroesse_) {
         scrollbar = true;
         maximum = anzahl - 1;
     } else {
         scrollbar = false;
-        maximum = Seitengroesse - 1;
+        maximum = seitengroesse_ - 1;
     }
+}
+
+void TableModel::setzeSeitengroesse(int linien) {
+    linien = std::max(linien, static_cast<int>(Seitengroesse));
+    if (linien == seitengroesse_)
+        return;
+    const int vorher = seitengroesse_;
+    seitengroesse_ = linien;
+    linien_.resize(static_cast<std::size_t>(linien));
+    if (!angelegt_)
+        return;
+    for (int i = vorher; i < linien; ++i)
+        leereLinie(i);
+    if (AnzeigeZeilen > linien)
+        AnzeigeZeilen = linien; // lines beyond the page are gone, not hidden
+    richteSeiteEin(anzahl_);
     ScrollBar1Change();
-    Lehrerfilter.reset();
-    MarkiereZeilen();
 }
 
 void TableModel::setzePosition(int neu) {
@@ -137,7 +188,7 @@ const TVZeile* TableModel::zeileVonLinie(int linie) const {
 
 void TableModel::ScrollBar1Change() {
     anlegen();
-    const int letzteSeite = std::max(0, maximum - (Seitengroesse - 1));
+    const int letzteSeite = std::max(0, maximum - (seitengroesse_ - 1));
     if (position > letzteSeite)
         position = letzteSeite;
     for (int i = 0; i < AnzeigeZeilen; ++i) {
@@ -160,43 +211,8 @@ void TableModel::fuelleLinie(int linie, const TVZeile& z) {
     // A notice row stands for an earlier mail that no longer holds; "-1" would read as a number.
     l.nummer =
         z.VertretungNr == -1 && z.Stunde == "-1" ? HinweisMarke : std::to_string(z.VertretungNr);
-    for (std::size_t k = 1; k < layout_.zellen.size(); ++k) {
-        std::string& text = l.text[k];
-        switch (layout_.zellen[k].kategorie) {
-        case KatDatum:
-            text = z.Datum;
-            break;
-        case KatStunde:
-            text = z.Stunde == "-1" ? std::string() : z.Stunde;
-            break;
-        case KatStattFach:
-            text = z.StattFach;
-            break;
-        case KatFach:
-            text = z.Fach;
-            break;
-        case KatStattLehrer:
-            text = z.StattLehrer;
-            break;
-        case KatVertreter:
-            text = z.Vertreter;
-            break;
-        case KatKlassen:
-            text = z.Klassen;
-            break;
-        case KatRaum:
-            text = z.Raum;
-            break;
-        case KatVerlegtVon:
-            text = z.VerlegtVon;
-            break;
-        case KatText:
-            text = z.Text;
-            break;
-        default:
-            break;
-        }
-    }
+    for (std::size_t k = 1; k < layout_.zellen.size(); ++k)
+        l.text[k] = zellenText(z, layout_.zellen[k].kategorie);
     l.markierung[0] = z.Mitbetreuung ? Grau : Weiss;
     if (layout_.hakenLinks() < 0)
         return;

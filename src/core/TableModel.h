@@ -65,7 +65,10 @@ struct Tabellenlayout {
 
 Tabellenlayout berechneLayout(const Einstellungen& werte);
 
-// What one of the sixteen table lines shows. A view draws exactly this.
+// The text a cell of category `kategorie` shows for row `z` (empty for the marker columns).
+std::string zellenText(const TVZeile& z, int kategorie);
+
+// What one of the table lines shows. A view draws exactly this.
 struct Tabellenzeile {
     bool sichtbar = false;
     int zeile = -1; // index into Zeilen of the row shown, -1 before the first fill
@@ -80,11 +83,12 @@ struct Tabellenzeile {
     std::array<Farbe, 3> markierung{Weiss, Weiss, Weiss};
 };
 
-// The substitution table without a toolkit: which rows the sixteen lines show, the scroll bar,
-// the tick boxes, markers and the highlight of one teacher's rows.
+// The substitution table without a toolkit: which rows the lines show, the scroll bar, the tick
+// boxes, markers and the highlight of one teacher's rows. A window that grows shows more lines
+// than the sixteen it starts with; the scroll rules hold for the number shown.
 class TableModel {
 public:
-    static constexpr int Seitengroesse = 16;
+    static constexpr int Seitengroesse = 16; // the lines shown at least
 
     TableModel(UiPort& ui, Zeilenliste& zeilen, const Einstellungen& werte);
 
@@ -107,6 +111,10 @@ public:
     void nummerGeklickt(int zeile);
     // Click on the shown tick box of line i; `gesetzt` is the box's new state.
     void hakenGeklickt(int zeile, bool gesetzt);
+    // The view has room for `linien` lines (at least Seitengroesse): lines are shown or hidden
+    // and the scroll bar set up as the hand-over would, keeping the position and the highlight.
+    void setzeSeitengroesse(int linien);
+    int seitengroesse() const { return seitengroesse_; }
 
     // The number column of a notice row, which has no substitution number.
     static constexpr const char* HinweisMarke = "entf.";
@@ -118,11 +126,13 @@ public:
     int maximum = Seitengroesse - 1;
     bool scrollbar = false; // enabled
 
-    const std::array<Tabellenzeile, Seitengroesse>& zeilen() const { return linien_; }
+    const std::vector<Tabellenzeile>& zeilen() const { return linien_; }
 
 private:
     const TVZeile* zeileVonLinie(int linie) const;
     void zeigeLinie(int linie, bool sichtbar);
+    void leereLinie(int linie);
+    void richteSeiteEin(int anzahl);
     void fuelleLinie(int linie, const TVZeile& zeile);
     void faerbeLinie(int linie, bool hervorgehoben);
     Farbe normaleFuellung(int slot) const;
@@ -132,7 +142,9 @@ private:
     const Einstellungen& werte_;
     bool angelegt_ = false;
     Tabellenlayout layout_;
-    std::array<Tabellenzeile, Seitengroesse> linien_;
+    int seitengroesse_ = Seitengroesse;
+    int anzahl_ = 0; // rows of the last hand-over
+    std::vector<Tabellenzeile> linien_ = std::vector<Tabellenzeile>(Seitengroesse);
 };
 
 } // namespace tafelbot

@@ -4,6 +4,7 @@
 #include "app/ServerSettingsDialog.h"
 #include "settings/Cp1252.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <optional>
 
 using namespace tafelbot;
 using namespace tafelbot::testing;
@@ -47,7 +49,8 @@ private slots:
     void cancelRestoresTheFileAndOkRewritesIt();
     void overlongAdditionalTextIsCutWithAMessage();
     void teacherListFillsTheRecipient();
-    void passwordPromptReturnsItsTextOnEnter();
+    void passwordPromptAnswersOrGivesUp();
+    void serverSettingsByKeyboardWithTooltips();
     void providerChoiceFillsTheServerAndHidesThePassword();
 };
 
@@ -144,27 +147,100 @@ void DialogTest::teacherListFillsTheRecipient() {
                         "Für Lehrer \"Müller\" ist keine eMail-Adresse vorhanden!")});
 }
 
-void DialogTest::passwordPromptReturnsItsTextOnEnter() {
+// Enter answers with what was typed, nothing included; Escape answers that the user gives up.
+void DialogTest::passwordPromptAnswersOrGivesUp() {
     Programm p;
-    ModalAnswerer antworten;
-    antworten.add([](QWidget* w) {
-        auto* dialog = qobject_cast<app::PasswordDialog*>(w);
-        QVERIFY(dialog != nullptr);
-        QCOMPARE(dialog->eingabe()->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(dialog->eingabe(), QStringLiteral("geheim§"));
-        QTest::keyClick(dialog->eingabe(), Qt::Key_Return);
-    });
-    QCOMPARE(p.ui.askPassword({"smtp.schule.example", "Büro"_cp, "anmeldung"}), "geheim§"_cp);
-    QCOMPARE(antworten.unerwartet, 0);
-
-    ModalAnswerer escape; // the same dialog again: an answerer of its own sees it anew
-    escape.add([](QWidget* w) {
-        auto* dialog = qobject_cast<app::PasswordDialog*>(w);
+    app::PasswordDialog* dialog = p.fenster->kennwortDialog();
+    QString beschriftung;
+    for (const QLabel* label : dialog->findChildren<QLabel*>())
+        if (label->buddy() == dialog->eingabe())
+            beschriftung = label->text();
+    QCOMPARE(beschriftung, QStringLiteral("&Kennwort:"));
+    const struct {
+        QString getippt;
+        Qt::Key taste;
+        std::optional<std::string> antwort;
+    } faelle[] = {{"geheim§", Qt::Key_Return, "geheim§"_cp},
+                  {"", Qt::Key_Enter, ""},
+                  {"halb", Qt::Key_Escape, std::nullopt}};
+    for (const auto& fall : faelle) {
+        ModalAnswerer antworten;
+        antworten.add([&](QWidget* w) {
+            QCOMPARE(w, dialog);
+            QCOMPARE(dialog->focusWidget(), dialog->eingabe());
+            QCOMPARE(dialog->eingabe()->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(dialog->eingabe(), fall.getippt);
+            QTest::keyClick(dialog->eingabe(), fall.taste);
+        });
+        QCOMPARE(dialog->frage({"smtp.schule.example", "Büro"_cp, "anmeldung"}), fall.antwort);
+        QCOMPARE(antworten.unerwartet, 0);
+    }
+    ModalAnswerer escape; // the port answers a given-up prompt with nothing, which ends the run
+    escape.add([&](QWidget*) {
         QTest::keyClicks(dialog->eingabe(), QStringLiteral("halb"));
-        QTest::keyClick(dialog->eingabe(), Qt::Key_Escape); // no answer, whatever was typed
+        QTest::keyClick(dialog->eingabe(), Qt::Key_Escape);
     });
     QCOMPARE(p.ui.askPassword({"smtp.schule.example", "Büro"_cp, "anmeldung"}), std::string());
     QVERIFY(escape.fertig());
+}
+
+// The fields in reading order, the dialog's buttons last; the focus starts top left; every field
+// says what it is for, and the login says where it belongs.
+void DialogTest::serverSettingsByKeyboardWithTooltips() {
+    Programm p;
+    QList<QWidget*> reihe;
+    imDialog(p, 0, [&](app::ServerSettingsDialog* d) {
+        QApplication::setActiveWindow(d);
+        QCOMPARE(QApplication::focusWidget(), d->absendername());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab); // the sign-in above it
+        reihe << QApplication::focusWidget();
+        for (int i = 0; i < 24; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reihe << QApplication::focusWidget();
+        }
+        for (QWidget* feld : d->findChildren<QWidget*>())
+            if (qobject_cast<QLineEdit*>(feld) || qobject_cast<QComboBox*>(feld) ||
+                qobject_cast<QCheckBox*>(feld) || qobject_cast<QPlainTextEdit*>(feld))
+                QVERIFY2(!feld->toolTip().isEmpty(), qPrintable(feld->objectName()));
+        QVERIFY(d->kontoname()->toolTip().contains(QStringLiteral("Anmeldung (Login)")));
+        QVERIFY(d->anmeldename()->toolTip().contains(QStringLiteral("„Name des eMail-Kontos“")));
+        d->absendername()->setText(QStringLiteral("Nur getippt"));
+        QTest::keyClick(d->absendername(), Qt::Key_Escape); // "Abbrechen"
+    });
+    app::ServerSettingsDialog* d = p.fenster->serverDialog();
+    const QList<QWidget*> erwartet{d->oauth()->anbieter(),
+                                   d->absendername(),
+                                   d->smtpServer(),
+                                   d->port(),
+                                   d->verbindungssicherheit(),
+                                   d->zertifikatUngeprueft(),
+                                   d->kontoname(),
+                                   d->kennwortSpeichern(),
+                                   d->kennwort(),
+                                   d->anmeldename(),
+                                   d->absender(),
+                                   d->antwortAn(),
+                                   d->authentifizierung(),
+                                   d->prioritaet(),
+                                   d->kopieSenden(),
+                                   d->zusatztextAnhaengen(),
+                                   d->zusatztext(),
+                                   d->lehrerliste(),
+                                   d->empfaenger(),
+                                   d->betreff(),
+                                   d->mailText(),
+                                   d->testMailButton(),
+                                   d->felderLoeschenButton(),
+                                   d->okButton(),
+                                   d->abbrechenButton()};
+    QCOMPARE(reihe, erwartet);
+    QCOMPARE(d->absendername()->text(), QStringLiteral("Vertretungsplaner"));
+
+    imDialog(p, 0, [](app::ServerSettingsDialog* dialog) {
+        dialog->absendername()->setText(QStringLiteral("Schulbüro"));
+        QTest::keyClick(dialog->port(), Qt::Key_Return); // "Ok"
+    });
+    QCOMPARE(p.wf().werte.Server.Absendername, "Schulbüro"_cp);
 }
 
 void DialogTest::providerChoiceFillsTheServerAndHidesThePassword() {

@@ -57,8 +57,10 @@ Programm::Programm(const std::function<void(Einstellungen&)>& anpassen)
         anpassen(werte);
     writeFile(ini, iniInhalt(werte));
     fenster = std::make_unique<app::MainWindow>(ui, ini);
+    fenster->resize(792, 573); // the original form: sixteen lines, whatever the screen
     ModalAnswerer antworten;
     fenster->show();
+    QApplication::setActiveWindow(fenster.get()); // keys and shortcuts reach it as the user's
     fenster->aktivieren();
     QCOMPARE(antworten.texte, QStringList());
 }

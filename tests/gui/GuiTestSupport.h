@@ -41,7 +41,8 @@ private:
 // A program window on a settings file written from the defaults and `anpassen`, with the gpn
 // file of a small school (data/kleine-schule.gpn) beside it: four teachers (Müller without
 // e-mail), two periods, seven rows on Monday 7 December 2026, twenty on the Tuesday, one each on
-// Friday, Saturday and Monday 14. Activated, with every box of the start answered.
+// Friday, Saturday and Monday 14. Activated at the original form's 792 x 573, with every box of
+// the start answered.
 struct Programm {
     explicit Programm(const std::function<void(Einstellungen&)>& anpassen = {});
     ~Programm();

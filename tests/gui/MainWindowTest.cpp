@@ -1,10 +1,15 @@
 #include "GuiTestSupport.h"
+#include "app/DatumEingabe.h"
 #include "app/PeriodDialog.h"
+#include "app/Style.h"
 #include "app/TablePanel.h"
 #include "settings/SettingsFile.h"
 #include "support/RecordingUi.h"
 
+#include <QAbstractItemView>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +17,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <tuple>
 
 using namespace tafelbot;
@@ -56,24 +62,28 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startShowsTheRowsAndARowNumberTogglesTheHighlight();
+    void theTableTakesTheRoomOfALargerWindow();
     void demoSchoolOpensOnItsDate();
     void scrollingAndTickingUseTheSameSixteenLines();
     void arrowsStepOverTheWeekend();
-    void typedDatesAreCheckedAndTheProgramGoesOn();
+    void typedDatesAndTheCalendar();
+    void keyboardReachesEveryButton();
+    void germanThroughoutAndALegibleLog();
     void periodDialogReloadsOnlyForAnotherPeriod();
     void chosenFileThatIsNoPlanLeavesAnEmptyTable();
 };
 
 void MainWindowTest::startShowsTheRowsAndARowNumberTogglesTheHighlight() {
     Programm p;
-    QCOMPARE(p.fenster->size(), QSize(792, 573));
     QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("07.12.2026"));
+    // The morning's work starts with the day.
+    QCOMPARE(p.fenster->focusWidget(), p.fenster->datumFeld());
     QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Montag"));
     QVERIFY(p.fenster->periodeButton()->isEnabled());
     QCOMPARE(sichtbareZeilen(p), 7);
     QScrollBar* bar = p.fenster->tabelle()->scrollBar();
     QVERIFY(!bar->isEnabled() && bar->isVisible());
-    QVERIFY(p.fenster->tabelle()->kopf()[1]->isVisible());
+    QVERIFY(p.fenster->tabelle()->kopf()->isVisible());
     QVERIFY(p.fenster->infoLog()->toPlainText().contains(
         QStringLiteral("Ausgewählte Periode: 1 (von 2)")));
     QVERIFY(!p.fenster->busyHinweis()->isVisible());
@@ -95,6 +105,60 @@ void MainWindowTest::startShowsTheRowsAndARowNumberTogglesTheHighlight() {
     QTest::mouseClick(linie(p, 1).nummer, Qt::LeftButton);
     QCOMPARE(zelle(p, 0, KatRaum).fuellung(), QColor(Qt::white));
     QCOMPARE(zelle(p, 0, KatEMail).fuellung(), QColor(255, 255, 200));
+}
+
+// Twenty rows on the Tuesday: a small window shows sixteen and scrolls, a large one all twenty.
+void MainWindowTest::theTableTakesTheRoomOfALargerWindow() {
+    Programm p([](Einstellungen& w) { w.AktDatum = "20261208"; });
+    app::TablePanel* tabelle = p.fenster->tabelle();
+    QScrollBar* bar = tabelle->scrollBar();
+    auto rechterRand = [&] {
+        const QHeaderView* kopf = tabelle->kopf();
+        return kopf->x() + kopf->sectionPosition(kopf->count() - 1) +
+               kopf->sectionSize(kopf->count() - 1);
+    };
+    auto textBreite = [&] { return zelle(p, 0, KatText).width(); };
+    for (const QSize groesse : {QSize(792, 573), QSize(1366, 900), QSize(792, 573)}) {
+        p.fenster->resize(groesse);
+        QApplication::processEvents();
+        const bool gross = groesse.height() == 900;
+        QCOMPARE(p.wf().tabelle.seitengroesse(),
+                 gross ? (tabelle->height() - 2 - tabelle->kopf()->height() - 2) /
+                             tabelle->zeilenHoehe()
+                       : 16);
+        QCOMPARE(sichtbareZeilen(p), gross ? 20 : 16);
+        QCOMPARE(bar->isEnabled(), !gross);
+        QCOMPARE(bar->maximum(), gross ? 0 : 4);
+        QVERIFY(gross ? textBreite() > 300 : textBreite() >= 30);
+        // The text column ends where the scroll bar begins; nothing else reaches past it.
+        QVERIFY(rechterRand() <= bar->x() && rechterRand() >= bar->x() - 8);
+        QVERIFY(linie(p, 19 % p.wf().tabelle.seitengroesse()).nummer->geometry().bottom() <
+                tabelle->height());
+    }
+    // Scrolled to the end, the last page holds the last sixteen rows.
+    bar->setValue(bar->maximum());
+    QCOMPARE(
+        linie(p, 15).nummer->text(),
+        QString::number(p.wf()
+                            .zeilen.Zeilen[static_cast<std::size_t>(p.wf().zeilen.ZeilenFolge[19])]
+                            .VertretungNr));
+    // Every cell carries its whole text as a tooltip, however narrow the column.
+    QCOMPARE(zelle(p, 0, KatText).toolTip(), zelle(p, 0, KatText).text());
+    QVERIFY(!zelle(p, 0, KatText).text().isEmpty());
+
+    // Place, size and a column the user widened come back at the next start.
+    const int raum = p.wf().tabelle.layout().slotVon(KatRaum);
+    p.fenster->setGeometry(40, 30, 1100, 700);
+    tabelle->kopf()->resizeSection(raum, 140);
+    p.fenster->close();
+    QVERIFY(readFile(p.ini).find("\r\nFenster=40,30,1100,700\r\n") != std::string::npos);
+    app::MainWindow wieder(p.ui, p.ini);
+    ModalAnswerer antworten;
+    wieder.show();
+    wieder.aktivieren();
+    QCOMPARE(wieder.geometry(), QRect(40, 30, 1100, 700));
+    QCOMPARE(wieder.tabelle()->kopf()->sectionSize(raum), 140);
+    QCOMPARE(antworten.texte, QStringList());
 }
 
 void MainWindowTest::demoSchoolOpensOnItsDate() {
@@ -162,21 +226,58 @@ void MainWindowTest::arrowsStepOverTheWeekend() {
     }
 }
 
-// Which texts pass and which message the others get is the workflow's; here the wiring: the box
-// shows the message's LF CR as one line break, and only Enter confirms.
-void MainWindowTest::typedDatesAreCheckedAndTheProgramGoesOn() {
+// The short forms an office types become the full date; a text that is no date gets the
+// message with the text as typed, and the date in force stays. The calendar sets the day too.
+void MainWindowTest::typedDatesAndTheCalendar() {
     Programm p;
-    QCOMPARE(p.fenster->datumFeld()->maxLength(), 10);
-    QCOMPARE(tippe(p, QStringLiteral("1.3.2004"), 1),
-             QStringList{QStringLiteral("Die Datumseingabe \"1.3.2004\" entspricht nicht\ndem "
-                                        "erlaubten Format: \"tt.mm.jjjj\"!")});
-    QCOMPARE(sichtbareZeilen(p), 7);
-
-    QCOMPARE(tippe(p, QStringLiteral("08.12.2026"), 0), QStringList());
+    const QString jahr = QString::number(QDate::currentDate().year());
+    const QString format = QStringLiteral("Die Datumseingabe \"%1\" entspricht nicht\ndem "
+                                          "erlaubten Format: \"tt.mm.jjjj\"%2!");
+    const struct {
+        QString getippt;
+        QString danach;
+        QString meldung;
+    } faelle[] = {
+        {"8.12.2026", "08.12.2026", {}},
+        {"07.12.26", "07.12.2026", {}},
+        {"9.12.", "09.12." + jahr, {}},
+        {"8.12", "08.12." + jahr, {}},
+        {"08.12.2026", "08.12.2026", {}},
+        {"x.12.2026", "08.12.2026", format.arg("x.12.2026", "")},
+        {"0a.03.2004", "08.12.2026", format.arg("0a.03.2004", " (falsche Integerwerte)")},
+    };
+    for (const auto& fall : faelle) {
+        const QStringList boxen = tippe(p, fall.getippt, fall.meldung.isEmpty() ? 0 : 1);
+        QCOMPARE(boxen, fall.meldung.isEmpty() ? QStringList() : QStringList{fall.meldung});
+        QCOMPARE(p.fenster->datumFeld()->text(), fall.danach);
+    }
     QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Dienstag"));
     QCOMPARE(sichtbareZeilen(p), 16);
-    QTest::keyClicks(p.fenster->datumFeld(), QStringLiteral("x"));
-    QCOMPARE(p.wf().werte.AktDatum, std::string("20261208"));
+    QTest::keyClicks(p.fenster->datumFeld(), QStringLiteral("1.1.")); // Escape drops it
+    QTest::keyClick(p.fenster->datumFeld(), Qt::Key_Escape);
+    QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("08.12.2026"));
+
+    // The calendar opens on the day shown; a day chosen with the keys and Enter is taken,
+    // Escape takes nothing.
+    app::KalenderPopup* popup = p.fenster->kalender();
+    QCalendarWidget* kalender = popup->kalender();
+    auto* tage = kalender->findChild<QAbstractItemView*>();
+    QTest::mouseClick(p.fenster->kalenderButton(), Qt::LeftButton);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(kalender->selectedDate(), QDate(2026, 12, 8));
+    QCOMPARE(kalender->locale().monthName(12), QStringLiteral("Dezember"));
+    QTest::keyClick(tage, Qt::Key_Right);
+    QTest::keyClick(tage, Qt::Key_Return);
+    QVERIFY(!popup->isVisible());
+    QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("09.12.2026"));
+    QCOMPARE(p.wf().werte.AktDatum, std::string("20261209"));
+    QApplication::setActiveWindow(p.fenster.get()); // the offscreen platform leaves it to us
+    QTest::keySequence(p.fenster.get(), QKeySequence(Qt::ALT | Qt::Key_K));
+    QVERIFY(popup->isVisible());
+    QTest::keyClick(tage, Qt::Key_Left);
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QVERIFY(!popup->isVisible());
+    QCOMPARE(p.wf().werte.AktDatum, std::string("20261209"));
 }
 
 // Which choices read the file again is the workflow's rule; here the dialog's entries, and that
@@ -224,6 +325,65 @@ void MainWindowTest::chosenFileThatIsNoPlanLeavesAnEmptyTable() {
     QVERIFY(p.fenster->windowTitle().endsWith(QStringLiteral("  -  notizen")));
     QCOMPARE(sichtbareZeilen(p), 0);
     QVERIFY(readFile(p.ini).find("notizen.txt") != std::string::npos);
+}
+
+// Tab walks the tool bar in reading order; Alt with a button's letter presses it; the school
+// days step by keys as by the arrows.
+void MainWindowTest::keyboardReachesEveryButton() {
+    Programm p([](Einstellungen& w) { w.AktDatum = "20261211"; });
+    app::MainWindow& f = *p.fenster;
+    const QList<QWidget*> erwartet{
+        f.vorigerTagButton(),    f.naechsterTagButton(), f.datumFeld(),
+        f.kalenderButton(),      f.gpnButton(),          f.periodeButton(),
+        f.einstellungenButton(), f.sendenButton(),       f.beendenButton()};
+    f.vorigerTagButton()->setFocus();
+    QList<QWidget*> reihe{QApplication::focusWidget()};
+    for (qsizetype i = 1; i < erwartet.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reihe << QApplication::focusWidget();
+    }
+    QCOMPARE(reihe, erwartet);
+
+    const struct {
+        QKeySequence taste;
+        const char* datum;
+    } schritte[] = {{QKeySequence(Qt::ALT | Qt::Key_Right), "14.12.2026"},
+                    {QKeySequence(Qt::Key_PageUp), "11.12.2026"},
+                    {QKeySequence(Qt::Key_PageDown), "14.12.2026"},
+                    {QKeySequence(Qt::ALT | Qt::Key_Left), "11.12.2026"}};
+    for (const auto& schritt : schritte) {
+        QTest::keySequence(&f, schritt.taste);
+        QCOMPARE(f.datumFeld()->text(), QString(schritt.datum));
+    }
+    ModalAnswerer antworten;
+    antworten.add([](QWidget* w) {
+        auto* dialog = qobject_cast<app::PeriodDialog*>(w);
+        QVERIFY(dialog != nullptr);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::keySequence(&f, QKeySequence(Qt::ALT | Qt::Key_P));
+    QTRY_VERIFY(antworten.fertig()); // a mnemonic presses its button a moment later
+    QCOMPARE(antworten.unerwartet, 0);
+    QCOMPARE(p.wf().werte.Periode, 1);
+}
+
+void MainWindowTest::germanThroughoutAndALegibleLog() {
+    QVERIFY(app::richteSpracheEin());
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+
+    // WCAG's contrast of the log's text on its ground.
+    Programm p;
+    const QPalette farben = p.fenster->infoLog()->palette();
+    auto leuchtdichte = [](const QColor& c) {
+        auto kanal = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * kanal(c.redF()) + 0.7152 * kanal(c.greenF()) + 0.0722 * kanal(c.blueF());
+    };
+    const double hell = leuchtdichte(farben.color(QPalette::Text));
+    const double dunkel = leuchtdichte(farben.color(QPalette::Base));
+    QVERIFY((std::max(hell, dunkel) + 0.05) / (std::min(hell, dunkel) + 0.05) >= 4.5);
 }
 
 QTEST_MAIN(MainWindowTest)

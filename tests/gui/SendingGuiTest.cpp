@@ -7,12 +7,17 @@
 #include "support/SmtpTestServer.h"
 #include "support/TestCertificates.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <set>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace tafelbot;
 using namespace tafelbot::testing;
@@ -68,6 +73,7 @@ private slots:
     void highlightedTeacherAloneThenEveryMarkedTeacher();
     void testMailLeavesTheDialogAndRecordsNothing();
     void sendsThroughStartTls();
+    void cancelEndsTheWaitForASilentServer();
 };
 
 void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
@@ -147,6 +153,40 @@ void SendingGuiTest::sendsThroughStartTls() {
     QVERIFY(std::any_of(log.begin(), log.end(), [](const std::string& zeile) {
         return zeile.find("TLS: TLSv1.3, ") != std::string::npos;
     }));
+}
+
+// A server that takes the connection and never says a word: while the run waits for it (at most
+// the time limit), "Abbrechen" ends it at once and records nothing.
+void SendingGuiTest::cancelEndsTheWaitForASilentServer() {
+    struct Horcher {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        ~Horcher() { ::close(fd); }
+    } horcher;
+    QVERIFY(horcher.fd >= 0);
+    sockaddr_in adresse{};
+    adresse.sin_family = AF_INET;
+    adresse.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t laenge = sizeof adresse;
+    auto* roh = reinterpret_cast<sockaddr*>(&adresse);
+    QVERIFY(::bind(horcher.fd, roh, laenge) == 0 && ::listen(horcher.fd, 4) == 0);
+    QVERIFY(::getsockname(horcher.fd, roh, &laenge) == 0); // connections wait unaccepted
+    Programm p([&](Einstellungen& e) {
+        e.Server.SmtpServer = "127.0.0.1";
+        e.Server.Port = std::to_string(ntohs(adresse.sin_port));
+        e.Server.Authentifizierung = 0;
+        e.Server.Absender = "buero@schule.test";
+    });
+    const auto records = p.wf().werte.GesendeteMails;
+    QTest::mouseClick(p.fenster->tabelle()->linien()[0].nummer, Qt::LeftButton);
+    QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+    QPushButton* abbrechen = p.fenster->versand()->panel()->abbrechenButton();
+    QVERIFY(abbrechen->isVisible() && abbrechen->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), abbrechen);
+    QVERIFY(!p.wf().versandRuht());
+    QTest::keyClick(abbrechen, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht(), 10000);
+    QVERIFY(p.fenster->werkzeugleiste()->isVisible());
+    QCOMPARE(p.wf().werte.GesendeteMails, records);
 }
 
 QTEST_MAIN(SendingGuiTest)
