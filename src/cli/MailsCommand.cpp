@@ -2,7 +2,7 @@
 #include "cli/CliUi.h"
 #include "cli/Command.h"
 #include "core/MainWorkflow.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"

@@ -2,7 +2,7 @@
 #include "cli/Command.h"
 #include "cli/SendSupport.h"
 #include "core/MainWorkflow.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"
 
@@ -62,7 +62,7 @@ int runSend(const CommandLine& line, Streams& streams) {
     if (const std::string* kurzname = line.value("teacher"))
         w.sendeAnLehrer(w.plan.lehrerIndex(utf8ToCp1252(*kurzname)));
     else
-        w.SpeedButton5Click();
+        w.sendeMarkierte();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);

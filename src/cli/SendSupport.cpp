@@ -51,7 +51,7 @@ bool runUntilIdle(PollEventLoop& loop, MainWorkflow& workflow, int sessions, std
     if (loop.runUntil([&] { return workflow.versandRuht(); }, grenze))
         return true;
     err << "error: the send run did not end in time; the connection is aborted" << std::endl;
-    workflow.BAbbrechenClick();
+    workflow.brecheVersandAb();
     loop.runUntil([&] { return workflow.versandRuht(); }, std::chrono::seconds(5));
     return false;
 }
