@@ -154,9 +154,10 @@ std::size_t zweiReineDurchlaeufe(const std::string& pfad) {
 }
 
 // The whole command line run: reading the settings and the file, building and printing the rows
-// as JSON. CPU time and peak memory of the child process.
-void missKommandozeile(const std::filesystem::path& ordner, const std::string& gpn,
-                       const std::string& tag) {
+// as JSON. CPU time and peak memory of the child process. Runs while this process holds little:
+// a child's peak counts from the memory it was forked with.
+std::string missKommandozeile(const std::filesystem::path& ordner, const std::string& gpn,
+                              const std::string& tag) {
 #ifdef TAFELBOT_CLI
     Einstellungen werte;
     setzeStandardwerte(werte);
@@ -179,13 +180,17 @@ void missKommandozeile(const std::filesystem::path& ordner, const std::string& g
     };
     const double datei = static_cast<double>(std::filesystem::file_size(gpn)) / 1e6;
     const double spitze = static_cast<double>(nachher.ru_maxrss) / 1e3; // kB to MB
-    std::printf("       tafelbot-cli rows --json: %.2f s CPU, %.2f s wall, peak %.0f MB "
-                "(%.1fx the file), %.1f MB of JSON, exit %d\n",
-                cpu(nachher) - cpu(vorher), wand, spitze, spitze / datei,
-                static_cast<double>(std::filesystem::file_size(ordner / "rows.json")) / 1e6,
-                WEXITSTATUS(status));
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "       tafelbot-cli rows --json: %.2f s CPU, %.2f s wall, peak %.0f MB "
+                  "(%.1fx the file), %.1f MB of JSON, exit %d\n",
+                  cpu(nachher) - cpu(vorher), wand, spitze, spitze / datei,
+                  static_cast<double>(std::filesystem::file_size(ordner / "rows.json")) / 1e6,
+                  WEXITSTATUS(status));
+    return text;
 #else
     (void)ordner, (void)gpn, (void)tag;
+    return {};
 #endif
 }
 
@@ -197,6 +202,7 @@ void miss(const char* name, const Groesse& g, const std::filesystem::path& ordne
         std::ofstream out(pfad, std::ios::binary);
         out << erzeugeDatei(g, tag);
     }
+    const std::string kommandozeile = mitKommandozeile ? missKommandozeile(ordner, pfad, tag) : "";
     Einstellungen werte;
     werte.GpnDatei = pfad;
     werte.AktDatum = tag;
@@ -231,8 +237,7 @@ void miss(const char* name, const Groesse& g, const std::filesystem::path& ordne
                 lesen * 1e3, boden * 1e3, lesen / boden);
     std::printf("       rows of %s (%zu rows, %zu records): %8.3f ms\n", tag.c_str(),
                 zeilen.Zeilen.size(), werte.GesendeteMails.size(), bauen * 1e3);
-    if (mitKommandozeile)
-        missKommandozeile(ordner, pfad, tag);
+    std::printf("%s", kommandozeile.c_str());
 }
 
 } // namespace

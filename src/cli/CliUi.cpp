@@ -33,11 +33,11 @@ bool CliUi::askYesNo(const std::string& text) {
     messages_.push_back({"question", text});
     err_ << "question: " << terminalText(text) << std::endl;
     if (answerYes_) {
-        err_ << "answer: yes (--yes)" << std::endl;
+        err_ << "answer: ja (--yes)" << std::endl;
         return true;
     }
     if (!platform::standardInputIsTerminal()) {
-        err_ << "answer: no (no terminal; --yes answers yes)" << std::endl;
+        err_ << "answer: nein (kein Terminal zum Fragen; --yes antwortet mit ja)" << std::endl;
         return false;
     }
     err_ << "[j/N] " << std::flush;
@@ -49,7 +49,10 @@ bool CliUi::askYesNo(const std::string& text) {
 
 std::string CliUi::askPassword(const PasswordRequest& request) {
     if (!platform::standardInputIsTerminal()) {
-        err_ << "error: a password is needed and there is no terminal to ask for it" << std::endl;
+        err_ << "error: Ein Kennwort wird gebraucht, und es gibt kein Terminal, um danach zu "
+                "fragen. Bitte --password-file DATEI angeben oder das Kennwort in den "
+                "Servereinstellungen speichern."
+             << std::endl;
         return {};
     }
     std::string prompt =

@@ -25,8 +25,13 @@ public:
     CliUi(Mode mode, bool answerYes, std::ostream& err, std::istream& in);
 
     const std::vector<Message>& messages() const { return messages_; }
+    // Error boxes shown so far: any of them makes the run a failure.
+    int errorBoxes() const { return errorBoxes_; }
 
-    void showError(const std::string& text) override { box("error", "error", text); }
+    void showError(const std::string& text) override {
+        ++errorBoxes_;
+        box("error", "error", text);
+    }
     void showInformation(const std::string& text) override { box("info", "info", text); }
     void showMessage(const std::string& text) override { box("plain", "message", text); }
     bool askYesNo(const std::string& text) override;
@@ -46,6 +51,7 @@ private:
     std::ostream& err_;
     std::istream& in_;
     std::vector<Message> messages_;
+    int errorBoxes_ = 0;
 };
 
 // A program text for the terminal: UTF-8, the program's line break (LF CR) as one line break.

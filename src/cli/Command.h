@@ -10,9 +10,13 @@
 
 namespace tafelbot {
 struct Einstellungen;
-}
+struct Plan;
+class MainWorkflow;
+} // namespace tafelbot
 
 namespace tafelbot::cli {
+
+class CliUi;
 
 // One call of the program, parsed: the global options and the command's own options.
 struct CommandLine {
@@ -35,7 +39,9 @@ struct Streams {
 // entry in the table of main.cpp.
 struct CommandEntry {
     const char* name;
-    const char* usage; // the options, as shown in the usage text
+    const char* summary; // one line in the program's help
+    const char* usage;   // the options, as in the usage line
+    const char* help;    // what the command does and what each option means
     std::vector<std::string> valueOptions;
     std::vector<std::string> flagOptions;
     int (*run)(const CommandLine&, Streams&);
@@ -46,11 +52,24 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUsage = 2;
 
+// ExitOk when the command did what it says and no error box was shown, else ExitFailure.
+int exitStatus(bool done, const CliUi& ui);
+
+using Overrides = std::function<void(Einstellungen&)>;
+
 // The start-up changes of --gpn FILE, --date YYYYMMDD and --period N, checked before the start;
 // nullopt (after a message on err) when one of them is malformed. The values are used for this
 // run only.
-std::optional<std::function<void(Einstellungen&)>> planOverrides(const CommandLine& line,
-                                                                 std::ostream& err);
+std::optional<Overrides> planOverrides(const CommandLine& line, std::ostream& err);
+
+// The window's first activation with this run's overrides; says on err when --period named a
+// period the file does not have (the reader's correction stands).
+void startWorkflow(MainWorkflow& w, const CommandLine& line, const Overrides& overrides,
+                   std::ostream& err);
+
+// The teacher named by --teacher: the short name compared without regard to case. nullopt after
+// a message on err that lists the known short names.
+std::optional<int> teacherIndex(const Plan& plan, const std::string& utf8Name, std::ostream& err);
 
 // The settings file of this call: --ini, or where the desktop program keeps it.
 std::string settingsPath(const CommandLine& line);

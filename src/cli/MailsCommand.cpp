@@ -7,6 +7,7 @@
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"
 
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -14,14 +15,13 @@ namespace tafelbot::cli {
 namespace {
 
 // The first row in display order of every teacher the queue would mail, or of the one named.
-std::vector<int> zuSchreiben(const MainWorkflow& w, const std::string* kurzname) {
+std::vector<int> zuSchreiben(const MainWorkflow& w, std::optional<int> nurLehrer) {
     const Zeilenliste& z = w.zeilen;
-    const int nurLehrer = kurzname ? w.plan.lehrerIndex(utf8ToCp1252(*kurzname)) : -2;
     std::vector<int> zeilen;
     for (std::size_t pos = 0; pos < z.ZeilenFolge.size(); ++pos) {
         const int index = z.ZeilenFolge[pos];
         const TVZeile& zeile = z.Zeilen[static_cast<std::size_t>(index)];
-        const bool gewaehlt = kurzname ? zeile.LehrerIndex == nurLehrer : zeile.Senden;
+        const bool gewaehlt = nurLehrer ? zeile.LehrerIndex == *nurLehrer : zeile.Senden;
         if (!zeile.HatEMail || !gewaehlt)
             continue;
         bool schonDa = false;
@@ -51,15 +51,17 @@ int runMails(const CommandLine& line, Streams& streams) {
     const std::string* out = line.value("out");
     if (!overrides)
         return ExitUsage;
-    if (!out) {
-        streams.err << "tafelbot-cli: mails needs --out DIR\n";
+    if (!out || out->empty()) {
+        streams.err << "error: mails braucht --out VERZEICHNIS, das Verzeichnis für die "
+                       "eMail-Dateien.\n";
         return ExitUsage;
     }
     std::string dir = *out;
     if (dir.back() != '/')
         dir += '/';
     if (!platform::createDirectories(dir)) {
-        streams.err << "tafelbot-cli: cannot create the directory " << *out << "\n";
+        streams.err << "error: Das Verzeichnis " << *out
+                    << " kann nicht angelegt werden. Bitte Pfad und Schreibrechte prüfen.\n";
         return ExitFailure;
     }
 
@@ -67,37 +69,43 @@ int runMails(const CommandLine& line, Streams& streams) {
     PollEventLoop loop; // the client is made on a loop, though nothing is sent
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
-    w.formActivate(*overrides);
+    startWorkflow(w, line, *overrides, streams.err);
+    if (!w.planGelesen)
+        return ExitFailure; // the box said why; no mail from a plan that was not read
 
-    const std::string* kurzname = line.value("teacher");
-    const std::vector<int> zeilen = zuSchreiben(w, kurzname);
-    if (kurzname && zeilen.empty()) {
-        streams.err << "tafelbot-cli: mails: no row of a teacher " << *kurzname
-                    << " with an e-mail address on this date\n";
-        return ExitFailure;
+    std::optional<int> lehrer;
+    if (const std::string* kurzname = line.value("teacher")) {
+        lehrer = teacherIndex(w.plan, *kurzname, streams.err);
+        if (!lehrer)
+            return ExitUsage;
     }
-    int fehler = 0;
+    const std::vector<int> zeilen = zuSchreiben(w, lehrer);
+    if (lehrer && zeilen.empty())
+        streams.err << "info: " << *line.value("teacher") << " hat am " << w.datumFeld
+                    << " keine Vertretung mit eMail-Adresse; es gibt keine eMail zu schreiben.\n";
+    bool alle = true;
     for (int zeile : zeilen) {
-        const TLehrer& lehrer = w.plan.Lehrer.at(
+        const TLehrer& t = w.plan.Lehrer.at(
             static_cast<std::size_t>(w.zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex));
         const auto mail = w.mailZeilen(zeile);
         if (!mail) {
-            ++fehler; // a broken address: named on stderr, the others are still written
+            alle = false; // a broken address: named in its box, the others are still written
             continue;
         }
         std::string inhalt;
         for (const std::string& item : *mail)
             inhalt += item + "\r\n";
-        const std::string pfad = dir + dateiname(lehrer.Kurzname);
+        const std::string pfad = dir + dateiname(t.Kurzname);
         std::string grund;
         if (platform::replaceFileAtomically(pfad, inhalt, &grund)) {
             streams.out << pfad << "\n";
         } else {
-            streams.err << "tafelbot-cli: cannot write " << pfad << ": " << grund << "\n";
-            ++fehler;
+            streams.err << "error: " << pfad << " kann nicht geschrieben werden: " << grund
+                        << ". Bitte Platz und Schreibrechte im Verzeichnis prüfen.\n";
+            alle = false;
         }
     }
-    return fehler == 0 ? ExitOk : ExitFailure;
+    return exitStatus(alle, ui);
 }
 
 } // namespace tafelbot::cli

@@ -19,9 +19,8 @@ int runOAuthLogin(const CommandLine& line, Streams& streams) {
     if (const std::string* wert = line.value("timeout")) {
         auto sekunden = alsGanzzahl(*wert);
         if (!sekunden || *sekunden < 1 || *sekunden > 86400) {
-            streams.err << "tafelbot-cli: --timeout needs a number of seconds from 1 to 86400, "
-                           "not \""
-                        << *wert << "\"\n";
+            streams.err << "error: --timeout braucht eine Anzahl Sekunden von 1 bis 86400, nicht \""
+                        << *wert << "\".\n";
             return ExitUsage;
         }
         options.limit = std::chrono::seconds(*sekunden);

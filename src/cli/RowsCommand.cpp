@@ -1,85 +1,68 @@
 // tafelbot-cli rows: the rows of a date as the desktop program builds them at start.
 #include "cli/CliUi.h"
 #include "cli/Command.h"
-#include "cli/Json.h"
 #include "core/MainWorkflow.h"
 #include "settings/Cp1252.h"
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace tafelbot::cli {
 namespace {
 
-void stringArray(JsonWriter& json, const char* name, const auto& cp1252Texts) {
-    json.key(name);
-    json.beginArray();
+using Json = nlohmann::ordered_json; // members in the order written
+
+Json utf8Array(const auto& cp1252Texts) {
+    Json array = Json::array();
     for (const std::string& text : cp1252Texts)
-        json.value(cp1252ToUtf8(text));
-    json.endArray();
+        array.push_back(cp1252ToUtf8(text));
+    return array;
 }
 
-void rowObject(JsonWriter& json, const TVZeile& z) {
-    auto text = [&](const char* name, const std::string& wert) {
-        json.key(name);
-        json.value(cp1252ToUtf8(wert));
-    };
-    auto flag = [&](const char* name, bool wert) {
-        json.key(name);
-        json.value(wert);
-    };
-    json.beginObject();
-    json.key("VertretungNr");
-    json.value(z.VertretungNr);
-    json.key("LehrerIndex");
-    json.value(z.LehrerIndex);
-    text("Datum", z.Datum);
-    text("Stunde", z.Stunde);
-    text("Vertreter", z.Vertreter);
-    text("StattLehrer", z.StattLehrer);
-    text("Fach", z.Fach);
-    text("StattFach", z.StattFach);
-    text("Raum", z.Raum);
-    text("Text", z.Text);
-    text("Klassen", z.Klassen);
-    text("VerlegtVon", z.VerlegtVon);
-    text("Schluessel", z.Schluessel);
-    flag("Mitbetreuung", z.Mitbetreuung);
-    flag("HatEMail", z.HatEMail);
-    flag("Senden", z.Senden);
-    flag("Gesendet", z.Gesendet);
-    flag("Geaendert", z.Geaendert);
-    json.endObject();
+Json rowObject(const TVZeile& z) {
+    Json row;
+    row["VertretungNr"] = z.VertretungNr;
+    row["LehrerIndex"] = z.LehrerIndex;
+    using Text = std::pair<const char*, const std::string*>;
+    for (auto [name, wert] : std::initializer_list<Text>{{"Datum", &z.Datum},
+                                                         {"Stunde", &z.Stunde},
+                                                         {"Vertreter", &z.Vertreter},
+                                                         {"StattLehrer", &z.StattLehrer},
+                                                         {"Fach", &z.Fach},
+                                                         {"StattFach", &z.StattFach},
+                                                         {"Raum", &z.Raum},
+                                                         {"Text", &z.Text},
+                                                         {"Klassen", &z.Klassen},
+                                                         {"VerlegtVon", &z.VerlegtVon},
+                                                         {"Schluessel", &z.Schluessel}})
+        row[name] = cp1252ToUtf8(*wert);
+    using Flag = std::pair<const char*, bool>;
+    for (auto [name, wert] : std::initializer_list<Flag>{{"Mitbetreuung", z.Mitbetreuung},
+                                                         {"HatEMail", z.HatEMail},
+                                                         {"Senden", z.Senden},
+                                                         {"Gesendet", z.Gesendet},
+                                                         {"Geaendert", z.Geaendert}})
+        row[name] = wert;
+    return row;
 }
 
 std::string rowsJson(const MainWorkflow& w, const CliUi& ui) {
-    std::string out;
-    JsonWriter json(out);
-    json.beginObject();
-    stringArray(json, "log", w.log.lines());
-    json.key("messages");
-    json.beginArray();
-    for (const CliUi::Message& m : ui.messages()) {
-        json.beginObject();
-        json.key("kind");
-        json.value(m.kind);
-        json.key("text");
-        json.value(cp1252ToUtf8(m.text));
-        json.endObject();
-    }
-    json.endArray();
-    json.key("period");
-    json.value(w.werte.Periode);
-    stringArray(json, "periods", w.periodenListe);
-    stringArray(json, "teacherList", w.lehrerListe);
-    json.key("rows");
-    json.beginArray();
+    Json json;
+    json["log"] = utf8Array(w.log.lines());
+    json["messages"] = Json::array();
+    for (const CliUi::Message& m : ui.messages())
+        json["messages"].push_back({{"kind", m.kind}, {"text", cp1252ToUtf8(m.text)}});
+    json["period"] = w.werte.Periode;
+    json["periods"] = utf8Array(w.periodenListe);
+    json["teacherList"] = utf8Array(w.lehrerListe);
+    json["rows"] = Json::array();
     for (int i : w.zeilen.ZeilenFolge)
-        rowObject(json, w.zeilen.Zeilen.at(static_cast<std::size_t>(i)));
-    json.endArray();
-    json.endObject();
-    return out;
+        json["rows"].push_back(rowObject(w.zeilen.Zeilen.at(static_cast<std::size_t>(i))));
+    // Two blanks a level, one member a line, UTF-8 as it is: the layout scripts read.
+    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 // The screen headings of the table categories.
@@ -176,13 +159,13 @@ int runRows(const CommandLine& line, Streams& streams) {
     CliUi ui(json ? CliUi::Mode::Record : CliUi::Mode::Print, false, streams.err, streams.in);
     // Only read: the settings file is created when missing, never rewritten here.
     MainWorkflow w(ui, settingsPath(line));
-    w.formActivate(*overrides);
+    startWorkflow(w, line, *overrides, streams.err);
     if (json)
         streams.out << rowsJson(w, ui);
     else
         printTable(w, streams.out);
     streams.out.flush();
-    return streams.out ? ExitOk : ExitFailure;
+    return exitStatus(w.planGelesen && streams.out, ui);
 }
 
 } // namespace tafelbot::cli

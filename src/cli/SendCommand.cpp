@@ -12,11 +12,8 @@
 namespace tafelbot::cli {
 namespace {
 
-// Index of the first row (in row order) of the teacher with this short name, or -1.
-int ersteZeileVon(const MainWorkflow& w, const std::string& kurzname) {
-    const int lehrer = w.plan.lehrerIndex(kurzname);
-    if (lehrer < 0)
-        return -1;
+// Index of the first row (in row order) of this teacher, or -1.
+int ersteZeileVon(const MainWorkflow& w, int lehrer) {
     for (std::size_t i = 0; i < w.zeilen.Zeilen.size(); ++i)
         if (w.zeilen.Zeilen[i].LehrerIndex == lehrer)
             return static_cast<int>(i);
@@ -32,6 +29,11 @@ std::set<int> markierteLehrer(const MainWorkflow& w) {
     return lehrer;
 }
 
+void meldeVersendet(const TLehrer& t, std::ostream& out) {
+    out << "versendet: " << cp1252ToUtf8(t.Kurzname) << " " << cp1252ToUtf8(t.Vorname) << " "
+        << cp1252ToUtf8(t.Langname) << " <" << cp1252ToUtf8(t.EMail) << ">\n";
+}
+
 } // namespace
 
 int runSend(const CommandLine& line, Streams& streams) {
@@ -45,47 +47,44 @@ int runSend(const CommandLine& line, Streams& streams) {
     MainWorkflow w(ui, settingsPath(line));
     w.attachEventLoop(loop);
     w.sitzungsZeitlimit = options->timeout;
-    w.formActivate(*overrides);
+    startWorkflow(w, line, *overrides, streams.err);
+    if (!w.planGelesen) {
+        streams.err << "error: Ohne gelesene gpn-Datei wird nichts versendet.\n";
+        return ExitFailure;
+    }
 
+    std::optional<int> nurLehrer;
     if (const std::string* kurzname = line.value("teacher")) {
-        const int zeile = ersteZeileVon(w, utf8ToCp1252(*kurzname));
+        nurLehrer = teacherIndex(w.plan, *kurzname, streams.err);
+        if (!nurLehrer)
+            return ExitUsage;
+        const int zeile = ersteZeileVon(w, *nurLehrer);
         if (zeile < 0) {
-            streams.err << "tafelbot-cli: send: no row of a teacher " << *kurzname
-                        << " on this date\n";
-            return ExitFailure;
+            streams.err << "info: " << *kurzname << " hat am " << w.datumFeld
+                        << " keine Vertretung; es ist nichts zu senden.\n";
+            return exitStatus(true, ui);
         }
     }
 
     const std::set<int> vorher = markierteLehrer(w);
-    // As if the teacher were highlighted in the table: that teacher alone, no question. By
-    // index: two teachers may show the same name.
-    if (const std::string* kurzname = line.value("teacher"))
-        w.sendeAnLehrer(w.plan.lehrerIndex(utf8ToCp1252(*kurzname)));
+    if (nurLehrer) // by index: two teachers may show the same name
+        w.sendeAnLehrer(*nurLehrer);
     else
         w.sendeMarkierte();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);
-    int gesendet = 0;
-    for (int lehrer : vorher) {
-        if (nachher.count(lehrer) || lehrer < 0)
-            continue;
-        const TLehrer& t = w.plan.Lehrer.at(static_cast<std::size_t>(lehrer));
-        streams.out << "sent: " << cp1252ToUtf8(t.Kurzname) << " " << cp1252ToUtf8(t.Vorname) << " "
-                    << cp1252ToUtf8(t.Langname) << " <" << cp1252ToUtf8(t.EMail) << ">\n";
-        ++gesendet;
-    }
-    bool alle;
-    if (line.value("teacher")) {
-        const TVZeile& z = w.zeilen.Zeilen[static_cast<std::size_t>(
-            ersteZeileVon(w, utf8ToCp1252(*line.value("teacher"))))];
-        alle = z.HatEMail && !z.Senden && z.Gesendet && gesendet == 1;
-    } else {
-        alle = nachher.empty();
-    }
-    alle = alle && beendet && !w.aufzeichnungOffen && w.versandFehlerfrei();
-    streams.out << gesendet << " mail(s) sent" << (alle ? "" : ", not all of them") << "\n";
-    return alle ? ExitOk : ExitFailure;
+    for (int lehrer : vorher)
+        if (!nachher.count(lehrer) && lehrer >= 0 && (!nurLehrer || lehrer == *nurLehrer))
+            meldeVersendet(w.plan.Lehrer.at(static_cast<std::size_t>(lehrer)), streams.out);
+    const MainWorkflow::Versandlauf& lauf = w.versandlauf;
+    streams.err << lauf.versendet << " von " << lauf.lehrkraefte << " eMails versendet";
+    if (!nurLehrer)
+        streams.err << "; " << lauf.ohneAdresse
+                    << (lauf.ohneAdresse == 1 ? " Lehrkraft" : " Lehrkräfte")
+                    << " ohne eMail-Adresse nicht benachrichtigt";
+    streams.err << "\n";
+    return exitStatus(beendet && !w.aufzeichnungOffen && w.versandFehlerfrei(), ui);
 }
 
 } // namespace tafelbot::cli

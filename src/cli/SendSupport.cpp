@@ -24,8 +24,8 @@ std::optional<SendOptions> sendOptions(const CommandLine& line, std::ostream& er
     if (const std::string* wert = line.value("timeout")) {
         auto sekunden = alsGanzzahl(*wert);
         if (!sekunden || *sekunden < 1 || *sekunden > 86400) {
-            err << "tafelbot-cli: --timeout needs a number of seconds from 1 to 86400, not \""
-                << *wert << "\"\n";
+            err << "error: --timeout braucht eine Anzahl Sekunden von 1 bis 86400, nicht \""
+                << *wert << "\".\n";
             return std::nullopt;
         }
         options.timeout = std::chrono::seconds(*sekunden);
@@ -34,8 +34,8 @@ std::optional<SendOptions> sendOptions(const CommandLine& line, std::ostream& er
         std::string fehler;
         auto inhalt = platform::readFile(*pfad, &fehler);
         if (!inhalt) {
-            err << "tafelbot-cli: cannot read the password file " << *pfad << ": " << fehler
-                << "\n";
+            err << "error: Die Kennwortdatei " << *pfad << " kann nicht gelesen werden: " << fehler
+                << ". Bitte den Pfad bei --password-file prüfen.\n";
             return std::nullopt;
         }
         // The first line; its line end is not part of the password.
@@ -50,7 +50,9 @@ bool runUntilIdle(PollEventLoop& loop, MainWorkflow& workflow, int sessions, std
     const auto grenze = proSitzung * (sessions + 1);
     if (loop.runUntil([&] { return workflow.versandRuht(); }, grenze))
         return true;
-    err << "error: the send run did not end in time; the connection is aborted" << std::endl;
+    err << "error: Der Versand ist nicht rechtzeitig zu Ende gegangen; die Verbindung wird "
+           "abgebrochen. Bitte den SMTP-Server und --timeout prüfen."
+        << std::endl;
     workflow.brecheVersandAb();
     loop.runUntil([&] { return workflow.versandRuht(); }, std::chrono::seconds(5));
     return false;

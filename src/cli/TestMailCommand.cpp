@@ -16,7 +16,7 @@ int runTestMail(const CommandLine& line, Streams& streams) {
     if (!options)
         return ExitUsage;
     if (!an) {
-        streams.err << "tafelbot-cli: test-mail needs --to ADDRESS\n";
+        streams.err << "error: test-mail braucht --to ADRESSE, die Adresse für die Test-eMail.\n";
         return ExitUsage;
     }
 
@@ -33,8 +33,12 @@ int runTestMail(const CommandLine& line, Streams& streams) {
                      w.serverDialog.MailText);
     const bool beendet = runUntilIdle(loop, w, 1, streams.err);
     const bool gesendet = beendet && w.mailVerschickt();
-    streams.out << (gesendet ? "test mail sent to " : "test mail NOT sent to ") << *an << "\n";
-    return gesendet ? ExitOk : ExitFailure;
+    if (gesendet)
+        streams.out << "Test-eMail versendet an " << *an << "\n";
+    else
+        streams.err << "error: Die Test-eMail an " << *an
+                    << " wurde nicht versendet; die Meldungen oben sagen, warum.\n";
+    return exitStatus(gesendet, ui);
 }
 
 } // namespace tafelbot::cli

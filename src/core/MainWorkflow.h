@@ -76,8 +76,11 @@ public:
     // ---- start-up and closing ----
     // The first activation of the window: settings, data, rows, purge. Later calls do nothing.
     // `overrides` changes the values just read for this run (the command line's --gpn, --date,
-    // --period); they reach the file only with the next save.
+    // --period); every save writes the stored values of the fields they changed instead.
     void formActivate(const std::function<void(Einstellungen&)>& overrides = {});
+    // The values a save writes: `werte`, with the file's own gpn file name, date and period
+    // where the run overrode them.
+    Einstellungen zuSchreiben() const;
     // Removes the sent-mail records older than LoeschTage days before the newest plan date.
     void loescheAlteMails();
     // Writes the settings file; the window closes whatever the result.
@@ -197,6 +200,13 @@ private:
     bool adresseGueltig(int zeile);
     bool laufVorbereiten();
     void versandFehler(const std::string& text);
+
+    struct Gespeichert {
+        std::string gpnDatei;
+        std::string aktDatum;
+        std::int32_t periode;
+    };
+    std::optional<Gespeichert> gespeichert_; // the file's values under this run's overrides
 
     // The mail client's connection. Exists once an event loop is attached; the loop must
     // outlive it.

@@ -473,7 +473,7 @@ void MainWorkflow::vermerke(bool weiter) {
     versandAufzeichnen(werte.GesendeteMails, zeilen, aktuelleZeile, werte.AktDatum, lehrer.Kurzname,
                        sendStamp);
     ++versandlauf.versendet;
-    const bool gespeichert = IniSchreiben(werte, iniPfad, ui);
+    const bool gespeichert = IniSchreiben(zuSchreiben(), iniPfad, ui);
     aufzeichnungOffen = !gespeichert;
     tabelle.ScrollBar1Change();
     ui.viewChanged(ViewPart::Window);

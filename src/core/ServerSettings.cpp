@@ -6,7 +6,7 @@ namespace tafelbot {
 bool MainWorkflow::einstellungenSpeichern() {
     serverDialog.uebernehmen(werte.Server, ui);
     ui.viewChanged(ViewPart::ServerSettings);
-    return IniSchreiben(werte, iniPfad, ui);
+    return IniSchreiben(zuSchreiben(), iniPfad, ui);
 }
 
 // The date and the period are saved only on closing, so the file holds older ones than the

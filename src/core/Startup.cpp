@@ -55,8 +55,10 @@ void MainWorkflow::formActivate(const std::function<void(Einstellungen&)>& overr
 
     // Whatever could be read is in force; the messages have said what could not.
     IniLesen(werte, iniPfad, ui);
-    if (overrides)
+    if (overrides) {
+        gespeichert_ = Gespeichert{werte.GpnDatei, werte.AktDatum, werte.Periode};
         overrides(werte);
+    }
     serverDialogLaden();
 
     caption = captionMitDatei(werte.GpnDatei);
@@ -73,6 +75,16 @@ void MainWorkflow::formActivate(const std::function<void(Einstellungen&)>& overr
     ui.viewChanged(ViewPart::Table);
 
     loescheAlteMails();
+}
+
+Einstellungen MainWorkflow::zuSchreiben() const {
+    Einstellungen datei = werte;
+    if (gespeichert_) {
+        datei.GpnDatei = gespeichert_->gpnDatei;
+        datei.AktDatum = gespeichert_->aktDatum;
+        datei.Periode = gespeichert_->periode;
+    }
+    return datei;
 }
 
 void MainWorkflow::loescheAlteMails() {
@@ -108,12 +120,14 @@ void MainWorkflow::loescheAlteMails() {
 }
 
 void MainWorkflow::formCloseQuery() {
-    IniSchreiben(werte, iniPfad, ui);
+    IniSchreiben(zuSchreiben(), iniPfad, ui);
 }
 
 void MainWorkflow::gpnDateiGewaehlt(const std::string& pfad) {
     werte.GpnDatei = pfad;
-    IniSchreiben(werte, iniPfad, ui);
+    if (gespeichert_)
+        gespeichert_->gpnDatei = pfad; // chosen, not overridden
+    IniSchreiben(zuSchreiben(), iniPfad, ui);
     zeigeBusy(true);
     if (liesGpnDatei())
         erzeugeZeilen();

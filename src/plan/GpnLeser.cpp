@@ -343,7 +343,8 @@ private:
         const FeldListe& f = felder(z);
         if (f.feld(5).empty() || f.feld(7).empty())
             return;
-        TVerlegung v;
+        // Built in its place: a large plan has many records.
+        TVerlegung& v = plan_.Verlegungen.emplace_back();
         v.Lehrer = f.feld(3);
         pruefeLehrer(v.Lehrer, n);
         ganzzahl(f.feld(2), n, v.Nr,
@@ -356,7 +357,6 @@ private:
                  "Falscher Integerwert des 8. Zeileneintrages (Stunde-Wohin)!");
         v.DatumVon = f.feld(5);
         v.DatumNach = f.feld(7);
-        plan_.Verlegungen.push_back(std::move(v));
     }
 
     void vertretung(std::string_view z, int n) {
@@ -368,7 +368,7 @@ private:
         if (f.feld(5).empty() || enthaelt(art, 'N') || enthaelt(art, 'E'))
             return;
         vertretungUebersprungen_ = false;
-        TVertretung v;
+        TVertretung& v = plan_.Vertretungen.emplace_back();
         v.Vertreter = f.feld(5);
         pruefeLehrer(v.Vertreter, n);
         ganzzahl(f.feld(2), n, v.Nr,
@@ -387,7 +387,6 @@ private:
         v.Text = f.feld(10);
         v.Mitbetreuung = enthaelt(art, 'B');
         v.Art = art;
-        plan_.Vertretungen.push_back(std::move(v));
     }
 
     void vertretungsKlassen(std::string_view z, int n) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tafelbot::platform {
@@ -88,6 +89,9 @@ int localPort(SocketHandle socket, std::uint16_t& port);
 // receive: the peer closed). wouldBlock when nothing can be moved now.
 int sendBytes(SocketHandle socket, const char* data, std::size_t size, std::size_t& transferred);
 int receiveBytes(SocketHandle socket, char* data, std::size_t size, std::size_t& transferred);
+// Sends the parts one after the other in one call, as far as they go now (a gathering write).
+int sendParts(SocketHandle socket, const std::string_view* parts, std::size_t count,
+              std::size_t& transferred);
 // Looks at what is waiting without taking it: `closed` is true when the peer has closed and
 // nothing is left.
 int peekClosed(SocketHandle socket, bool& closed);

@@ -58,10 +58,15 @@ struct FileStamp {
 };
 // Empty when the file cannot be looked at.
 std::optional<FileStamp> fileStamp(const std::string& path);
+// Why a file could not be replaced.
+enum class FileFault { none, noPermission, diskFull, readOnlyFile, other };
+
 // Replaces `path` with `contents`: writes a temporary file beside it, flushes it to the disk and
 // renames it over the old one, so that a failure at any point leaves the old file intact.
+// Temporary files of `path` that a killed earlier run left behind are removed first. A file
+// whose owner made it read-only is not replaced (readOnlyFile).
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
-                           std::string* error = nullptr);
+                           std::string* error = nullptr, FileFault* fault = nullptr);
 // The steps of replaceFileAtomically, for tests that stop a save between them: the hook runs
 // before each step and returns 0 to let it go on, or an errno value with which the step fails
 // as if the system had refused it (ENOSPC for a full disk); it may also end the process there.

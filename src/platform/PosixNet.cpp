@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -10,6 +11,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tafelbot::platform {
@@ -244,6 +246,32 @@ int sendBytes(SocketHandle socket, const char* data, std::size_t size, std::size
         if (errno == EINTR)
             continue;
         // Writing to a connection the peer has reset or that is shut down.
+        if (errno == EPIPE)
+            return wsa::connReset;
+        return lastError();
+    }
+}
+
+int sendParts(SocketHandle socket, const std::string_view* parts, std::size_t count,
+              std::size_t& transferred) {
+    transferred = 0;
+    std::vector<iovec> vectors;
+    for (std::size_t i = 0; i < count && vectors.size() < IOV_MAX; ++i)
+        if (!parts[i].empty())
+            vectors.push_back({const_cast<char*>(parts[i].data()), parts[i].size()});
+    if (vectors.empty())
+        return 0;
+    msghdr message{};
+    message.msg_iov = vectors.data();
+    message.msg_iovlen = vectors.size();
+    for (;;) {
+        ssize_t n = ::sendmsg(fd(socket), &message, MSG_NOSIGNAL);
+        if (n >= 0) {
+            transferred = static_cast<std::size_t>(n);
+            return 0;
+        }
+        if (errno == EINTR)
+            continue;
         if (errno == EPIPE)
             return wsa::connReset;
         return lastError();

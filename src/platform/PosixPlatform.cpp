@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iostream>
 #include <limits.h>
@@ -173,6 +174,39 @@ bool writeAll(int fd, const std::string& contents) {
     return true;
 }
 
+FileFault faultOf(int number) {
+    switch (number) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileFault::noPermission;
+    case ENOSPC:
+    case EDQUOT:
+        return FileFault::diskFull;
+    default:
+        return FileFault::other;
+    }
+}
+
+constexpr const char* TemporarySuffix = ".tmp-";
+constexpr std::size_t TemporaryRandomLength = 6; // the XXXXXX of mkstemp
+
+// Removes the temporary files "NAME.tmp-XXXXXX" of `path` that a save killed before its rename
+// left behind.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string dir = directoryOf(path);
+    const std::string prefix = path.substr(dir.size()) + TemporarySuffix;
+    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (listing == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + TemporaryRandomLength && name.rfind(prefix, 0) == 0)
+            ::unlink((dir + name).c_str());
+    }
+    ::closedir(listing);
+}
+
 SaveStepHook saveStepHook = nullptr;
 
 // False, with errno set, when the test hook stops the save before `step`.
@@ -188,13 +222,29 @@ void setSaveStepHookForTesting(SaveStepHook hook) {
     saveStepHook = hook;
 }
 
-bool replaceFileAtomically(const std::string& path, const std::string& contents,
-                           std::string* error) {
-    std::string temporary = path + ".tmp-XXXXXX";
+bool replaceFileAtomically(const std::string& path, const std::string& contents, std::string* error,
+                           FileFault* fault) {
+    if (fault)
+        *fault = FileFault::none;
+    // Every write bit off: the owner protected the file on purpose; replacing it would undo
+    // that (and root would succeed).
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+        if (fault)
+            *fault = FileFault::readOnlyFile;
+        if (error)
+            *error = "read-only file";
+        return false;
+    }
+    removeStaleTemporaries(path);
+    std::string temporary = path + TemporarySuffix + std::string(TemporaryRandomLength, 'X');
     int fd = ::mkstemp(temporary.data());
     auto fail = [&](bool created) {
         if (error)
             *error = std::strerror(errno);
+        if (fault)
+            *fault = faultOf(errno);
         if (created) {
             int saved = errno;
             ::unlink(temporary.c_str());
@@ -205,8 +255,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     if (fd < 0)
         return fail(false);
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    mode_t mode = exists ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
     if (!mayTake(SaveStep::Write) || !writeAll(fd, contents) || !mayTake(SaveStep::Flush) ||
         ::fsync(fd) != 0) {

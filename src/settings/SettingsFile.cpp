@@ -738,12 +738,42 @@ std::string iniInhalt(const Einstellungen& werte) {
     return std::move(t.text());
 }
 
+Schreibergebnis IniSpeichern(const Einstellungen& werte, const std::string& iniPfad) {
+    // A passing lock (a virus scanner, a backup) or space freed in the meantime lets a second
+    // try succeed; a file protected on purpose does not change by trying.
+    constexpr int Versuche = 3;
+    const std::string inhalt = iniInhalt(werte);
+    platform::FileFault grund = platform::FileFault::none;
+    for (int versuch = 0; versuch < Versuche; ++versuch) {
+        if (platform::replaceFileAtomically(iniPfad, inhalt, nullptr, &grund))
+            return {};
+        if (grund == platform::FileFault::readOnlyFile)
+            break;
+    }
+    const std::string praefix =
+        "Fehler beim Schreiben der Datei \"" + utf8ToCp1252(iniPfad) + "\"." + Zeilenumbruch;
+    switch (grund) {
+    case platform::FileFault::diskFull:
+        return {Schreibfehler::datentraegerVoll,
+                praefix + "Der Datenträger ist voll. Bitte schaffen Sie Platz und speichern Sie "
+                          "erneut."_cp};
+    case platform::FileFault::readOnlyFile:
+        return {Schreibfehler::schreibgeschuetzt,
+                praefix + "Die Datei ist schreibgeschützt. Bitte heben Sie den Schreibschutz "
+                          "auf und speichern Sie erneut."_cp};
+    case platform::FileFault::noPermission:
+        return {Schreibfehler::keineBerechtigung,
+                praefix + "Sie haben evtl. keine Schreibberechtigung!"};
+    default:
+        return {Schreibfehler::anderer, praefix + "Sie haben evtl. keine Schreibberechtigung!"};
+    }
+}
+
 bool IniSchreiben(const Einstellungen& werte, const std::string& iniPfad, UiPort& ui) {
-    if (platform::replaceFileAtomically(iniPfad, iniInhalt(werte)))
-        return true;
-    ui.showError("Fehler beim Schreiben der Datei \"" + utf8ToCp1252(iniPfad) + "\"." +
-                 Zeilenumbruch + "Sie haben evtl. keine Schreibberechtigung!");
-    return false;
+    Schreibergebnis ergebnis = IniSpeichern(werte, iniPfad);
+    if (!ergebnis)
+        ui.showError(ergebnis.meldung);
+    return static_cast<bool>(ergebnis);
 }
 
 } // namespace tafelbot

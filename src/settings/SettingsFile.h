@@ -27,8 +27,26 @@ void leiteSpaltenAb(Einstellungen& werte);
 // defaults. Tells the view to show the server settings anew.
 bool IniLesen(Einstellungen& werte, const std::string& iniPfad, UiPort& ui);
 
-// Replaces the settings file `iniPfad` with the values in memory. A failed write shows its
-// message, leaves the old file as it was and returns false.
+// Why the settings file could not be written.
+enum class Schreibfehler {
+    keiner,
+    keineBerechtigung,
+    datentraegerVoll,
+    schreibgeschuetzt,
+    anderer
+};
+
+struct Schreibergebnis {
+    Schreibfehler fehler = Schreibfehler::keiner;
+    std::string meldung; // the error box's text (Windows-1252), empty after a good write
+    explicit operator bool() const { return fehler == Schreibfehler::keiner; }
+};
+
+// Replaces the settings file `iniPfad` with the values in memory, trying again before it gives
+// up. A failed write leaves the old file as it was (never half written) and says why; the
+// values in memory, the sent-mail records among them, stay for the next save.
+Schreibergebnis IniSpeichern(const Einstellungen& werte, const std::string& iniPfad);
+// IniSpeichern, and a failure's message shown; true when the file was written.
 bool IniSchreiben(const Einstellungen& werte, const std::string& iniPfad, UiPort& ui);
 
 // The complete file text IniSchreiben writes: Windows-1252 bytes, CR LF line ends.

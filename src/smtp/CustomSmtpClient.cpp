@@ -45,6 +45,8 @@ void checkNoLineBreak(const std::string& value, const char* name) {
 TCustomSmtpClient::TCustomSmtpClient(EventLoop& loop)
     : loop_(loop), engine_(*this), socket_(std::make_unique<TWSocket>(loop)),
       alive_(std::make_shared<bool>(true)) {
+    // SMTP is request and reply: Nagle's algorithm only holds back the last line of each.
+    socket_->ComponentOptions |= wsoTcpNoDelay;
     // The engine decides what each event means; every handler feeds it and carries out its
     // answer.
     socket_->OnSessionClosed = [this](TWSocket&, int error) {

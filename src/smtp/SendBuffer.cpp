@@ -39,10 +39,24 @@ std::string_view SendBuffer::Front() {
     return chunks_.empty() ? std::string_view() : chunks_.front().Peek();
 }
 
+std::vector<std::string_view> SendBuffer::FrontChunks(std::size_t count) {
+    dropEmptyFront();
+    std::vector<std::string_view> views;
+    for (std::size_t i = 0; i < chunks_.size() && views.size() < count; ++i)
+        if (chunks_[i].Unread() > 0)
+            views.push_back(chunks_[i].Peek());
+    return views;
+}
+
 void SendBuffer::Remove(std::size_t n) {
-    if (chunks_.empty())
-        return;
-    chunks_.front().Remove(n);
+    while (n > 0 && !chunks_.empty()) {
+        std::size_t taken = std::min(n, chunks_.front().Unread());
+        chunks_.front().Remove(taken);
+        n -= taken;
+        if (chunks_.front().Unread() > 0 || chunks_.size() == 1)
+            break;
+        chunks_.pop_front();
+    }
     dropEmptyFront();
 }
 

@@ -40,6 +40,9 @@ public:
     void Append(std::string_view data);
     // The first chunk's unread bytes (empty when nothing is waiting).
     std::string_view Front();
+    // The unread bytes of the first chunks, at most `count` of them, in order.
+    std::vector<std::string_view> FrontChunks(std::size_t count);
+    // Marks n bytes as sent, across as many chunks as they span.
     void Remove(std::size_t n);
     bool Empty() const;
     void Clear() { chunks_.clear(); }

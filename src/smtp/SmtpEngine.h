@@ -166,12 +166,14 @@ private:
     void checkReady() const;
     void checkConnected() const;
     void beginRequest(TSmtpRequest request);
-    // Sends a command and waits for its reply in `phase`; `shown` replaces a secret in the log.
+    // Sends a command and waits for its reply in `phase`; `shown` replaces a secret in the log,
+    // `before` goes out in the same write ahead of it (the last body lines before ".").
     void command(TSmtpRequest request, Phase phase, const std::string& text,
-                 std::vector<int> okCodes, const std::string& shown = {});
+                 std::vector<int> okCodes, const std::string& shown = {}, std::string before = {});
     // The next command of a request that runs several.
     void nextCommand(TSmtpRequest request, Phase phase, const std::string& text,
-                     std::vector<int> okCodes, const std::string& shown = {});
+                     std::vector<int> okCodes, const std::string& shown = {},
+                     std::string before = {});
     void recordError(const std::string& line);
     void failWith(int code, const std::string& line);
     void complete(int code);

@@ -25,6 +25,8 @@ constexpr std::size_t maxDnsResults = 256;
 // Cipher text read in one turn at most, so that a flood cannot hold the loop.
 constexpr int tlsPullTurns = 8;
 constexpr std::size_t tlsChunk = 16384;
+// Chunks handed to one gathering write at most.
+constexpr std::size_t maxChunksPerWrite = 64;
 
 const std::string defaultProto = "tcp";
 const std::string defaultLocalAddr = "0.0.0.0";
@@ -638,14 +640,19 @@ void TWSocket::tryToSend() {
         return;
     if (tls_)
         return tryToSendTls();
+    // The chunks are the buffer's unit, not the system call's: one gathering write takes as
+    // many as the connection accepts.
     for (;;) {
-        std::string_view front = sendBuffer_.Front();
-        if (front.empty()) {
+        std::vector<std::string_view> chunks = sendBuffer_.FrontChunks(maxChunksPerWrite);
+        if (chunks.empty()) {
             allSent_ = true;
             return;
         }
+        std::size_t waiting = 0;
+        for (std::string_view chunk : chunks)
+            waiting += chunk.size();
         std::size_t sent = 0;
-        int error = platform::sendBytes(handle_, front.data(), front.size(), sent);
+        int error = platform::sendParts(handle_, chunks.data(), chunks.size(), sent);
         if (error == wsa::wouldBlock)
             return;
         if (error != 0)
@@ -653,7 +660,7 @@ void TWSocket::tryToSend() {
         if (sent == 0)
             return;
         sendBuffer_.Remove(sent);
-        if (sent < front.size())
+        if (sent < waiting)
             return;
     }
 }

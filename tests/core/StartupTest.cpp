@@ -94,7 +94,7 @@ TEST_F(StartupTest, CaptionNamesTheDataFileWithoutItsExtension) {
     EXPECT_EQ(gelesen.GpnDatei, dir.file("anders.gpn"));
 }
 
-TEST_F(StartupTest, OverridesHoldForTheRunAndReachTheFileOnlyOnClosing) {
+TEST_F(StartupTest, OverridesHoldForTheRunAndNeverReachTheFile) {
     schreibeIni({"20041018,1,,MUE,,,,,0,200410171200"});
     std::string vorher = testing::readFile(pfad);
     fenster.formActivate([](Einstellungen& e) {
@@ -104,11 +104,12 @@ TEST_F(StartupTest, OverridesHoldForTheRunAndReachTheFileOnlyOnClosing) {
     EXPECT_EQ(fenster.werte.AktDatum, "20041025");
     EXPECT_EQ(testing::readFile(pfad), vorher);
 
+    fenster.werte.GesendeteMails.push_back("20041025,1,,MUE,,,,,0,200410241200");
     fenster.formCloseQuery();
     Einstellungen gelesen;
     ASSERT_TRUE(IniLesen(gelesen, pfad, ui));
-    EXPECT_EQ(gelesen.AktDatum, "20041025");
-    EXPECT_EQ(gelesen.Periode, 2);
+    EXPECT_EQ(gelesen.AktDatum, "20041018");
+    EXPECT_EQ(gelesen.Periode, 1);
     EXPECT_EQ(gelesen.GesendeteMails, fenster.werte.GesendeteMails);
 }
 

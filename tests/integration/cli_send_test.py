@@ -98,6 +98,9 @@ class SendTest(unittest.TestCase):
         self.assertEqual(sent.returncode, 0, sent.stderr)
         messages = demo.messages()
         self.assertEqual(len(messages), len(marked))
+        self.assertEqual(len(sent.stdout.splitlines()), len(marked))
+        self.assertRegex(sent.stderr, r"\n%d von %d eMails versendet; \d+ Lehrkr(aft|äfte) ohne "
+                         r"eMail-Adresse nicht benachrichtigt\n" % (len(marked), len(marked)))
         records = demo.records()
         after = demo.rows()
         for raw, envelope in messages:
@@ -120,6 +123,9 @@ class SendTest(unittest.TestCase):
                 self.assertEqual((row["Senden"], row["Gesendet"], row["Geaendert"]),
                                  (False, True, False), kurz)
         self.assertEqual(expected, {})
+        again = demo.cli("send", "--yes")
+        self.assertEqual(again.returncode, 0, "nothing to send is success")
+        self.assertIn('info: In der Spalte "eMail" ist keine Zeile ausgewählt!\n', again.stderr)
         # Of the date's records only those of the mailed teachers went (older dates are purged).
         self.assertEqual([r for r in old if r.startswith("20261207") and r not in records],
                          [r for r in old if r.startswith("20261207") and teacher(r) in marked])
@@ -144,9 +150,34 @@ class SendTest(unittest.TestCase):
                                 demo.password)
                 self.assertNotEqual(sent.returncode, 0)
                 self.assertIn(expected, sent.stderr)
-                self.assertIn("0 mail(s) sent, not all of them", sent.stdout)
+                self.assertEqual(sent.returncode, 1)
+                self.assertRegex(sent.stderr, r"\n0 von \d+ eMails versendet")
+                self.assertEqual(sent.stdout, "")
                 self.assertEqual(read(demo.ini), unchanged)
 
+    def test_overrides_hold_for_the_run_and_a_plan_not_read_sends_nothing(self):
+        demo = Demo(self)
+        stored = read(demo.ini).decode("cp1252").split("\r\n")[1:10]  # file, date, period
+        copy = os.path.join(demo.dir.name, "kopie.gpn")
+        with open(copy, "wb") as target:
+            target.write(read(os.path.join(DEMO, "demo.gpn")))
+        sent = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn", copy,
+                        "--date", "20261208", "--period", "2", "--teacher", "ral")
+        self.assertEqual(sent.returncode, 2)
+        self.assertIn("Bitte einen dieser Kurznamen angeben: ADL BAU", sent.stderr)
+        sent = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn", copy,
+                        "--date", "20261208", "--period", "2")
+        self.assertEqual(sent.returncode, 0, sent.stderr)
+        self.assertTrue(demo.messages())
+        self.assertTrue([r for r in demo.records() if r.startswith("20261208")])
+        self.assertEqual(read(demo.ini).decode("cp1252").split("\r\n")[1:10], stored)
+
+        unchanged, mailed = read(demo.ini), len(demo.messages())
+        failed = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn",
+                          os.path.join(demo.dir.name, "fehlt.gpn"))
+        self.assertEqual(failed.returncode, 1)
+        self.assertIn("error: Ohne gelesene gpn-Datei wird nichts versendet.", failed.stderr)
+        self.assertEqual((read(demo.ini), len(demo.messages())), (unchanged, mailed))
 
 if __name__ == "__main__":
     CLI = sys.argv.pop(1)

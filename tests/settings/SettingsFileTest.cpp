@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -482,6 +483,68 @@ TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei));
+}
+
+// A write that fails is tried again; what it says names the cause, and a file protected on
+// purpose stays as it is, protection included.
+int verweigerteSchritte = 0;
+int verweigerung = 0;
+int verweigere(platform::SaveStep schritt) {
+    if (schritt != platform::SaveStep::Write || verweigerteSchritte == 0)
+        return 0;
+    --verweigerteSchritte;
+    return verweigerung;
+}
+
+TEST_F(IniTest, FailedWritesAreRetriedAndNameTheirCause) {
+    ASSERT_TRUE(lies());
+    const std::string vorher = testing::readFile(pfad);
+    werte.GesendeteMails.push_back(satz);
+    const std::string praefix = "Fehler beim Schreiben der Datei \"" + pfad + "\".\n\r";
+    struct Fall {
+        int fehler, anzahl;
+        Schreibfehler ergebnis;
+        std::string grund;
+    };
+    for (const Fall& fall : std::vector<Fall>{
+             {ENOSPC, 2, Schreibfehler::keiner, ""},
+             {ENOSPC, 3, Schreibfehler::datentraegerVoll,
+              "Der Datenträger ist voll. Bitte schaffen Sie Platz und speichern Sie erneut."},
+             {EACCES, 3, Schreibfehler::keineBerechtigung,
+              "Sie haben evtl. keine Schreibberechtigung!"}}) {
+        testing::writeFile(pfad, vorher);
+        verweigerung = fall.fehler;
+        verweigerteSchritte = fall.anzahl;
+        platform::setSaveStepHookForTesting(verweigere);
+        Schreibergebnis e = IniSpeichern(werte, pfad);
+        platform::setSaveStepHookForTesting(nullptr);
+        EXPECT_EQ(e.fehler, fall.ergebnis) << fall.anzahl;
+        EXPECT_EQ(cp1252ToUtf8(e.meldung), fall.grund.empty() ? "" : praefix + fall.grund);
+        EXPECT_EQ(testing::readFile(pfad) == vorher, !fall.grund.empty());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+
+    testing::writeFile(pfad, vorher);
+    std::filesystem::permissions(pfad, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    EXPECT_FALSE(IniSchreiben(werte, pfad, ui));
+    EXPECT_EQ(ui.boxTexts("error"),
+              Zeilen{praefix + "Die Datei ist schreibgeschützt. Bitte heben Sie den "
+                               "Schreibschutz auf und speichern Sie erneut."_cp});
+    EXPECT_EQ(testing::readFile(pfad), vorher);
+    EXPECT_EQ(std::filesystem::status(pfad).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                  std::filesystem::perms::others_read);
+
+    // What a save killed before its rename left behind goes with the next save.
+    std::filesystem::permissions(pfad, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    testing::writeFile(pfad + ".tmp-Ab12Cd", "halb");
+    testing::writeFile(pfad + ".tmp-fremd", "bleibt");
+    ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
+    EXPECT_FALSE(std::filesystem::exists(pfad + ".tmp-Ab12Cd"));
+    EXPECT_TRUE(std::filesystem::exists(pfad + ".tmp-fremd"));
 }
 
 TEST_F(IniTest, UnreadableFileIsReported) {

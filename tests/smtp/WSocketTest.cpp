@@ -66,11 +66,13 @@ TEST(SendBufferTest, FillsChunksOf1460BytesAndFreesThemAsTheyAreSent) {
     SendBuffer buffer;
     buffer.Append(std::string(5000, 'a'));
     std::vector<std::size_t> chunks;
-    while (!buffer.Front().empty()) {
-        chunks.push_back(buffer.Front().size());
-        buffer.Remove(buffer.Front().size());
-    }
+    for (std::string_view chunk : buffer.FrontChunks(10))
+        chunks.push_back(chunk.size());
     EXPECT_EQ(chunks, (std::vector<std::size_t>{1460, 1460, 1460, 620}));
+    // A write that took part of the chunks leaves the rest in front.
+    buffer.Remove(3000);
+    EXPECT_EQ(buffer.FrontChunks(1).at(0).size(), 1380u);
+    buffer.Remove(2000);
     EXPECT_TRUE(buffer.Empty());
 
     // A partly sent chunk keeps its rest in front; new bytes queue behind.
