@@ -4,7 +4,7 @@
 // a plan no longer holds.
 
 #include "FuzzSupport.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "plan/GpnLeser.h"
 #include "plan/PlanDaten.h"
 #include "plan/ZeilenBauer.h"

@@ -76,9 +76,9 @@ SendingView::SendingView(MainWindow& fenster) : fenster_(fenster), workflow_(fen
     panel_->hide();
 
     connect(panel_->abbrechenButton(), &QPushButton::clicked, this,
-            [this] { workflow_.BAbbrechenClick(); });
+            [this] { workflow_.brecheVersandAb(); });
     connect(fenster.sendenButton(), &QPushButton::clicked, this,
-            [this] { workflow_.SpeedButton5Click(); });
+            [this] { workflow_.sendeMarkierte(); });
     connect(fenster.serverDialog()->testMailButton(), &QPushButton::clicked, this,
             &SendingView::testMailSenden);
 }

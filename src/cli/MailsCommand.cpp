@@ -3,7 +3,7 @@
 #include "cli/Command.h"
 #include "cli/Days.h"
 #include "core/MainWorkflow.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"

@@ -3,7 +3,7 @@
 #include "cli/Days.h"
 #include "cli/SendSupport.h"
 #include "core/MainWorkflow.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "settings/Cp1252.h"
 #include "smtp/PollEventLoop.h"
 
@@ -71,7 +71,7 @@ int sendForDate(const CommandLine& line, Streams& streams, const Overrides& over
     if (nurLehrer) // by index: two teachers may show the same name
         w.sendeAnLehrer(*nurLehrer);
     else
-        w.SpeedButton5Click();
+        w.sendeMarkierte();
     const bool beendet = runUntilIdle(loop, w, static_cast<int>(vorher.size()), streams.err);
 
     const std::set<int> nachher = markierteLehrer(w);

@@ -53,7 +53,7 @@ bool runUntilIdle(PollEventLoop& loop, MainWorkflow& workflow, int sessions, std
     err << "error: Der Versand ist nicht rechtzeitig zu Ende gegangen; die Verbindung wird "
            "abgebrochen. Bitte den SMTP-Server und --timeout prüfen."
         << std::endl;
-    workflow.BAbbrechenClick();
+    workflow.brecheVersandAb();
     loop.runUntil([&] { return workflow.versandRuht(); }, std::chrono::seconds(5));
     return false;
 }

@@ -167,16 +167,19 @@ public:
     // The last connection ended with a clean QUIT (`MailSent`).
     bool mailVerschickt() const;
 
-    void SpeedButton5Click(); // "eMail(s) senden"
+    // "eMail(s) senden" (SpeedButton5Click): the highlighted teacher alone, or every marked
+    // teacher after the question.
+    void sendeMarkierte();
     // The highlighted teacher's path of "eMail(s) senden" for the teacher with this index
     // (the command line's --teacher): that teacher alone, no question, no queue afterwards.
     void sendeAnLehrer(int lehrerIndex);
-    void MailsSenden(); // the next marked teacher
-    void SendMailTo();  // composes the current row's mail, then StartSend
-    void StartSend();
-    // The client's events (HtmlSmtpCli1RequestDone, ...) are the send session's.
-    void BAbbrechenClick(); // "Abbrechen" of the send panel
-    void EndSend();
+    void sendeAnNaechsten();  // MailsSenden: the next marked teacher
+    void verfasseUndSende();  // SendMailTo: composes the current row's mail, then connects
+    void starteVerbindung();  // StartSend: checks, asks the password, connects
+    void brecheVersandAb();   // BAbbrechenClick: "Abbrechen" of the send panel
+    void verbindungBeendet(); // EndSend: after every end of a connection; records, goes on
+    // The client's events (HtmlSmtpCli1RequestDone, HtmlSmtpCli1SessionClosed, ...) are the
+    // send session's (core/SendSession.h).
     // The server settings dialog's "Test-eMail senden" after saving: a plain-text mail that is
     // never recorded. Returns whether a connection is now being driven (the dialog then closes).
     bool testMailSenden(const std::string& empfaenger, const std::string& betreff,

@@ -1,7 +1,7 @@
 #include "core/MainWorkflow.h"
 #include "mail/Adresse.h"
 #include "mail/MailComposer.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "oauth/SignIn.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
@@ -33,7 +33,7 @@ std::string zweistellig(const char* muster, int a, int b, int c, int d, int e) {
 void MainWorkflow::attachEventLoop(EventLoop& loop) {
     versand_ = std::make_unique<SendSession>(
         loop, log,
-        SendSession::Anschluss{[this] { EndSend(); },
+        SendSession::Anschluss{[this] { verbindungBeendet(); },
                                [this](const std::string& text) { versandFehler(text); },
                                [this](const std::string& status) {
                                    sendePanel.status = status;
@@ -60,7 +60,8 @@ bool MainWorkflow::mailVerschickt() const {
 
 // ---- choosing recipients and the queue ----
 
-void MainWorkflow::SpeedButton5Click() {
+// SpeedButton5Click
+void MainWorkflow::sendeMarkierte() {
     if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
@@ -86,7 +87,7 @@ void MainWorkflow::SpeedButton5Click() {
     if (ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
                     "\n\r\n\r" + liste)) {
         versandlauf.offen = true;
-        MailsSenden();
+        sendeAnNaechsten();
     }
 }
 
@@ -127,7 +128,7 @@ void MainWorkflow::sendeAnLehrer(int lehrerIndex) {
         return;
     }
     aktuelleZeile = gefunden;
-    SendMailTo();
+    verfasseUndSende();
 }
 
 void MainWorkflow::beginneLauf(int nurLehrer) {
@@ -223,24 +224,26 @@ bool MainWorkflow::versandFehlerfrei() const {
            versandlauf.versendet == versandlauf.lehrkraefte;
 }
 
-void MainWorkflow::MailsSenden() {
+// MailsSenden
+void MainWorkflow::sendeAnNaechsten() {
     if (nurLehrer_ >= 0)
         return;
     const int naechste = naechsteZuSendendeZeile(zeilen, uebersprungen_);
     if (naechste < 0)
         return;
     aktuelleZeile = naechste;
-    SendMailTo();
+    verfasseUndSende();
 }
 
-void MainWorkflow::SendMailTo() {
+// SendMailTo
+void MainWorkflow::verfasseUndSende() {
     // The client's properties belong to the session in progress until it ends.
     if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
     }
     bereiteMailVor();
-    StartSend();
+    starteVerbindung();
 }
 
 void MainWorkflow::bereiteMailVor() {
@@ -306,7 +309,7 @@ bool MainWorkflow::testMailSenden(const std::string& empfaenger, const std::stri
                       "\" ist keine gültige eMail-Adresse!"_cp);
         return false;
     }
-    StartSend();
+    starteVerbindung();
     return versandLaeuft();
 }
 
@@ -326,7 +329,8 @@ bool MainWorkflow::adressenSicher() {
     return true;
 }
 
-void MainWorkflow::StartSend() {
+// StartSend
+void MainWorkflow::starteVerbindung() {
     if (versandLaeuft()) {
         ui.showMessage("**** ALREADY RUNNING ****");
         return;
@@ -337,25 +341,25 @@ void MainWorkflow::StartSend() {
 
     if (ohneLeerzeichen(cli.HdrTo).empty()) {
         versandFehler("Kann eMail nicht senden: Empfängeradresse fehlt!"_cp);
-        EndSend();
+        verbindungBeendet();
         return;
     }
     if (server.Authentifizierung < smtpAuthNone || server.Authentifizierung > smtpAuthAutoSelect) {
         versandFehler("Kann eMail nicht senden: Authentifizierungs-Methode unbekannt!\n\r" +
                       "Bitte die Authentifizierung in den Einstellungen neu wählen."_cp);
-        EndSend();
+        verbindungBeendet();
         return;
     }
     cli.AuthType = static_cast<TSmtpAuthType>(server.Authentifizierung);
     if (server.Prioritaet < smtpPriorityNone || server.Prioritaet > smtpPriorityLowest) {
         versandFehler("Kann eMail nicht senden: Eingestellte Priorität unbekannt!"_cp + "\n\r" +
                       "Bitte die Priorität in den Einstellungen neu wählen."_cp);
-        EndSend();
+        verbindungBeendet();
         return;
     }
     cli.HdrPriority = static_cast<TSmtpPriority>(server.Prioritaet);
     if (!adressenSicher()) {
-        EndSend();
+        verbindungBeendet();
         return;
     }
 
@@ -372,12 +376,12 @@ void MainWorkflow::StartSend() {
             log.display(zugang.warning, false);
         if (zugang.token.empty()) {
             versandFehler(zugang.error + "\n\rEs wurde keine eMail verschickt.");
-            EndSend();
+            verbindungBeendet();
             return;
         }
         cli.OAuthBearerToken = zugang.token;
     } else if (!laufVorbereiten()) {
-        EndSend();
+        verbindungBeendet();
         return;
     }
     kennwortEingabe.clear();
@@ -399,7 +403,7 @@ void MainWorkflow::StartSend() {
     } catch (const std::exception& e) {
         versandFehler("Fehler beim Verbindungsaufbau zum SMTP-Server!\n\r" + ausnahmeName(e) +
                       ": " + e.what() + "\n\r" + verbindungsHinweis());
-        EndSend();
+        verbindungBeendet();
     }
 }
 
@@ -426,10 +430,10 @@ void MainWorkflow::konfiguriereClient() {
 }
 
 // BAbbrechenClick
-void MainWorkflow::BAbbrechenClick() {
+void MainWorkflow::brecheVersandAb() {
     versandlauf.fehler = true;
     versand_->abbrechen();
-    EndSend();
+    verbindungBeendet();
 }
 
 std::chrono::milliseconds MainWorkflow::zeitlimit() const {
@@ -438,7 +442,8 @@ std::chrono::milliseconds MainWorkflow::zeitlimit() const {
     return std::chrono::seconds(std::max(werte.Server.Zeitlimit, 0));
 }
 
-void MainWorkflow::EndSend() {
+// EndSend
+void MainWorkflow::verbindungBeendet() {
     SendSession& sitzung = *versand_;
     sitzung.beende();
     sendePanel.status.clear();
@@ -490,7 +495,7 @@ void MainWorkflow::vermerke(bool weiter) {
         return;
     }
     if (weiter && nurLehrer_ < 0)
-        MailsSenden();
+        sendeAnNaechsten();
 }
 
 } // namespace tafelbot

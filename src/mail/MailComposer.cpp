@@ -1,6 +1,6 @@
 #include "mail/MailComposer.h"
 
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 #include "plan/Versandsatz.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"

@@ -84,7 +84,7 @@ struct Sendeumgebung {
 TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
     Sendeumgebung u;
     u.ui.answers = {true};
-    u.w.SpeedButton5Click();
+    u.w.sendeMarkierte();
     u.laufe();
 
     EXPECT_EQ(u.ui.boxes, (std::vector<RecordingUi::Box>{
@@ -122,7 +122,7 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
     for (const Lehrerkennung& filter :
          {Lehrerkennung{-1, "Niemand"}, Lehrerkennung{2, ""}, Lehrerkennung{1, ""}}) {
         u.w.tabelle.Lehrerfilter = filter;
-        u.w.SpeedButton5Click();
+        u.w.sendeMarkierte();
     }
     EXPECT_EQ(u.ui.boxTexts("error"),
               (Texte{"Konnte Markierung nicht zuordnen und keine eMail senden!",
@@ -137,7 +137,7 @@ TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure)
     u.w.werte.Server.KennwortSpeichern = false;
     u.ui.answers = {true, true};
     u.ui.passwords = {"falsch", "geheim"};
-    u.w.SpeedButton5Click();
+    u.w.sendeMarkierte();
     u.laufe();
     EXPECT_EQ(u.ui.boxTexts("error"),
               Texte{"Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)\n\r"
@@ -146,7 +146,7 @@ TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure)
     EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
     EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden);
 
-    u.w.SpeedButton5Click(); // asked again, then not before the second mail
+    u.w.sendeMarkierte(); // asked again, then not before the second mail
     u.laufe();
     EXPECT_EQ(u.ui.passwordRequests.size(), 2u);
     EXPECT_EQ(u.server.messageFiles().size(), 3u);
@@ -193,10 +193,10 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         if (!fall.port.empty())
             u.w.werte.Server.Port = fall.port;
         u.w.tabelle.Lehrerfilter = Lehrerkennung{1, ""}; // Schmidt
-        u.w.SpeedButton5Click();
+        u.w.sendeMarkierte();
         if (fall.abbrechen) {
             ASSERT_TRUE(u.loop.runUntil([&] { return u.w.log.lines().back() == "> ."; }, 20s));
-            u.w.BAbbrechenClick();
+            u.w.brecheVersandAb();
         }
         u.laufe();
 
@@ -250,7 +250,7 @@ TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
     u.w.plan.Lehrer[0].EMail = "mueller@schule.test\r";
     u.w.plan.Lehrer[1].EMail = "schmidt@schule.test> NOTIFY=NEVER";
     u.ui.answers = {true};
-    u.w.SpeedButton5Click();
+    u.w.sendeMarkierte();
     u.laufe();
 
     const Texte fehler = u.ui.boxTexts("error");
@@ -287,7 +287,7 @@ TEST(SendingTest, PasswordIsAskedOnlyWhenNeededAndNoAnswerEndsTheRun) {
         u.w.werte.Server.KennwortSpeichern = false;
         u.ui.answers = {true};
         u.ui.passwords = {f.antwort};
-        u.w.SpeedButton5Click();
+        u.w.sendeMarkierte();
         u.laufe();
         EXPECT_EQ(u.server.messageFiles().size(), f.mails);
         EXPECT_EQ(u.ui.passwordRequests.size(), f.fragen);
@@ -301,7 +301,7 @@ TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
     testing::writeFile(u.dir.file("datei"), "");
     u.w.iniPfad = u.dir.file("datei/Tafelbot.ini"); // its directory is a file
     u.ui.answers = {true};
-    u.w.SpeedButton5Click();
+    u.w.sendeMarkierte();
     u.laufe();
 
     EXPECT_EQ(u.server.messageFiles().size(), 1u) << "the queue stops after the failed write";

@@ -61,7 +61,7 @@ struct Umgebung {
 
     void sende() {
         ui.answers = {true};
-        w.SpeedButton5Click();
+        w.sendeMarkierte();
         ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
     }
     std::vector<std::string> marken(const std::string& anfang) const {

@@ -114,7 +114,7 @@ TEST(SaveFaults, AMailRecordedWhileTheDiskWasFullIsWrittenByTheNextSave) {
     const std::string vorher = testing::readFile(w.iniPfad);
     auto sende = [&] {
         ui.answers = {true};
-        w.SpeedButton5Click();
+        w.sendeMarkierte();
         ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
     };
 

@@ -10,7 +10,8 @@
 namespace tafelbot {
 
 // The rules of the send queue that need no connection: who is mailed, in which order, and how
-// a mail that went out is recorded. The main workflow (core/Sending.cpp) drives the client.
+// a mail that went out is recorded. The send run (core/Sending.cpp) and its session
+// (core/SendSession.h) drive the client.
 
 // The confirmation list: one entry per teacher to be mailed, in display order
 // ("          1.   Vorname Langname", entries separated by LF CR). Empty when nobody is marked.

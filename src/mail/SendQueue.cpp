@@ -1,4 +1,4 @@
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 
 #include "plan/Versandsatz.h"
 #include "settings/DatumText.h"
