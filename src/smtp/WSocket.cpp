@@ -896,7 +896,7 @@ void TWSocket::postTlsInput() {
 void TWSocket::postIfAlive(std::function<void()> task, bool anyConnection) {
     std::weak_ptr<bool> alive = alive_;
     const SameConnection same(*this);
-    loop_.post([this, alive, h, anyConnection, task = std::move(task)] {
+    loop_.post([alive, same, anyConnection, task = std::move(task)] {
         if (!alive.expired() && (anyConnection || same()))
             task();
     });
