@@ -1,7 +1,7 @@
 #include "mail/PlanDruck.h"
 
 #include "mail/MailComposer.h"
-#include "mail/SendDriver.h"
+#include "mail/SendQueue.h"
 
 namespace tafelbot {
 
