@@ -20,7 +20,7 @@ import check_mime  # noqa: E402
 
 CLI = None
 COPY = "kontrolle@schule.example"
-GENERATED = re.compile(r"^am (\d\d)\.(\d\d)\.(\d{4}) um (\d\d)\.(\d\d) Uhr generiert\.$", re.M)
+GENERATED = re.compile(r"^am (\d\d)\.(\d\d)\.(\d{4}) um (\d\d)\.(\d\d) Uhr generiert\.(?:<br>)?$", re.M)
 
 
 def teacher(key):
