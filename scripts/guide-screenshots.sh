@@ -16,8 +16,8 @@ env -u QT_QPA_PLATFORM HOME="$work" XDG_CONFIG_HOME="$work/config" \
     xvfb-run -a -s "-screen 0 1000x700x24" bash -c '
     mkdir -p "$2/config/Tafelbot"
     "$1" --ini "$2/config/Tafelbot/Tafelbot.ini" & pid=$!
-    sleep 4
-    import -window root -crop 1000x520+0+90 "$3"
+    sleep 6
+    import -window root -crop 802x576+99+61 "$3"
     kill "$pid" 2>/dev/null || true
 ' _ "$build/src/app/tafelbot" "$work" docs/willkommen.png
 echo "docs/willkommen.png written"

@@ -2,6 +2,7 @@
 // support and end-to-end tests.
 #include "cli/Command.h"
 #include "platform/Platform.h"
+#include "settings/FixeTexte.h"
 
 #include <algorithm>
 #include <exception>
@@ -98,7 +99,8 @@ void printUsage(std::ostream& out) {
     }
     out << "\n  --ini DATEI   diese Einstellungsdatei; sie muss es geben (ohne --ini: die des\n"
            "                Programms, beim ersten Start mit Vorgaben angelegt)\n"
-           "  --help        diese Hilfe; \"tafelbot-cli BEFEHL --help\" zeigt die Optionen\n\n"
+           "  --help        diese Hilfe; \"tafelbot-cli BEFEHL --help\" zeigt die Optionen\n"
+           "  --version     die Versionsnummer\n\n"
            "Exit-Status: 0 erledigt, 1 etwas ist fehlgeschlagen (Meldungen auf stderr),\n"
            "2 der Aufruf ist falsch.\n";
 }
@@ -114,7 +116,7 @@ bool contains(const std::vector<std::string>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-enum class Parsed { Run, Help, Wrong };
+enum class Parsed { Run, Help, Version, Wrong };
 
 // Fills `line` from the arguments; Wrong after a message when they do not fit.
 Parsed parse(int argc, char** argv, CommandLine& line, const CommandEntry*& command,
@@ -124,6 +126,8 @@ Parsed parse(int argc, char** argv, CommandLine& line, const CommandEntry*& comm
         std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             return Parsed::Help;
+        } else if (arg == "--version") {
+            return Parsed::Version;
         } else if (arg == "--ini" && i + 1 < argc) {
             line.iniPath = argv[++i];
         } else if (arg.substr(0, 1) == "-") {
@@ -176,6 +180,9 @@ int main(int argc, char** argv) {
             printCommandUsage(*command, std::cout);
         else
             printUsage(std::cout);
+        return ExitOk;
+    case Parsed::Version:
+        std::cout << tafelbot::FixeTexte::programmNameVersion() << "\n";
         return ExitOk;
     case Parsed::Wrong:
         std::cerr << "Die Hilfe zeigt \"tafelbot-cli --help\""
