@@ -223,7 +223,13 @@ TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
         const char* error;
     } cases[] = {
         {"schule", [](std::string r) { return r; }, ""},
-        {"schule", [](std::string r) { return r.replace(r.find("state=") + 6, 1, "X"); },
+        {"schule",
+         [](std::string r) {
+             // Another first character, whatever the random state began with.
+             char& first = r[r.find("state=") + 6];
+             first = first == 'X' ? 'Y' : 'X';
+             return r;
+         },
          "anderer \"state\""},
         {"ablehnen", [](std::string r) { return r; }, "Zustimmung wurde nicht erteilt"},
     };
