@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/SecretStore.h"
 
 #include <cerrno>
 #include <chrono>
@@ -311,18 +312,32 @@ std::string executableDirectory() {
     return directoryOf(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
-std::string userConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+namespace {
+
+// The program's folder under an XDG base directory: the variable's absolute path, else the
+// default below the home folder.
+std::string xdgDirectory(const char* variable, const char* belowHome) {
+    const char* xdg = std::getenv(variable);
     std::string base;
     if (xdg != nullptr && xdg[0] == '/') {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : ".") + "/.config";
+        base = std::string(home != nullptr ? home : ".") + belowHome;
     }
     if (base.back() != '/')
         base += '/';
     return base + "Tafelbot/";
+}
+
+} // namespace
+
+std::string userConfigDirectory() {
+    return xdgDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string userDataDirectory() {
+    return xdgDirectory("XDG_DATA_HOME", "/.local/share");
 }
 
 std::string directoryOf(const std::string& path) {

@@ -181,20 +181,6 @@ std::optional<std::string> readPrivateFile(const std::string& path, std::string*
 
 } // namespace
 
-std::string userDataDirectory() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : ".") + "/.local/share";
-    }
-    if (base.back() != '/')
-        base += '/';
-    return base + "Tafelbot/";
-}
-
 std::string secretStoreName() {
     return secretServiceRuns() ? "Schl\xFC"
                                  "sselbund"
