@@ -43,8 +43,4 @@ private:
     std::vector<std::string> following_; // YYYYMMDD
 };
 
-// The school day after `datum` (YYYYMMDD): Monday follows Friday, or Saturday with Saturday
-// school.
-std::string nextSchoolDay(const std::string& datum, bool samstagsSchule);
-
 } // namespace tafelbot::cli
