@@ -4,7 +4,7 @@ both delivering the same composed mails to Postfix's smtp-sink on 127.0.0.1.
 
     send_bench.py TAFELBOT_CLI [N ...] [--repeat R]
 
-For each N (default 33 and 200) a school of N teachers is generated (tests/faults/school.py),
+For each N (default 33 and 200) a school of N teachers is generated (examples/generate_demo.py --school),
 its mails are composed once with `tafelbot-cli mails --out`, then sent R times (default 3) by
 each side; the median run counts. Prints wall time, mails per second and CPU time of both sides
 and the ratio of their rates (above 1: the program is faster).
@@ -24,7 +24,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SCHOOL = os.path.join(os.path.dirname(HERE), "tests", "faults", "school.py")
+GENERATOR = os.path.join(os.path.dirname(HERE), "examples", "generate_demo.py")
 
 
 def free_port():
@@ -73,7 +73,7 @@ def envelope(path):
 def bench(cli, n, port, repeat, work):
     folder = os.path.join(work, str(n))
     os.mkdir(folder)
-    subprocess.run([sys.executable, SCHOOL, str(n), folder, str(port)], check=True)
+    subprocess.run([sys.executable, GENERATOR, "--school", str(n), folder, str(port)], check=True)
     ini = os.path.join(folder, "Tafelbot.ini")
     fresh = ini + ".fresh"
     shutil.copy(ini, fresh)

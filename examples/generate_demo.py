@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Writes the demo school: examples/demo.gpn (the timetable file) and examples/demo.ini (settings
-with a few mails already sent for Monday 7 December 2026).
+with a few mails already sent for Monday 7 December 2026). With --school, a plain school of N
+teachers for the send-run tests and the sending benchmark instead.
 
 The school is made up: 43 teachers, 18 classes, three planning periods, coupled lessons, moved
 lessons and a fortnight of substitutions from 30 November to 11 December 2026, with the Monday
@@ -8,11 +9,18 @@ in the middle as the richest day. The output is the same on every run (fixed ran
 Both files are Windows-1252 with CR LF line ends, as the office's files are.
 
     /usr/bin/python3 examples/generate_demo.py
+    /usr/bin/python3 examples/generate_demo.py --school N DIR PORT
+
+The plain school: every teacher has an address and one to three substitutions on Monday 7
+December 2026 (for the one absent colleague, who has no address), so that a send run mails each
+teacher once with a table of its own; DIR/plan.gpn and DIR/Tafelbot.ini, the settings pointing
+at a server on 127.0.0.1:PORT without AUTH and holding no sent mail.
 """
 
 import datetime
 import os
 import random
+import sys
 
 HIER = os.path.dirname(os.path.abspath(__file__))
 DEMO_DATUM = datetime.date(2026, 12, 7)
@@ -316,8 +324,8 @@ def lehrer_saetze(lehrer):
     return [f"00L,{kurz},\"{name}\"", ",".join(le)]
 
 
-def schreibe(name, zeilen):
-    with open(os.path.join(HIER, name), "wb") as f:
+def schreibe(pfad, zeilen):
+    with open(pfad, "wb") as f:
         f.write("".join(z + "\r\n" for z in zeilen).encode("cp1252"))
 
 
@@ -347,9 +355,16 @@ def einstellungen(schule):
     mails += ["20261204,3,MA,ADL,\"6b\",A101,,,0,202612031610",
               "20261015,2,DE,GRO,\"5a\",A103,,,0,202610141200"]  # removed at start: too old
 
-    z = ["* Einstellungs-Datei für das Programm Tafelbot (Demo-Schule)", ""]
-    for kommentar, wert in [("* gp-Untis-Datei:", "examples/demo.gpn"),
-                            ("* aktuelles Datum:", montag), ("* Periode:", "1"),
+    return einstellungsdatei("* Einstellungs-Datei für das Programm Tafelbot (Demo-Schule)",
+                             "examples/demo.gpn", "2525", mails)
+
+
+def einstellungsdatei(titel, gpn, port, mails):
+    """The settings file as the program writes it, the server block pointing at 127.0.0.1:port
+    without AUTH."""
+    z = [titel, ""]
+    for kommentar, wert in [("* gp-Untis-Datei:", gpn),
+                            ("* aktuelles Datum:", datum(DEMO_DATUM)), ("* Periode:", "1"),
                             ("* Fehlermedlung beim Daten-Einlesen? (0/1):", "1"),
                             ("* Samstags-Schule? (0/1):", "0"),
                             ("* Verwenden der Lehrer-Langnamen in der Tabelle? (0/1):", "1"),
@@ -373,7 +388,7 @@ def einstellungen(schule):
           "* Nach wie vielen Tagen sollen die Informationen über gesendete eMails gelöscht werden?",
           "30", "",
           "* Mailserver-Einstellungen (15 Zeilen entsprechend dem Einstellungsfenster):",
-          "Vertretungsplaner", "127.0.0.1", "2525", "vertretungsplan@schule.example", "0", "",
+          "Vertretungsplaner", "127.0.0.1", port, "vertretungsplan@schule.example", "0", "",
           "Vertretungsplaner", "vertretungsplan@schule.example", "sekretariat@schule.example",
           "0", "0", "0", "", "0",
           "Bei Fragen wenden Sie sich bitte an das Sekretariat.",
@@ -381,10 +396,46 @@ def einstellungen(schule):
     return z
 
 
+ABWESEND = "ABW"
+
+
+def kurzname(i):
+    return f"L{i:03d}"
+
+
+def adresse(i):
+    return f"lehrer{i:03d}@schule.example"
+
+
+def schlichte_schule(n):
+    """The gpn lines of the plain school of n teachers."""
+    montag = datum(DEMO_DATUM)
+    z = ["0P,1,\"1. Halbjahr\",20260810,20270129", "0pL,1", "PE,1"]
+    for i in range(1, n + 1):
+        z += [f"00L,{kurzname(i)},\"Lehrer {i:03d}\"", "Le,,,,,\"Vorname\"" + "," * 9 + adresse(i)]
+    z += [f"00L,{ABWESEND},\"Abwesend\"", "Le" + "," * 14]
+    z += ["0pU,1", "0U,1", "Uf,,MA", "Uk,,5a", f"Ul,,{ABWESEND}", "Uz 1 1 1 1"]
+    z += [f"0X,1,{ABWESEND},1,20261204,3,{montag},6"]
+    nr = 100
+    for i in range(1, n + 1):
+        for stunde in [1 + (i + k) % 8 for k in range(1 + i % 3)]:
+            nr += 1
+            z += [f"0V,{nr},{montag},{stunde},{kurzname(i)},{ABWESEND},MA,R{stunde:02d},1,"
+                  f"Arbeitsblatt für Übung {nr},,,,", "Vk,,5a"]
+    return z
+
+
 def main():
+    if sys.argv[1:2] == ["--school"]:
+        n, ordner, port = int(sys.argv[2]), sys.argv[3], sys.argv[4]
+        gpn = os.path.join(ordner, "plan.gpn")
+        schreibe(gpn, schlichte_schule(n))
+        schreibe(os.path.join(ordner, "Tafelbot.ini"),
+                 einstellungsdatei("* Einstellungs-Datei für das Programm Tafelbot", gpn, port, []))
+        return
     schule = Schule()
-    schreibe("demo.gpn", schule.datei())
-    schreibe("demo.ini", einstellungen(schule))
+    schreibe(os.path.join(HIER, "demo.gpn"), schule.datei())
+    schreibe(os.path.join(HIER, "demo.ini"), einstellungen(schule))
 
 
 if __name__ == "__main__":

@@ -43,6 +43,20 @@ std::optional<SchoolDays> SchoolDays::fromLine(const CommandLine& line, std::ost
     return days;
 }
 
+std::optional<DaysToFile> DaysToFile::fromLine(const CommandLine& line, std::ostream& err,
+                                               const char* ohneOut) {
+    auto overrides = planOverrides(line, err);
+    auto days = SchoolDays::fromLine(line, err);
+    const std::string* out = line.value("out");
+    if (!overrides || !days)
+        return std::nullopt;
+    if (!out || out->empty()) {
+        err << ohneOut;
+        return std::nullopt;
+    }
+    return DaysToFile{std::move(*overrides), *days, *out};
+}
+
 int SchoolDays::run(const Overrides& overrides, std::ostream& err,
                     const std::function<int(const Overrides&)>& runDate) {
     err_ = &err;

@@ -43,6 +43,18 @@ private:
     std::vector<std::string> following_; // YYYYMMDD
 };
 
+// The start that mails and print share: the plan's overrides, the days and a non-empty --out.
+// nullopt (a usage error) after a message on err; `ohneOut` is the message when --out is
+// missing.
+struct DaysToFile {
+    Overrides overrides;
+    SchoolDays days;
+    std::string out;
+
+    static std::optional<DaysToFile> fromLine(const CommandLine& line, std::ostream& err,
+                                              const char* ohneOut);
+};
+
 // The school day after `datum` (YYYYMMDD): Monday follows Friday, or Saturday with Saturday
 // school.
 std::string nextSchoolDay(const std::string& datum, bool samstagsSchule);

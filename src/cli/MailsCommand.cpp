@@ -102,26 +102,21 @@ int mailsForDate(const CommandLine& line, Streams& streams, const Overrides& ove
 } // namespace
 
 int runMails(const CommandLine& line, Streams& streams) {
-    auto overrides = planOverrides(line, streams.err);
-    auto days = SchoolDays::fromLine(line, streams.err);
-    const std::string* out = line.value("out");
-    if (!overrides || !days)
+    auto lauf = DaysToFile::fromLine(line, streams.err,
+                                     "error: mails braucht --out VERZEICHNIS, das Verzeichnis "
+                                     "für die eMail-Dateien.\n");
+    if (!lauf)
         return ExitUsage;
-    if (!out || out->empty()) {
-        streams.err << "error: mails braucht --out VERZEICHNIS, das Verzeichnis für die "
-                       "eMail-Dateien.\n";
-        return ExitUsage;
-    }
-    std::string dir = *out;
+    std::string dir = lauf->out;
     if (dir.back() != '/')
         dir += '/';
     if (!platform::createDirectories(dir)) {
-        streams.err << "error: Das Verzeichnis " << *out
+        streams.err << "error: Das Verzeichnis " << lauf->out
                     << " kann nicht angelegt werden. Bitte Pfad und Schreibrechte prüfen.\n";
         return ExitFailure;
     }
-    return days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
-        return mailsForDate(line, streams, fuerTag, *days, dir);
+    return lauf->days.run(lauf->overrides, streams.err, [&](const Overrides& fuerTag) {
+        return mailsForDate(line, streams, fuerTag, lauf->days, dir);
     });
 }
 

@@ -12,21 +12,17 @@
 namespace tafelbot::cli {
 
 int runPrint(const CommandLine& line, Streams& streams) {
-    auto overrides = planOverrides(line, streams.err);
-    auto days = SchoolDays::fromLine(line, streams.err);
-    const std::string* out = line.value("out");
-    if (!overrides || !days)
+    auto lauf = DaysToFile::fromLine(
+        line, streams.err, "error: print braucht --out DATEI.html, die Datei für den Plan.\n");
+    if (!lauf)
         return ExitUsage;
-    if (!out || out->empty()) {
-        streams.err << "error: print braucht --out DATEI.html, die Datei für den Plan.\n";
-        return ExitUsage;
-    }
+    const std::string& out = lauf->out;
     std::vector<std::string> seiten;
-    int status = days->run(*overrides, streams.err, [&](const Overrides& fuerTag) {
+    int status = lauf->days.run(lauf->overrides, streams.err, [&](const Overrides& fuerTag) {
         CliUi ui(CliUi::Mode::Print, false, streams.err, streams.in);
         MainWorkflow w(ui, settingsPath(line));
         startWorkflow(w, line, fuerTag, streams.err);
-        days->started(w);
+        lauf->days.started(w);
         const DruckTag tag{
             w.zeilen,         w.plan,     w.werte.Mailspalten, w.werte.Ueberschriften,
             w.wochentagLabel, w.datumFeld};
@@ -37,13 +33,13 @@ int runPrint(const CommandLine& line, Streams& streams) {
     if (status == ExitUsage)
         return status;
     std::string grund;
-    if (!platform::replaceFileAtomically(*out, cp1252ToUtf8(druckDokument(seiten, "utf-8")),
+    if (!platform::replaceFileAtomically(out, cp1252ToUtf8(druckDokument(seiten, "utf-8")),
                                          &grund)) {
-        streams.err << "error: " << *out << " kann nicht geschrieben werden: " << grund
+        streams.err << "error: " << out << " kann nicht geschrieben werden: " << grund
                     << ". Bitte Pfad, Platz und Schreibrechte prüfen.\n";
         return ExitFailure;
     }
-    streams.out << *out << ": " << seiten.size() << (seiten.size() == 1 ? " Seite" : " Seiten")
+    streams.out << out << ": " << seiten.size() << (seiten.size() == 1 ? " Seite" : " Seiten")
                 << "\n";
     return status;
 }

@@ -10,15 +10,6 @@ int Plan::lehrerIndex(const std::string& kurzname) const {
     return -1;
 }
 
-std::vector<int> Plan::unterrichtIndizes(std::int32_t nr) const {
-    std::vector<int> treffer;
-    for (std::size_t i = 0; i < Unterrichte.size(); ++i) {
-        if (Unterrichte[i].Nr == nr)
-            treffer.push_back(static_cast<int>(i));
-    }
-    return treffer;
-}
-
 int Plan::verlegungIndex(std::int32_t nr) const {
     for (std::size_t i = Verlegungen.size(); i-- > 0;) {
         if (Verlegungen[i].Nr == nr)

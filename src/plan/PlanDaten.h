@@ -95,8 +95,6 @@ struct Plan {
 
     // Index of the first teacher whose Kurzname equals `kurzname` exactly, or -1.
     int lehrerIndex(const std::string& kurzname) const;
-    // Indexes of all lesson shares with this number, in table order.
-    std::vector<int> unterrichtIndizes(std::int32_t nr) const;
     // Index of the last moved lesson with this number, or -1.
     int verlegungIndex(std::int32_t nr) const;
 };

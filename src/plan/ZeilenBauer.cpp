@@ -9,8 +9,12 @@
 #include "settings/Einstellungen.h"
 #include "ui/Befunde.h"
 
+#include <algorithm>
+#include <numeric>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tafelbot {
 
@@ -109,7 +113,7 @@ private:
     std::string stattFach(const TVertretung& v) {
         if (v.UnterrichtNr == -1)
             return {};
-        std::vector<int> stattTreffer = k_.plan.unterrichtIndizes(v.UnterrichtNr);
+        const std::span<const int> stattTreffer = anteileDesUnterrichts(v.UnterrichtNr);
         if (stattTreffer.empty()) {
             melde("Bei der Vertretung Nr. " + std::to_string(v.Nr) + " konnte der Statt-Unterricht",
                   "(Unterrichts-Nr. " + std::to_string(v.UnterrichtNr) +
@@ -122,6 +126,25 @@ private:
                 return u.Fach;
         }
         return {};
+    }
+
+    // Indexes of the lesson shares with this number, in table order. A large plan has hundreds
+    // of thousands of shares: they are sorted by number once per build, at the first lookup,
+    // instead of scanned for every substitution.
+    std::span<const int> anteileDesUnterrichts(std::int32_t nr) {
+        const auto& anteile = k_.plan.Unterrichte;
+        if (anteilIndex_.size() != anteile.size()) {
+            anteilIndex_.resize(anteile.size());
+            std::iota(anteilIndex_.begin(), anteilIndex_.end(), 0);
+            std::stable_sort(anteilIndex_.begin(), anteilIndex_.end(), [&](int a, int b) {
+                return anteile[static_cast<std::size_t>(a)].Nr <
+                       anteile[static_cast<std::size_t>(b)].Nr;
+            });
+        }
+        const auto nrVon = [&](int i) { return anteile[static_cast<std::size_t>(i)].Nr; };
+        const auto von = std::ranges::lower_bound(anteilIndex_, nr, {}, nrVon);
+        const auto bis = std::ranges::upper_bound(von, anteilIndex_.end(), nr, {}, nrVon);
+        return {von, bis};
     }
 
     // Place of a new row in the display order: after every row of a lower teacher index, and
@@ -259,6 +282,7 @@ private:
 
     const ZeilenKontext& k_;
     const std::string& datum_;
+    std::vector<int> anteilIndex_; // lesson shares ordered by number, see anteileDesUnterrichts
 };
 
 } // namespace

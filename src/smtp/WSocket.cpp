@@ -22,11 +22,6 @@ std::string trimmed(const std::string& text) {
 }
 
 constexpr std::size_t maxDnsResults = 256;
-// Cipher text read in one turn at most, so that a flood cannot hold the loop.
-constexpr int tlsPullTurns = 8;
-constexpr std::size_t tlsChunk = 16384;
-// Chunks handed to one gathering write at most.
-constexpr std::size_t maxChunksPerWrite = 64;
 
 const std::string defaultProto = "tcp";
 const std::string defaultLocalAddr = "0.0.0.0";
@@ -253,6 +248,7 @@ void TWSocket::Connect() {
     if (int error = platform::createSocket(type, protocol, handle); error != 0)
         return socketError("Connect (socket)", error);
     handle_ = handle;
+    plain_ = PlainTransport(handle);
     closeInvoked_ = false;
     receiveError_ = 0;
     readCount_ = 0;
@@ -308,7 +304,7 @@ void TWSocket::updateInterest() {
     bool connecting = state_ == wsConnecting;
     bool connected = state_ == wsConnected || state_ == wsSocksConnected;
     watch_->setInterest(connecting || connected,
-                        connecting || (connected && (!allSent_ || !tlsOut_.empty())));
+                        connecting || (connected && (!allSent_ || transport().pendingOutput())));
 }
 
 // ---- event dispatch ----
@@ -319,9 +315,9 @@ void TWSocket::onReady(bool readable, bool writable) {
         if (same.handle() == platform::invalidSocket || paused_)
             return;
 
-        if (tlsStage_ == TlsStage::Handshake) {
+        if (transport().handshaking()) {
             if (state_ == wsConnected)
-                tlsHandshakeStep();
+                handshakeStep();
             return;
         }
 
@@ -329,35 +325,11 @@ void TWSocket::onReady(bool readable, bool writable) {
         int connectError = connectBit ? platform::pendingError(same.handle()) : 0;
         bool usable = connectBit ? connectError == 0 : state_ == wsConnected;
 
-        // Readiness to read means data, or the peer's close when nothing is waiting.
-        bool readBit = false;
-        bool closeBit = false;
-        int closeError = 0;
-        if (readable && usable && tls_) {
-            tlsPull();
-            tlsDecrypt();
-            if (!tlsIn_.empty()) {
-                readBit = true;
-            } else if (tlsReadError_ != 0) {
-                closeBit = true;
-                closeError = tlsReadError_;
-            } else {
-                closeBit = tlsPeerClosed_;
-            }
-        } else if (readable && usable) {
-            std::size_t waiting = 0;
-            if (platform::bytesAvailable(same.handle(), waiting) == 0 && waiting > 0) {
-                readBit = true;
-            } else {
-                bool closed = false;
-                int error = platform::peekClosed(same.handle(), closed);
-                if (error == 0 && closed) {
-                    closeBit = true;
-                } else if (error != 0 && error != wsa::wouldBlock) {
-                    closeBit = true;
-                    closeError = error;
-                }
-            }
+        Transport::Input input;
+        if (readable && usable) {
+            input = transport().checkInput();
+            if (transport().pendingOutput())
+                updateInterest();
         }
 
         // A handler may close or pause the socket: check before each further event.
@@ -367,7 +339,7 @@ void TWSocket::onReady(bool readable, bool writable) {
             if (!stillHere())
                 return;
         }
-        if (readBit) {
+        if (input.data) {
             receiveLoop(false);
             if (!stillHere())
                 return;
@@ -375,23 +347,17 @@ void TWSocket::onReady(bool readable, bool writable) {
         if (writable && usable && !writeEventPosted_) {
             if (tls_ && allSent_) {
                 // Only the session's own bytes wait (a key update): no data to report sent.
-                flushTlsOut();
-                if (same())
-                    updateInterest();
+                flushTransport();
             } else {
                 writeEvent();
             }
             if (!stillHere())
                 return;
         }
-        // The peer's close notification is read with the data before it and no readiness
-        // follows it (the peer waits for ours): the close is due once the data is taken.
-        if (tls_ && usable && (tlsPeerClosed_ || tlsReadError_ != 0) && tlsIn_.empty()) {
-            closeBit = true;
-            closeError = tlsReadError_;
-        }
-        if (closeBit)
-            closeEvent(closeError);
+        if (usable && transport().endReached(input.error))
+            input.closed = true;
+        if (input.closed)
+            closeEvent(input.error);
     });
 }
 
@@ -435,11 +401,8 @@ void TWSocket::closeEvent(int error) {
         if (OnSessionClosed)
             OnSessionClosed(*this, error);
     }
-    if (same() && TlsActive() && error == 0) {
-        tls_->shutdown(); // answer the peer's close notification
-        tls_->takeOutgoing(tlsOut_);
-        pushTlsOut();
-    }
+    if (same() && error == 0)
+        transport().closeNotify(); // answer the peer's close notification
     if (same())
         internalClose(false, error);
 }
@@ -639,31 +602,20 @@ int TWSocket::Send(const void* data, int length) {
 void TWSocket::tryToSend() {
     if (handle_ == platform::invalidSocket)
         return;
-    if (tls_)
-        return tryToSendTls();
-    // The chunks are the buffer's unit, not the system call's: one gathering write takes as
-    // many as the connection accepts.
-    for (;;) {
-        std::vector<std::string_view> chunks = sendBuffer_.FrontChunks(maxChunksPerWrite);
-        if (chunks.empty()) {
-            allSent_ = true;
-            return;
-        }
-        std::size_t waiting = 0;
-        for (std::string_view chunk : chunks)
-            waiting += chunk.size();
-        std::size_t sent = 0;
-        int error = platform::sendParts(handle_, chunks.data(), chunks.size(), sent);
-        if (error == wsa::wouldBlock)
-            return;
-        if (error != 0)
-            return handleSendError(error);
-        if (sent == 0)
-            return;
-        sendBuffer_.Remove(sent);
-        if (sent < waiting)
-            return;
-    }
+    int error = transport().write(sendBuffer_);
+    if (error == 0)
+        allSent_ = true;
+    else if (error != wsa::wouldBlock)
+        handleSendError(error);
+}
+
+void TWSocket::flushTransport() {
+    const SameConnection same(*this);
+    int error = transport().flushOutput();
+    if (error != 0 && error != wsa::wouldBlock)
+        handleSendError(error);
+    if (same())
+        updateInterest();
 }
 
 void TWSocket::handleSendError(int error) {
@@ -744,13 +696,10 @@ void TWSocket::internalClose(bool shutDownFirst, int error) {
         return;
     }
     watch_.reset();
-    if (shutDownFirst && state_ == wsConnected && tlsStage_ == TlsStage::Established) {
-        // Tell the peer the session ends here, as far as the socket takes it at once.
-        tls_->shutdown();
-        tls_->takeOutgoing(tlsOut_);
-        pushTlsOut();
-    }
-    resetTls();
+    if (shutDownFirst && state_ == wsConnected)
+        transport().closeNotify();
+    tls_.reset();
+    plain_ = PlainTransport();
     if (shutDownFirst && state_ == wsConnected)
         platform::shutdownSending(h);
     int closeError = platform::closeSocket(h);
@@ -784,9 +733,8 @@ void TWSocket::Pause() {
 void TWSocket::Resume() {
     paused_ = false;
     updateInterest();
-    // Decrypted bytes wait in memory, where no readiness reports them.
-    if (TlsActive() && (!tlsIn_.empty() || tlsPeerClosed_))
-        postTlsInput();
+    if (TlsActive() && transport().holdsInput())
+        postHeldInput();
     if (writeEventMissed_) {
         writeEventMissed_ = false;
         postWriteEvent();
@@ -802,70 +750,41 @@ void TWSocket::StartTls(const TlsOptions& options) {
     }
     if (tls_)
         return raiseException("StartTls: TLS already started");
-    std::unique_ptr<TlsSession> session;
     try {
-        session = std::make_unique<TlsSession>(options);
+        tls_ = std::make_unique<TlsTransport>(handle_, options);
     } catch (const TlsSetupError& error) {
         tlsFailure_ = error.what();
         return raiseException(error.what());
     }
-    resetTls();
-    tls_ = std::move(session);
-    tlsStage_ = TlsStage::Handshake;
     tlsFailure_.clear();
     // Plain text that came before must not pass for protected text.
     lines_.clear();
     lineReady_ = 0;
 
     postIfAlive([this] {
-        if (tlsStage_ == TlsStage::Handshake && !paused_)
-            guarded([&] { tlsHandshakeStep(); });
+        if (transport().handshaking() && !paused_)
+            guarded([&] { handshakeStep(); });
     });
+}
+
+bool TWSocket::TlsActive() const {
+    return tls_ && tls_->established();
 }
 
 TlsInfo TWSocket::TlsSessionInfo() const {
     return TlsActive() ? tls_->info() : TlsInfo{};
 }
 
-void TWSocket::resetTls() {
-    tls_.reset();
-    tlsStage_ = TlsStage::Off;
-    tlsOut_.clear();
-    tlsIn_.clear();
-    tlsPeerClosed_ = false;
-    tlsReadError_ = 0;
-}
-
-void TWSocket::tlsHandshakeStep() {
-    if (!tlsPeerClosed_ && tlsReadError_ == 0)
-        tlsPull();
-    TlsSession::Result result = tls_->handshake();
-    // A failed handshake leaves an alert for the peer: it goes out as well.
-    tls_->takeOutgoing(tlsOut_);
-    int sendError = pushTlsOut();
-    if (result == TlsSession::Result::Failed)
-        return tlsHandshakeEnded(tls_->failureCode(), tls_->failureText());
-    if (result == TlsSession::Result::NeedMore) {
-        int lost = tlsReadError_ != 0                               ? tlsReadError_
-                   : sendError != 0 && sendError != wsa::wouldBlock ? sendError
-                                                                    : 0;
-        if (tlsPeerClosed_ || lost != 0) {
-            std::string reason =
-                "Der Server hat die Verbindung w\xE4hrend des TLS-Handshakes getrennt";
-            if (lost != 0)
-                reason += " (" + WSocketErrorDesc(lost) + ")";
-            tls_->fail(tlsErrorProtocol, reason);
-            return tlsHandshakeEnded(tlsErrorProtocol, reason);
-        }
-        updateInterest();
-        return;
-    }
-    tlsStage_ = TlsStage::Established;
+void TWSocket::handshakeStep() {
+    Transport::Handshake result = transport().handshake();
+    if (result == Transport::Handshake::Failed)
+        return handshakeEnded(transport().failureCode(), transport().failureText());
     updateInterest();
-    tlsHandshakeEnded(0, {});
+    if (result == Transport::Handshake::Done)
+        handshakeEnded(0, {});
 }
 
-void TWSocket::tlsHandshakeEnded(int error, const std::string& reason) {
+void TWSocket::handshakeEnded(int error, const std::string& reason) {
     const SameConnection same(*this);
     tlsFailure_ = reason;
     if (OnTlsReady)
@@ -883,10 +802,10 @@ void TWSocket::tlsHandshakeEnded(int error, const std::string& reason) {
             postWriteEvent();
     }
     // Plain text may have come with the end of the handshake.
-    postTlsInput();
+    postHeldInput();
 }
 
-void TWSocket::postTlsInput() {
+void TWSocket::postHeldInput() {
     postIfAlive([this] {
         if (TlsActive())
             onReady(true, false);
@@ -902,114 +821,27 @@ void TWSocket::postIfAlive(std::function<void()> task, bool anyConnection) {
     });
 }
 
-void TWSocket::tlsPull() {
-    char raw[tlsChunk];
-    for (int turn = 0; turn < tlsPullTurns && !tlsPeerClosed_; ++turn) {
-        std::size_t got = 0;
-        int error = platform::receiveBytes(handle_, raw, sizeof raw, got);
-        if (error == wsa::wouldBlock)
-            return;
-        if (error != 0) {
-            tlsReadError_ = error;
-            return;
-        }
-        if (got == 0) {
-            tlsPeerClosed_ = true;
-            return;
-        }
-        tls_->putIncoming(raw, got);
-        if (got < sizeof raw)
-            return;
-    }
-}
-
-void TWSocket::tlsDecrypt() {
-    if (tlsStage_ != TlsStage::Established)
-        return;
-    char plain[tlsChunk];
-    for (;;) {
-        std::size_t got = 0;
-        TlsSession::Result result = tls_->read(plain, sizeof plain, got);
-        if (result == TlsSession::Result::Done) {
-            tlsIn_.append(plain, got);
-            continue;
-        }
-        if (result == TlsSession::Result::Closed)
-            tlsPeerClosed_ = true;
-        else if (result == TlsSession::Result::Failed && tlsReadError_ == 0)
-            tlsReadError_ = wsa::connAborted; // a forged or broken record
-        break;
-    }
-    // Answers the session owes the peer (a key update) go out with the next write.
-    tls_->takeOutgoing(tlsOut_);
-    if (!tlsOut_.empty())
-        updateInterest();
-}
-
 int TWSocket::readInput(char* data, std::size_t size, std::size_t& got) {
-    if (!tls_)
-        return platform::receiveBytes(handle_, data, size, got);
-    got = 0;
-    if (tlsStage_ != TlsStage::Established)
-        return wsa::wouldBlock;
-    if (tlsIn_.empty()) {
-        tlsPull();
-        tlsDecrypt();
-    }
-    if (!tlsIn_.empty()) {
-        got = std::min(size, tlsIn_.size());
-        std::memcpy(data, tlsIn_.data(), got);
-        tlsIn_.erase(0, got);
-        return 0;
-    }
-    if (tlsReadError_ != 0)
-        return tlsReadError_;
-    return tlsPeerClosed_ ? 0 : wsa::wouldBlock;
+    int error = transport().read(data, size, got);
+    if (transport().pendingOutput())
+        updateInterest();
+    return error;
 }
 
 std::size_t TWSocket::waitingBytes() {
-    std::size_t waiting = 0;
-    if (handle_ != platform::invalidSocket && platform::bytesAvailable(handle_, waiting) != 0)
-        waiting = 0;
-    return waiting + tlsIn_.size();
+    return transport().waiting();
 }
 
-void TWSocket::tryToSendTls() {
-    if (!flushTlsOut() || tlsStage_ != TlsStage::Established)
-        return;
-    for (;;) {
-        std::string_view front = sendBuffer_.Front();
-        if (front.empty()) {
-            allSent_ = true;
-            return;
-        }
-        if (!tls_->write(front))
-            return handleSendError(wsa::connAborted);
-        sendBuffer_.Remove(front.size());
-        tls_->takeOutgoing(tlsOut_);
-        if (!flushTlsOut())
-            return;
-    }
+Transport& TWSocket::transport() {
+    if (tls_)
+        return *tls_;
+    return plain_;
 }
 
-int TWSocket::pushTlsOut() {
-    while (!tlsOut_.empty()) {
-        std::size_t sent = 0;
-        int error = platform::sendBytes(handle_, tlsOut_.data(), tlsOut_.size(), sent);
-        if (error != 0)
-            return error;
-        if (sent == 0)
-            return wsa::wouldBlock;
-        tlsOut_.erase(0, sent);
-    }
-    return 0;
-}
-
-bool TWSocket::flushTlsOut() {
-    int error = pushTlsOut();
-    if (error != 0 && error != wsa::wouldBlock)
-        handleSendError(error);
-    return error == 0;
+const Transport& TWSocket::transport() const {
+    if (tls_)
+        return *tls_;
+    return plain_;
 }
 
 } // namespace tafelbot

@@ -7,8 +7,9 @@
 #include "platform/Net.h"
 #include "smtp/EventLoop.h"
 #include "smtp/LineSplitter.h"
+#include "smtp/PlainTransport.h"
 #include "smtp/SendBuffer.h"
-#include "smtp/TlsSession.h"
+#include "smtp/TlsTransport.h"
 #include "smtp/WSocketErrors.h"
 
 #include <cstdint>
@@ -125,7 +126,7 @@ public:
     // plain text as before. Raises ESocketException when not connected, when TLS runs already,
     // or when the session cannot be set up (a CA file that cannot be read).
     void StartTls(const TlsOptions& options);
-    bool TlsActive() const { return tlsStage_ == TlsStage::Established; }
+    bool TlsActive() const;
     // What the handshake agreed on (empty while TLS is not active).
     TlsInfo TlsSessionInfo() const;
     // The reason of the last failed handshake.
@@ -171,22 +172,20 @@ private:
     void postWriteEvent();
     void postLineTrigger();
     void tryToSend();
+    // Sends what the transport itself holds back (TLS records of its own).
+    void flushTransport();
     void handleSendError(int error);
     void closeAfterSendError(int error);
     // Plain or, with TLS, decrypted bytes; the contract of platform::receiveBytes.
     int readInput(char* data, std::size_t size, std::size_t& got);
     // Bytes the receive loop can still hand out.
     std::size_t waitingBytes();
-    void tlsHandshakeStep();
-    void tlsHandshakeEnded(int error, const std::string& reason);
-    void tlsPull();
-    void tlsDecrypt();
-    void tryToSendTls();
-    // Sends the cipher text waiting: 0 when all went, wouldBlock when some is left, or the error.
-    int pushTlsOut();
-    bool flushTlsOut();
-    void postTlsInput();
-    void resetTls();
+    void handshakeStep();
+    void handshakeEnded(int error, const std::string& reason);
+    // Offers input that waits in the transport's memory, where no readiness reports it.
+    void postHeldInput();
+    Transport& transport();
+    const Transport& transport() const;
     void internalClose(bool shutDownFirst, int error);
     void resetProperties();
     void updateInterest();
@@ -231,13 +230,8 @@ private:
     LineSplitter lines_;        // received bytes in line mode, and what it left behind
     std::size_t lineReady_ = 0; // length of the line being offered
 
-    enum class TlsStage { Off, Handshake, Established };
-    std::unique_ptr<TlsSession> tls_;
-    TlsStage tlsStage_ = TlsStage::Off;
-    std::string tlsOut_;         // cipher text not yet taken by the socket
-    std::string tlsIn_;          // plain text decrypted and not yet received
-    bool tlsPeerClosed_ = false; // the peer's end of the connection or of the session
-    int tlsReadError_ = 0;
+    PlainTransport plain_;              // the connection as it is
+    std::unique_ptr<TlsTransport> tls_; // over it, from StartTls to the close
     std::string tlsFailure_;
 };
 

@@ -1,5 +1,6 @@
-// The send queue and the session driver against a real SMTP server (aiosmtpd on 127.0.0.1),
-// driven by the poll loop: what is asked, what goes out, what is recorded, and what is not.
+// The send queue and the session driver against the real SMTP server (aiosmtpd on 127.0.0.1),
+// driven by the poll loop, in the clear and encrypted: what is asked, what goes out, what is
+// recorded, and what is not.
 #include "core/MainWorkflow.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
@@ -8,9 +9,13 @@
 #include "support/FixedClock.h"
 #include "support/RecordingUi.h"
 #include "support/SmtpTestServer.h"
+#include "support/TestCertificates.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 namespace tafelbot {
 namespace {
@@ -18,7 +23,13 @@ namespace {
 using namespace std::chrono_literals;
 using testing::RecordingUi;
 using testing::SmtpTestServer;
+using testing::TestCertificates;
 using Texte = std::vector<std::string>;
+
+const std::string Marke = "==========> Tafelbot-Info: ";
+const std::string AlterRecord = "20261207,9,D,MUE,\"9a\",R9,,,0,202612061200";
+const std::string FremderTag = "20261204,1,D,MUE,\"5a\",R1,,,0,202612031200";
+const std::string Aktion = "Fehler bei folgender SMTP-Server-Aktion: ";
 
 TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stunde,
               const std::string& kurz) {
@@ -33,8 +44,16 @@ TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stund
     return z;
 }
 
-const std::string AlterRecord = "20261207,9,D,MUE,\"9a\",R9,,,0,202612061200";
-const std::string FremderTag = "20261204,1,D,MUE,\"5a\",R1,,,0,202612031200";
+SmtpTestServer::Options mitArgumenten(std::vector<std::string> argumente,
+                                      const TestCertificates::Pair* zertifikat = nullptr) {
+    SmtpTestServer::Options o;
+    if (zertifikat)
+        o.extraArguments = {"--tls-cert", zertifikat->cert, "--tls-key", zertifikat->key};
+    o.extraArguments.insert(o.extraArguments.end(), argumente.begin(), argumente.end());
+    return o;
+}
+const std::vector<std::string> StartTlsPflicht = {"--require-starttls", "--auth-require-tls"};
+const std::vector<std::string> TlsVonAnfang = {"--implicit-tls"};
 
 // A workflow with four teachers (Anna Müller with two rows; Carl Müller, whose name shows the
 // same, and Schmidt with one each; Ohne without an address), a server, and the poll loop the
@@ -53,6 +72,7 @@ struct Sendeumgebung {
         e.Server.Kennwort = "geheim";
         e.Server.Absender = "buero@schule.test";
         e.Server.Authentifizierung = 1;
+        e.Server.ZusatzCaDatei = TestCertificates::get().caFile();
         e.GesendeteMails = {AlterRecord, FremderTag};
         w.plan.Lehrer = {{true, "MUE", "Müller"_cp, "Anna", "mueller@schule.test"},
                          {true, "SCH", "Schmidt", "Bernd", "schmidt@schule.test"},
@@ -68,10 +88,27 @@ struct Sendeumgebung {
     void laufe() {
         ASSERT_TRUE(loop.runUntil([&] { return w.versandRuht(); }, 30s));
     }
-    std::string rq(int n) {
-        return "==========> Tafelbot-Info: RequestDone Rq=" + std::to_string(n) +
-               " Error=0 <==========";
+    void sende() {
+        ui.answers = {true};
+        w.sendeMarkierte();
+        laufe();
     }
+    Texte marken(const std::string& anfang) const {
+        Texte gefunden;
+        for (const std::string& l : w.log.lines())
+            if (l.rfind(Marke + anfang, 0) == 0)
+                gefunden.push_back(l.substr(Marke.size()));
+        return gefunden;
+    }
+    // The request kinds of the first session, from the log.
+    std::string kette() const {
+        std::string text;
+        for (const std::string& l : marken("RequestDone Rq="))
+            if (text.find(" 6") == std::string::npos)
+                text += " " + l.substr(15, l.find(' ', 15) - 15);
+        return text;
+    }
+    const TVZeile& row(std::size_t i) const { return w.zeilen.Zeilen[i]; }
 
     testing::FixedClock uhr{{2026, 12, 7, 6, 45, 0, 0, 1}};
     SmtpTestServer server;
@@ -83,10 +120,7 @@ struct Sendeumgebung {
 
 TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
     Sendeumgebung u;
-    u.ui.answers = {true};
-    u.w.sendeMarkierte();
-    u.laufe();
-
+    u.sende();
     EXPECT_EQ(u.ui.boxes, (std::vector<RecordingUi::Box>{
                               {"question", "Sollen nun eMails an die folgenden Empfänger "
                                            "versendet werden?\n\r\n\r"
@@ -102,20 +136,12 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
     EXPECT_EQ(u.w.werte.GesendeteMails, records);
     EXPECT_NE(testing::readFile(u.w.iniPfad).find(records[2] + "\r\n" + records[3]),
               std::string::npos);
-    for (int i : {0, 1, 3, 4}) {
-        const TVZeile& z = u.w.zeilen.Zeilen[static_cast<std::size_t>(i)];
-        EXPECT_TRUE(!z.Senden && z.Gesendet && !z.Geaendert) << i;
-    }
-    // With authentication: Connect, Ehlo, Auth, MailFrom, RcptTo, Data, Quit.
-    Texte kette;
-    for (const std::string& l : u.w.log.lines())
-        if (l.find("RequestDone") != std::string::npos && kette.size() < 7)
-            kette.push_back(l);
-    EXPECT_EQ(kette, (Texte{u.rq(0), u.rq(10), u.rq(11), u.rq(2), u.rq(4), u.rq(5), u.rq(6)}));
+    for (std::size_t i : {0, 1, 3, 4})
+        EXPECT_TRUE(!u.row(i).Senden && u.row(i).Gesendet && !u.row(i).Geaendert) << i;
+    EXPECT_EQ(u.kette(), " 0 10 11 2 4 5 6"); // Connect, Ehlo, Auth, MailFrom, RcptTo, Data, Quit
     EXPECT_FALSE(u.w.sendePanel.sichtbar);
-    EXPECT_EQ(u.w.log.lines().back(), "==========> Tafelbot-Info: 3 von 3 eMails versendet; 1 "
-                                      "Lehrkraft ohne eMail-Adresse nicht benachrichtigt "
-                                      "<==========");
+    EXPECT_EQ(u.w.log.lines().back(), Marke + "3 von 3 eMails versendet; 1 Lehrkraft ohne "
+                                              "eMail-Adresse nicht benachrichtigt <==========");
     EXPECT_TRUE(u.w.versandFehlerfrei());
 
     // A highlighted teacher who cannot be mailed.
@@ -130,26 +156,29 @@ TEST(SendingTest, MarkedTeachersGoOneByOneAndEveryRowIsRecorded) {
                      "Für den markierten Lehrer ist die eMail-Option nicht ausgewählt!"_cp}));
 }
 
-TEST(SendingTest, UnsavedPasswordIsAskedBeforeTheFirstMailAndAgainAfterAFailure) {
-    SmtpTestServer::Options streng;
-    streng.requireAuth = true;
-    Sendeumgebung u(streng);
-    u.w.werte.Server.KennwortSpeichern = false;
-    u.ui.answers = {true, true};
-    u.ui.passwords = {"falsch", "geheim"};
-    u.w.sendeMarkierte();
-    u.laufe();
-    EXPECT_EQ(u.ui.boxTexts("error"),
-              Texte{"Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)\n\r"
-                    "Bitte den Namen des eMail-Kontos und das Kennwort (bzw. die Anmeldung) "
-                    "prüfen."_cp});
-    EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
-    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden);
-
-    u.w.sendeMarkierte(); // asked again, then not before the second mail
-    u.laufe();
-    EXPECT_EQ(u.ui.passwordRequests.size(), 2u);
-    EXPECT_EQ(u.server.messageFiles().size(), 3u);
+// The password is asked only where the server wants one, once per run, and again after it was
+// refused; no answer ends the run.
+TEST(SendingTest, AnUnsavedPasswordIsAskedOncePerRunAndAgainAfterARefusal) {
+    struct Fall {
+        int authentifizierung;
+        Texte antworten;
+        std::size_t mails;
+    };
+    for (const Fall& f : {Fall{0, {}, 3}, Fall{1, {"geheim"}, 3}, Fall{1, {""}, 0},
+                          Fall{1, {"falsch", "geheim"}, 3}}) {
+        SCOPED_TRACE(f.antworten.empty() ? "" : f.antworten[0]);
+        Sendeumgebung u;
+        u.w.werte.Server.Authentifizierung = f.authentifizierung;
+        u.w.werte.Server.KennwortSpeichern = false;
+        u.ui.passwords = {f.antworten.begin(), f.antworten.end()};
+        for (std::size_t lauf = 0; lauf < std::max<std::size_t>(f.antworten.size(), 1); ++lauf)
+            u.sende();
+        EXPECT_EQ(u.server.messageFiles().size(), f.mails);
+        EXPECT_EQ(u.ui.passwordRequests.size(), f.antworten.size());
+        EXPECT_EQ(u.ui.boxTexts("error").size(), f.antworten.size() == 2 ? 1u : 0u);
+        EXPECT_EQ(u.w.versandFehlerfrei(), f.mails == 3);
+        EXPECT_FALSE(u.w.sendePanel.sichtbar);
+    }
 }
 
 // Every way a session can fail ends it without a record; the marks stay for the next press.
@@ -161,13 +190,15 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         bool abbrechen = false;
         std::string port = {}; // instead of the server's
     };
-    const std::string aktion = "Fehler bei folgender SMTP-Server-Aktion: ";
     const std::vector<Fall> faelle = {
         {{"--refuse-recipient", "schmidt@schule.test"},
-         aktion + "smtpRcptTo (Prüfung der Empfängernamen)"_cp,
+         Aktion + "smtpRcptTo (Prüfung der Empfängernamen)"_cp,
          "Bitte die eMail-Adresse des Empfängers und die Kopie-Adresse prüfen."_cp},
+        {{"--refuse-password"},
+         Aktion + "smtpAuth (Authentifizierung)",
+         "Bitte den Namen des eMail-Kontos und das Kennwort (bzw. die Anmeldung) prüfen."_cp},
         {{"--drop-in-data"},
-         aktion + "smtpData (Versenden der Daten)",
+         Aktion + "smtpData (Versenden der Daten)",
          "Bitte die Verbindung zum Server prüfen und den Versand wiederholen."_cp},
         {{"--stall-in-data"},
          "Der SMTP-Server hat die Sitzung nicht innerhalb von 1 Sekunde",
@@ -175,16 +206,14 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
          "Einstellungsdatei, beim Kommandozeilenprogramm --timeout)."_cp},
         {{"--stall-in-data"}, "", "", true},
         {{},
-         aktion + "smtpConnect (Verbindung aufbauen)",
+         Aktion + "smtpConnect (Verbindung aufbauen)",
          "Bitte Server, Port und Verbindungssicherheit in den Einstellungen prüfen."_cp,
          false,
          "1"},
     };
     for (const Fall& fall : faelle) {
         SCOPED_TRACE(fall.erwartet + (fall.abbrechen ? " cancelled" : ""));
-        SmtpTestServer::Options optionen;
-        optionen.extraArguments = fall.optionen;
-        Sendeumgebung u(optionen);
+        Sendeumgebung u(mitArgumenten(fall.optionen));
         u.w.werte.Server.KopieSenden = true; // an accepted copy must not hide a refusal
         u.w.werte.Server.KopieAn = "kontrolle@schule.test";
         // The desktop program's limit is the setting; the command line's overrides it.
@@ -208,15 +237,11 @@ TEST(SendingTest, FailedSessionsRecordNothing) {
         }
         EXPECT_EQ(u.w.versandlauf.zusammenfassung, "0 von 1 eMail versendet");
         EXPECT_FALSE(u.w.versandFehlerfrei());
-        if (fall.abbrechen) {
-            EXPECT_NE(std::find(u.w.log.lines().begin(), u.w.log.lines().end(),
-                                "==========> Tafelbot-Info: Aktion durch den Benutzer "
-                                "abgebrochen! <=========="),
-                      u.w.log.lines().end());
-        }
+        EXPECT_EQ(u.marken("Aktion durch den Benutzer abgebrochen!").size(),
+                  fall.abbrechen ? 1u : 0u);
         EXPECT_TRUE(u.server.messageFiles().empty());
         EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
-        EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && !u.w.zeilen.Zeilen[1].Gesendet);
+        EXPECT_TRUE(u.row(1).Senden && !u.row(1).Gesendet);
         EXPECT_FALSE(u.w.sendePanel.sichtbar || u.w.versandLaeuft());
     }
 }
@@ -235,12 +260,12 @@ TEST(SendingTest, TeachersOfOneNameAreToldApart) {
     ASSERT_EQ(u.server.messageFiles().size(), 2u);
     for (const auto& datei : u.server.messageFiles())
         EXPECT_NE(u.server.envelopeOf(datei).find("carl@schule.test"), std::string::npos);
-    const std::string neuer = testing::readFile(u.server.messageFiles()[1]);
-    EXPECT_NE(neuer.find("am 07.12.2026 um 06.45 Uhr zugeschickt wurde,"), std::string::npos);
+    EXPECT_NE(testing::readFile(u.server.messageFiles()[1])
+                  .find("am 07.12.2026 um 06.45 Uhr zugeschickt wurde,"),
+              std::string::npos);
     EXPECT_EQ(u.w.werte.GesendeteMails,
               (Texte{"20261207,4,D,MUL,\"5a\",R1,,,0,202612070645", AlterRecord, FremderTag}));
-    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Senden && !u.w.zeilen.Zeilen[0].Gesendet);
-    EXPECT_TRUE(u.w.versandFehlerfrei());
+    EXPECT_TRUE(u.row(0).Senden && !u.row(0).Gesendet);
 }
 
 // An address that is none is named and its teacher skipped; the others are mailed, and the run
@@ -249,10 +274,7 @@ TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
     Sendeumgebung u;
     u.w.plan.Lehrer[0].EMail = "mueller@schule.test\r";
     u.w.plan.Lehrer[1].EMail = "schmidt@schule.test> NOTIFY=NEVER";
-    u.ui.answers = {true};
-    u.w.sendeMarkierte();
-    u.laufe();
-
+    u.sende();
     const Texte fehler = u.ui.boxTexts("error");
     ASSERT_EQ(fehler.size(), 2u);
     EXPECT_EQ(fehler[0], "Die eMail-Adresse \"mueller@schule.test<CR>\" von Anna Müller (MUE) ist "
@@ -264,7 +286,7 @@ TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
               Texte{"Sollen nun eMails an die folgenden Empfänger versendet werden?\n\r\n\r"
                     "          1.   Carl Müller"_cp});
     ASSERT_EQ(u.server.messageFiles().size(), 1u);
-    EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden && u.w.zeilen.Zeilen[4].Gesendet);
+    EXPECT_TRUE(u.row(1).Senden && u.row(4).Gesendet);
     EXPECT_EQ(u.w.versandlauf.zusammenfassung,
               "1 von 3 eMails versendet; 2 Lehrkräfte mit ungültiger eMail-Adresse übersprungen; "
               "1 Lehrkraft ohne eMail-Adresse nicht benachrichtigt"_cp);
@@ -272,43 +294,26 @@ TEST(SendingTest, BadAddressesAreSkippedAndTheOthersMailed) {
     EXPECT_FALSE(u.w.mailZeilen(0).has_value());
 }
 
-// The password is asked only where the server wants one, once per run; no answer ends the run.
-TEST(SendingTest, PasswordIsAskedOnlyWhenNeededAndNoAnswerEndsTheRun) {
-    struct Fall {
-        int authentifizierung;
-        std::string antwort;
-        std::size_t mails;
-        std::size_t fragen;
-    };
-    for (const Fall& f : {Fall{0, "", 3, 0}, Fall{1, "geheim", 3, 1}, Fall{1, "", 0, 1}}) {
-        SCOPED_TRACE(f.authentifizierung);
-        Sendeumgebung u;
-        u.w.werte.Server.Authentifizierung = f.authentifizierung;
-        u.w.werte.Server.KennwortSpeichern = false;
-        u.ui.answers = {true};
-        u.ui.passwords = {f.antwort};
-        u.w.sendeMarkierte();
-        u.laufe();
-        EXPECT_EQ(u.server.messageFiles().size(), f.mails);
-        EXPECT_EQ(u.ui.passwordRequests.size(), f.fragen);
-        EXPECT_EQ(u.w.versandFehlerfrei(), f.mails == 3);
-        EXPECT_FALSE(u.w.sendePanel.sichtbar);
-    }
+int vollBeimSchreiben(platform::SaveStep step) {
+    return step == platform::SaveStep::Write ? ENOSPC : 0;
 }
 
-TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
+// A mail that went out while the settings file could not be written stays recorded in memory
+// (also when the settings are read again), the queue stops there, and the next save that
+// succeeds writes its record.
+TEST(SendingTest, AMailSentWhileTheDiskIsFullIsWrittenByTheNextSave) {
     Sendeumgebung u;
-    testing::writeFile(u.dir.file("datei"), "");
-    u.w.iniPfad = u.dir.file("datei/Tafelbot.ini"); // its directory is a file
-    u.ui.answers = {true};
-    u.w.sendeMarkierte();
-    u.laufe();
+    ASSERT_TRUE(IniSchreiben(u.w.werte, u.w.iniPfad, u.ui));
+    const std::string vorher = testing::readFile(u.w.iniPfad);
+    platform::setSaveStepHookForTesting(vollBeimSchreiben);
+    u.sende();
+    platform::setSaveStepHookForTesting(nullptr);
 
     EXPECT_EQ(u.server.messageFiles().size(), 1u) << "the queue stops after the failed write";
+    EXPECT_EQ(testing::readFile(u.w.iniPfad), vorher);
     const auto fehler = u.ui.boxTexts("error");
-    ASSERT_EQ(fehler.size(), 2u);
-    const std::string anfang = "Die eMail an Anna Müller wurde verschickt, "_cp;
-    EXPECT_EQ(fehler[1].substr(0, anfang.size()), anfang);
+    ASSERT_EQ(fehler.size(), 2u); // the failed write, then what it means for the mail
+    EXPECT_EQ(fehler[1].rfind("Die eMail an Anna Müller wurde verschickt, "_cp, 0), 0u);
     EXPECT_NE(fehler[1].find("\n\rGelingt kein späteres Speichern, bekommt Anna Müller sie beim "
                              "nächsten Versand noch einmal"_cp),
               std::string::npos);
@@ -319,8 +324,16 @@ TEST(SendingTest, MailThatWentOutStaysRecordedWhenTheFileCannotBeWritten) {
     EXPECT_FALSE(u.w.versandFehlerfrei());
     u.w.einstellungenAbbrechen(); // reads the file again, which lacks the records
     EXPECT_EQ(u.w.werte.GesendeteMails.size(), 3u);
-    EXPECT_TRUE(u.w.zeilen.Zeilen[0].Gesendet && !u.w.zeilen.Zeilen[0].Senden);
-    EXPECT_TRUE(u.w.zeilen.Zeilen[1].Senden);
+    EXPECT_TRUE(u.row(0).Gesendet && !u.row(0).Senden && u.row(1).Senden);
+
+    u.sende(); // the others now; the save writes Anna's records as well
+    EXPECT_EQ(u.server.messageFiles().size(), 3u) << "Anna is not mailed again";
+    const std::string nachher = testing::readFile(u.w.iniPfad);
+    for (const char* satz : {"3,D,MUE", "5,D,MUE", "1,D,SCH", "4,D,MUL"})
+        EXPECT_NE(nachher.find("20261207," + std::string(satz) + ",\"5a\",R1,,,0,202612070645"),
+                  std::string::npos)
+            << satz;
+    EXPECT_FALSE(u.w.aufzeichnungOffen);
 }
 
 TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorded) {
@@ -343,6 +356,121 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
     EXPECT_NE(mail.find("\r\nam 07.12.2026 um 06.45 Uhr erstellt.\r\n"), std::string::npos);
     EXPECT_TRUE(u.w.mailVerschickt());
     EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
+}
+
+bool parsedWithoutDefects(const std::string& mail) {
+    const std::string command = std::string(TAFELBOT_SYSTEM_PYTHON) + " " + TAFELBOT_SOURCE_DIR +
+                                "/tests/integration/check_mime.py '" + mail + "' >/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Every mode with every AUTH method, against the server with the tests' own certificates, each
+// mail read back by Python's mail parser.
+TEST(SendingTest, EveryTlsModeWithEveryAuthMethodDeliversEncrypted) {
+    struct Fall {
+        std::vector<std::string> server;
+        int sicherheit;
+        int auth;
+        const char* mechanismus;
+    };
+    // STARTTLS needs EHLO, even without AUTH; the automatic mode uses it when offered.
+    std::vector<Fall> faelle = {{StartTlsPflicht, smtpSecurityStartTls, 0, "null"},
+                                {{}, smtpSecurityAuto, 0, "null"}};
+    const char* mechanismen[] = {"PLAIN", "LOGIN", "CRAM-MD5", "CRAM-SHA1", "CRAM-SHA1"};
+    for (int auth = 1; auth <= 5; ++auth)
+        for (const auto& [server, sicherheit] :
+             {std::pair{StartTlsPflicht, smtpSecurityStartTls},
+              std::pair{Texte{}, smtpSecurityAuto}, std::pair{TlsVonAnfang, smtpSecurityTls}})
+            faelle.push_back({server, sicherheit, auth, mechanismen[auth - 1]});
+    for (const Fall& fall : faelle) {
+        SCOPED_TRACE(std::to_string(fall.sicherheit) + " " + fall.mechanismus);
+        Sendeumgebung u(mitArgumenten(fall.server, &TestCertificates::get().good()));
+        u.w.werte.Server.SmtpServer = "localhost";
+        u.w.werte.Server.Authentifizierung = fall.auth;
+        u.w.werte.Server.Verbindungssicherheit = fall.sicherheit;
+        u.sende();
+        EXPECT_EQ(u.ui.boxTexts("error"), Texte{});
+        EXPECT_EQ(u.kette(), fall.auth ? " 0 10 11 2 4 5 6" : " 0 10 2 4 5 6");
+        ASSERT_EQ(u.server.messageFiles().size(), 3u);
+        for (const std::string& mail : u.server.messageFiles()) {
+            const std::string umschlag = u.server.envelopeOf(mail);
+            EXPECT_NE(umschlag.find("\"tls\": true"), std::string::npos);
+            EXPECT_NE(umschlag.find(std::string("\"mechanism\": ") + (fall.auth ? "\"" : "") +
+                                    fall.mechanismus),
+                      std::string::npos)
+                << umschlag;
+        }
+        EXPECT_TRUE(parsedWithoutDefects(u.server.messageFiles()[0]));
+        const auto tls = u.marken("TLS: TLSv1.3, ");
+        EXPECT_EQ(tls.size(), 3u);
+        for (const std::string& l : tls)
+            EXPECT_NE(l.find(", Zertifikat geprüft <"_cp), std::string::npos) << l;
+        EXPECT_EQ(u.w.werte.GesendeteMails.size(), 5u);
+    }
+}
+
+// A certificate that fails verification refuses the server with its reason, or lets it pass
+// with a warning at every mail when the exception is switched on.
+TEST(SendingTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEveryMail) {
+    const auto& z = TestCertificates::get();
+    struct Fall {
+        const TestCertificates::Pair* zertifikat;
+        std::vector<std::string> server;
+        std::string aktion;
+        std::string grund;
+    };
+    for (const Fall& fall :
+         {Fall{&z.unknownCa(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
+               "ist nicht vertrauenswürdig (unable to get local issuer certificate)"_cp},
+          Fall{&z.otherName(), TlsVonAnfang, "smtpConnect (Verbindung aufbauen)",
+               "ist nicht für den Namen \"localhost\" ausgestellt (hostname mismatch)"_cp},
+          Fall{&z.expired(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
+               "ist abgelaufen (certificate has expired)"}}) {
+        for (bool ausnahme : {false, true}) {
+            SCOPED_TRACE(fall.grund + (ausnahme ? ", accepted" : ""));
+            Sendeumgebung u(mitArgumenten(fall.server, fall.zertifikat));
+            u.w.werte.Server.SmtpServer = "localhost";
+            u.w.werte.Server.Authentifizierung = 2;
+            u.w.werte.Server.Verbindungssicherheit = fall.server == TlsVonAnfang ? 3 : 0;
+            u.w.werte.Server.ZertifikatUngeprueftAnnehmen = ausnahme;
+            u.sende();
+            const std::string grund = "Das Zertifikat des Servers " + fall.grund;
+            if (!ausnahme) {
+                EXPECT_EQ(u.ui.boxTexts("error"),
+                          Texte{Aktion + fall.aktion + "\n\r" + grund + "\n\r" +
+                                "Bitte das Zertifikat des Servers prüfen, oder in den "
+                                "Einstellungen die Ausnahme für ungeprüfte Zertifikate bzw. die "
+                                "zusätzliche CA-Datei."_cp});
+                EXPECT_TRUE(u.server.messageFiles().empty());
+                EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
+                EXPECT_TRUE(u.row(0).Senden && !u.row(0).Gesendet);
+                continue;
+            }
+            EXPECT_EQ(u.server.messageFiles().size(), 3u);
+            EXPECT_EQ(u.marken("WARNUNG: "),
+                      Texte(3, "WARNUNG: " + grund +
+                                   "! Es wird trotzdem angenommen, weil in den "
+                                   "Server-Einstellungen \"Zertifikat des Servers auch ungeprüft "
+                                   "annehmen\" gewählt ist. <=========="_cp));
+            EXPECT_NE(u.marken("TLS: ")[0].find("Zertifikat NICHT geprüft"_cp), std::string::npos);
+        }
+    }
+}
+
+// Like every OpenSSL program, SSL_CERT_FILE names the trusted store. A server given by its
+// address is checked against the address in its certificate.
+TEST(SendingTest, TheTrustedStoreFollowsSslCertFile) {
+    for (bool umgebung : {false, true}) {
+        Sendeumgebung u(mitArgumenten(TlsVonAnfang, &TestCertificates::get().good()));
+        u.w.werte.Server.Verbindungssicherheit = smtpSecurityTls;
+        u.w.werte.Server.ZusatzCaDatei.clear();
+        if (umgebung)
+            ::setenv("SSL_CERT_FILE", TestCertificates::get().caFile().c_str(), 1);
+        u.sende();
+        ::unsetenv("SSL_CERT_FILE");
+        EXPECT_EQ(u.server.messageFiles().size(), umgebung ? 3u : 0u);
+    }
 }
 
 } // namespace

@@ -4,46 +4,41 @@
 #include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tafelbot {
 namespace {
 
+using Texte = std::vector<std::string>;
+
 const std::string GekuerztMeldung =
     "Der eingegebene Zusatztext besteht aus mehr als 255 Zeichen!\n\rDer Text musste gekürzt werden."_cp;
 
-std::string saveText(const std::vector<std::string>& zeilen, testing::RecordingUi& ui) {
-    ServerSettingsModel model;
-    model.Zusatztext = zeilen;
-    TEinstellungen server;
-    model.uebernehmen(server, ui);
-    EXPECT_EQ(model.Zusatztext, std::vector<std::string>{server.Zusatztext});
-    return server.Zusatztext;
-}
-
+// Lines are trimmed and joined by one blank (an empty line keeps its separator), cut at 254
+// characters with a message; lines after the cut are dropped, umlauts count as one character.
 TEST(ServerSettingsModel, AdditionalTextIsJoinedIntoOneLineOfAtMost254Characters) {
-    testing::RecordingUi ui;
-    EXPECT_EQ(saveText({"  Erste Zeile ", "zweite  ", "   dritte"}, ui),
-              "Erste Zeile zweite dritte");
-    EXPECT_EQ(saveText({"a", "", "b"}, ui), "a  b"); // an empty line keeps its separator
-    EXPECT_EQ(saveText({}, ui), "");
-    EXPECT_EQ(saveText({std::string(254, 'x')}, ui), std::string(254, 'x'));
-    EXPECT_TRUE(ui.boxes.empty());
-
-    EXPECT_EQ(saveText({std::string(255, 'x')}, ui), std::string(254, 'x'));
-    ASSERT_EQ(ui.boxTexts("info"), std::vector<std::string>{GekuerztMeldung});
-
-    // The separator counts: 254 characters and one more (even empty) line reach the limit.
-    ui.boxes.clear();
-    EXPECT_EQ(saveText({std::string(254, 'x'), ""}, ui), std::string(254, 'x'));
-    EXPECT_EQ(ui.boxes.size(), 1u);
-
-    // Lines after the cut are dropped; umlauts count as one character each.
-    ui.boxes.clear();
-    const std::string ae = "ä"_cp;
-    const std::string zeile(200, ae[0]);
-    const std::string ergebnis = saveText({zeile, std::string(100, 'y'), "weg"}, ui);
-    EXPECT_EQ(ergebnis, zeile + " " + std::string(53, 'y'));
-    EXPECT_EQ(ui.boxes.size(), 1u);
+    const std::string x254(254, 'x');
+    const std::string ae200(200, "ä"_cp[0]);
+    const std::vector<std::tuple<std::vector<std::string>, std::string, bool>> faelle = {
+        {{"  Erste Zeile ", "zweite  ", "   dritte"}, "Erste Zeile zweite dritte", false},
+        {{"a", "", "b"}, "a  b", false},
+        {{}, "", false},
+        {{x254}, x254, false},
+        {{std::string(255, 'x')}, x254, true},
+        {{x254, ""}, x254, true}, // the separator counts
+        {{ae200, std::string(100, 'y'), "weg"}, ae200 + " " + std::string(53, 'y'), true},
+    };
+    for (const auto& [zeilen, text, gekuerzt] : faelle) {
+        testing::RecordingUi ui;
+        ServerSettingsModel model;
+        model.Zusatztext = zeilen;
+        TEinstellungen server;
+        model.uebernehmen(server, ui);
+        EXPECT_EQ(server.Zusatztext, text);
+        EXPECT_EQ(model.Zusatztext, std::vector<std::string>{text});
+        EXPECT_EQ(ui.boxTexts("info"), gekuerzt ? Texte{GekuerztMeldung} : Texte{});
+        EXPECT_EQ(ui.boxes.size(), gekuerzt ? 1u : 0u);
+    }
 }
 
 TEST(ServerSettingsModel, ListsAreSavedByExactTextAndLoadedByIndex) {

@@ -113,38 +113,39 @@ TEST_F(StartupTest, OverridesHoldForTheRunAndNeverReachTheFile) {
     EXPECT_EQ(gelesen.GesendeteMails, fenster.werte.GesendeteMails);
 }
 
+// The purge keeps the days before the newest record's date, stops at a record without a date
+// and survives absurd day counts and a newest date that is none.
 TEST_F(StartupTest, PurgeKeepsTheDaysBeforeTheNewestAndStopsAtARecordWithoutDate) {
-    Zeilen mails = {"20041020,3,D,MUE,\"5a\",R1,,,0,200410190730",
-                    "20041001,1,,MUE,,,,,0,200409301200", "20040901,1,,ABC,,,,,0,200408311200"};
-    schreibeIni(mails);
+    const Zeilen alt = {"20041020,3,D,MUE,\"5a\",R1,,,0,200410190730",
+                        "20041001,1,,MUE,,,,,0,200409301200", "20040901,1,,ABC,,,,,0,200408311200"};
+    schreibeIni(alt);
     fenster.formActivate();
-    EXPECT_EQ(fenster.werte.GesendeteMails, Zeilen(mails.begin(), mails.begin() + 2));
+    EXPECT_EQ(fenster.werte.GesendeteMails, Zeilen(alt.begin(), alt.begin() + 2));
     EXPECT_EQ(anzahl("error", LoeschFehler), 0);
 
-    fenster.werte.GesendeteMails = {"20041020,1", "20040901,1", "2004x901,1", "20040801,1"};
-    fenster.loescheAlteMails();
-    EXPECT_EQ(fenster.werte.GesendeteMails, (Zeilen{"20041020,1", "2004x901,1", "20040801,1"}));
-    EXPECT_EQ(anzahl("error", LoeschFehler), 1);
-}
-
-TEST_F(StartupTest, PurgeSurvivesAbsurdDaysAndABadNewestDate) {
-    Zeilen mails = {"20041020,1", "18000101,1", "00010101,1"};
-    fenster.werte.GesendeteMails = mails;
-    fenster.werte.LoeschTage = INT_MAX;
-    fenster.loescheAlteMails();
-    EXPECT_EQ(fenster.werte.GesendeteMails, mails);
-
-    fenster.werte.LoeschTage = INT_MIN;
-    fenster.loescheAlteMails();
-    EXPECT_TRUE(fenster.werte.GesendeteMails.empty());
-
-    // The newest date is no date: its message, the zero date as base, nothing removed.
-    fenster.werte.GesendeteMails = {"20041399,1", "19991231,1"};
-    fenster.werte.LoeschTage = 30;
-    fenster.loescheAlteMails();
-    EXPECT_EQ(fenster.werte.GesendeteMails.size(), 2u);
-    EXPECT_EQ(ui.boxTexts("error"),
-              Zeilen{"Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20041399\""});
+    const Zeilen weit = {"20041020,1", "18000101,1", "00010101,1"};
+    const std::string kein =
+        "Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"20041399\"";
+    struct Fall {
+        Zeilen mails;
+        int tage;
+        Zeilen bleiben;
+        std::string fehler;
+    };
+    for (const Fall& f :
+         {Fall{{"20041020,1", "20040901,1", "2004x901,1", "20040801,1"},
+               30,
+               {"20041020,1", "2004x901,1", "20040801,1"},
+               LoeschFehler},
+          Fall{weit, INT_MAX, weit, ""}, Fall{weit, INT_MIN, {}, ""},
+          Fall{{"20041399,1", "19991231,1"}, 30, {"20041399,1", "19991231,1"}, kein}}) {
+        ui.boxes.clear();
+        fenster.werte.GesendeteMails = f.mails;
+        fenster.werte.LoeschTage = f.tage;
+        fenster.loescheAlteMails();
+        EXPECT_EQ(fenster.werte.GesendeteMails, f.bleiben) << f.tage;
+        EXPECT_EQ(ui.boxTexts("error"), f.fehler.empty() ? Zeilen{} : Zeilen{f.fehler});
+    }
 }
 
 TEST_F(StartupTest, ClosingReportsAFailedWriteAndStillEnds) {

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""tafelbot-cli mails, send and test-mail on the demo school against a real SMTP server.
+"""tafelbot-cli mails, send, test-mail and print end to end: the demo school against the real SMTP
+server (smtp_server.py), and send runs of 50 teachers against a server that fails on purpose at
+random points (tests/faults/fault_server.py). School is the harness the OAuth test shares.
 
-Usage: cli_send_test.py TAFELBOT_CLI
+Usage: cli_send_test.py TAFELBOT_CLI [TEST CLASS ...]
 """
 
 import csv
@@ -14,13 +16,19 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-DEMO = os.path.join(os.path.dirname(os.path.dirname(HERE)), "examples")
-sys.path.insert(0, HERE)
+ROOT = os.path.dirname(os.path.dirname(HERE))
+DEMO = os.path.join(ROOT, "examples")
+FAULTS = os.path.join(ROOT, "tests", "faults")
+sys.path[:0] = [HERE, DEMO, FAULTS]
 import check_mime  # noqa: E402
+import fault_server  # noqa: E402
+import generate_demo  # noqa: E402
 
 CLI = None
 COPY = "kontrolle@schule.example"
+ACCOUNT = "vertretungsplan@schule.example"
 GENERATED = re.compile(r"^am (\d\d)\.(\d\d)\.(\d{4}) um (\d\d)\.(\d\d) Uhr generiert\.(?:<br>)?$", re.M)
+STAMP = re.compile(r",\d{12}\r$", re.M)  # the minute a record was sent
 
 
 def teacher(key):
@@ -32,41 +40,57 @@ def read(path, mode="rb"):
         return source.read()
 
 
-class Demo:
-    """A real server, and the demo school's settings pointed at it in a directory of their own."""
+def start(test, *args):
+    """A helper server (python script and arguments) that prints its port and ends when its
+    standard input closes."""
+    process = subprocess.Popen(["/usr/bin/python3", *args], stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
 
-    def __init__(self, test, *server_options):
+    def stop():
+        process.stdin.close()
+        process.wait(timeout=20)
+        process.stdout.close()
+    test.addCleanup(stop)
+    return process.stdout.readline().strip()
+
+
+class School:
+    """A folder of its own with a server and a school's settings pointed at it: the demo school
+    (server block lines changed by `block`, lines put before it by `before`), or with `teachers`
+    the plain school of that many teachers from the demo's generator."""
+
+    def __init__(self, test, *options, server="smtp_server.py", teachers=None, block=None,
+                 before=()):
         self.dir = tempfile.TemporaryDirectory()
         test.addCleanup(self.dir.cleanup)
         self.maildir = os.path.join(self.dir.name, "mails")
         os.mkdir(self.maildir)
-        self.server = subprocess.Popen(
-            ["/usr/bin/python3", os.path.join(HERE, "smtp_server.py"), self.maildir, "--user",
-             "vertretungsplan@schule.example", "--require-auth", *server_options],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        test.addCleanup(self.stop)
-        port = self.server.stdout.readline().strip()
-
-        lines = read(os.path.join(DEMO, "demo.ini")).decode("cp1252").split("\n")
-        block = next(i for i, l in enumerate(lines) if l.startswith("* Mailserver")) + 1
-        lines[3] = os.path.join(DEMO, "demo.gpn") + "\r"
-        for offset, value in ((2, port), (9, "2"), (11, "1"), (12, COPY), (13, "1")):
-            lines[block + offset] = value + "\r"  # port, LOGIN, control copy, additional text
+        script = os.path.join(HERE if server == "smtp_server.py" else FAULTS, server)
+        port = start(test, script, self.maildir, *options)
         self.ini = os.path.join(self.dir.name, "Tafelbot.ini")
+        self.env = dict(os.environ)
+        if teachers:
+            subprocess.run(["/usr/bin/python3", os.path.join(DEMO, "generate_demo.py"), "--school",
+                            str(teachers), self.dir.name, port], check=True)
+            return
+        lines = read(os.path.join(DEMO, "demo.ini")).decode("cp1252").split("\n")
+        first = next(i for i, l in enumerate(lines) if l.startswith("* Mailserver")) + 1
+        lines[3] = os.path.join(DEMO, "demo.gpn") + "\r"
+        for offset, value in {2: port, **(block or {})}.items():
+            lines[first + offset] = value + "\r"
+        lines[first - 1:first - 1] = [line + "\r" for line in before]
         with open(self.ini, "wb") as target:
             target.write("\n".join(lines).encode("cp1252"))
         self.password = os.path.join(self.dir.name, "kennwort")
         with open(self.password, "w") as target:
             target.write("geheim\n")
 
-    def stop(self):
-        self.server.stdin.close()
-        self.server.wait(timeout=20)
-        self.server.stdout.close()
-
-    def cli(self, *args):
+    def cli(self, *args, **options):
         return subprocess.run([CLI, "--ini", self.ini, *args], capture_output=True, text=True,
-                              timeout=120)
+                              timeout=120, env=self.env, stdin=subprocess.DEVNULL, **options)
+
+    def send(self, *args):
+        return self.cli("send", "--yes", "--password-file", self.password, *args)
 
     def rows(self):
         return json.loads(self.cli("rows", "--json").stdout)["rows"]
@@ -80,10 +104,43 @@ class Demo:
         return [(read(os.path.join(self.maildir, n + ".eml")),
                  json.loads(read(os.path.join(self.maildir, n + ".json")))) for n in names]
 
+    def jsonl(self, name):
+        path = os.path.join(self.maildir, name)
+        return [json.loads(line) for line in read(path, "r").splitlines()] if os.path.exists(
+            path) else []
+
+
+def demo_with_login(test, *options):
+    """The demo school with LOGIN, the control copy and the additional text, on a server that
+    wants the account's password."""
+    return School(test, "--user", ACCOUNT, "--require-auth", *options,
+                  block={9: "2", 11: "1", 12: COPY, 13: "1"})
+
+
+def by_teacher(keys):
+    grouped = {}
+    for key in keys:
+        grouped.setdefault(teacher(key), []).append(key)
+    return {t: sorted(k) for t, k in grouped.items()}
+
+
+def mails_of(school):
+    """What every mail told: recipient, subject and both parts, without the minute of writing."""
+    told = []
+    for raw, _ in school.messages():
+        report = check_mime.check(raw)
+        told.append((report["headers"]["To"], report["headers"]["Subject"],
+                     GENERATED.sub("", report["plain"]), GENERATED.sub("", report["html"])))
+    return sorted(told)
+
+
+def table(html):
+    return html[html.index("<table"):html.index("</table>") + 8].replace("\n", "")
+
 
 class SendTest(unittest.TestCase):
     def test_send_mails_every_marked_teacher_and_records_each_row(self):
-        demo = Demo(self)
+        demo = demo_with_login(self)
         before = demo.rows()
         marked = {teacher(r["Schluessel"]) for r in before if r["HatEMail"] and r["Senden"]}
         old = demo.records()
@@ -94,7 +151,7 @@ class SendTest(unittest.TestCase):
             report = check_mime.check(read(os.path.join(previews, name)))
             expected[report["headers"]["To"]] = (name[:-4], report)
 
-        sent = demo.cli("send", "--yes", "--password-file", demo.password)
+        sent = demo.send()
         self.assertEqual(sent.returncode, 0, sent.stderr)
         messages = demo.messages()
         self.assertEqual(len(messages), len(marked))
@@ -137,106 +194,59 @@ class SendTest(unittest.TestCase):
         self.assertEqual(len(demo.messages()), len(marked) + 1)
         self.assertEqual(read(demo.ini), unchanged, "a test mail is never recorded")
 
-    def test_failures_record_nothing_and_fail_the_run(self):
-        for options, expected in (
-                (["--refuse-password"],
-                 "error: Fehler bei folgender SMTP-Server-Aktion: smtpAuth (Authentifizierung)"),
-                (["--stall-in-data"],
-                 "error: Der SMTP-Server hat die Sitzung nicht innerhalb von 1 Sekunde")):
-            with self.subTest(options=options):
-                demo = Demo(self, *options)
-                unchanged = read(demo.ini)
-                sent = demo.cli("send", "--yes", "--timeout", "1", "--password-file",
-                                demo.password)
-                self.assertNotEqual(sent.returncode, 0)
-                self.assertIn(expected, sent.stderr)
-                self.assertEqual(sent.returncode, 1)
-                self.assertRegex(sent.stderr, r"\n0 von \d+ eMails versendet")
-                self.assertEqual(sent.stdout, "")
-                self.assertEqual(read(demo.ini), unchanged)
-
     def test_overrides_hold_for_the_run_and_a_plan_not_read_sends_nothing(self):
-        demo = Demo(self)
+        demo = demo_with_login(self)
         stored = read(demo.ini).decode("cp1252").split("\r\n")[1:10]  # file, date, period
         copy = os.path.join(demo.dir.name, "kopie.gpn")
         with open(copy, "wb") as target:
             target.write(read(os.path.join(DEMO, "demo.gpn")))
-        sent = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn", copy,
-                        "--date", "20261208", "--period", "2", "--teacher", "ral")
-        self.assertEqual(sent.returncode, 2)
-        self.assertIn("Bitte einen dieser Kurznamen angeben: ADL BAU", sent.stderr)
-        sent = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn", copy,
-                        "--date", "20261208", "--period", "2")
+        sent = demo.send("--gpn", copy, "--date", "20261208", "--period", "2")
         self.assertEqual(sent.returncode, 0, sent.stderr)
         self.assertTrue(demo.messages())
         self.assertTrue([r for r in demo.records() if r.startswith("20261208")])
         self.assertEqual(read(demo.ini).decode("cp1252").split("\r\n")[1:10], stored)
 
         unchanged, mailed = read(demo.ini), len(demo.messages())
-        failed = demo.cli("send", "--yes", "--password-file", demo.password, "--gpn",
-                          os.path.join(demo.dir.name, "fehlt.gpn"))
+        failed = demo.send("--gpn", os.path.join(demo.dir.name, "fehlt.gpn"))
         self.assertEqual(failed.returncode, 1)
         self.assertIn("error: Ohne gelesene gpn-Datei wird nichts versendet.", failed.stderr)
         self.assertEqual((read(demo.ini), len(demo.messages())), (unchanged, mailed))
 
-STAMP = re.compile(r",\d{12}\r$", re.M)  # the minute a record was sent
-
-
-def mails_of(demo):
-    """What every mail told: recipient, subject and both parts, without the minute of writing."""
-    told = []
-    for raw, _ in demo.messages():
-        report = check_mime.check(raw)
-        told.append((report["headers"]["To"], report["headers"]["Subject"],
-                     GENERATED.sub("", report["plain"]), GENERATED.sub("", report["html"])))
-    return sorted(told)
-
-
-def tables_of_notices(previews):
-    """Mails that only say an earlier plan no longer holds: nothing of theirs is printed."""
-    for name in os.listdir(previews):
-        html = check_mime.check(read(os.path.join(previews, name)))["html"]
-        if "keine Vertretungen" in html:
-            yield html[html.index("<table"):html.index("</table>") + 8].replace("\n", "")
-
-
-class DaysTest(unittest.TestCase):
-    DAYS = ("20261207", "20261208", "20261209")
-
     def test_days_do_what_single_day_runs_do(self):
-        together, single = Demo(self), Demo(self)
-        folder = lambda demo, *parts: os.path.join(demo.dir.name, "eml", *parts)
-        made = together.cli("mails", "--days", "3", "--out", folder(together))
-        self.assertEqual(made.returncode, 0, made.stderr)
-        sent = together.cli("send", "--yes", "--password-file", together.password, "--days", "3")
-        self.assertEqual(sent.returncode, 0, sent.stderr)
-        for day in self.DAYS:
-            made = single.cli("mails", "--date", day, "--out", folder(single, day))
-            self.assertEqual(made.returncode, 0, made.stderr)
-            sent = single.cli("send", "--yes", "--password-file", single.password, "--date", day)
-            self.assertEqual(sent.returncode, 0, sent.stderr)
-        files = lambda demo: sorted((day, name) for day in os.listdir(folder(demo))
-                                    for name in os.listdir(folder(demo, day)))
+        days = ("20261207", "20261208", "20261209")
+        together, single = demo_with_login(self), demo_with_login(self)
+        folder = lambda school, *parts: os.path.join(school.dir.name, "eml", *parts)
+        for school, runs in ((together, [("--days", "3")]),
+                             (single, [("--date", day) for day in days])):
+            for run in runs:
+                out = folder(school, run[1]) if school is single else folder(school)
+                made = school.cli("mails", *run, "--out", out)
+                self.assertEqual(made.returncode, 0, made.stderr)
+                sent = school.send(*run)
+                self.assertEqual(sent.returncode, 0, sent.stderr)
+        files = lambda school: sorted((day, name) for day in os.listdir(folder(school))
+                                      for name in os.listdir(folder(school, day)))
         self.assertEqual(files(together), files(single))
-        self.assertEqual({day for day, _ in files(together)}, set(self.DAYS))
+        self.assertEqual({day for day, _ in files(together)}, set(days))
         self.assertTrue(mails_of(together))
         self.assertEqual(mails_of(together), mails_of(single))
-        strip = lambda demo: [STAMP.sub("", r + "\r") for r in demo.records()]
+        strip = lambda school: [STAMP.sub("", r + "\r") for r in school.records()]
         self.assertEqual(strip(together), strip(single))
 
     def test_the_printed_plan_has_a_page_per_teacher_with_the_mails_table(self):
-        demo = Demo(self)
-        rows = demo.rows()
-        with_rows = {teacher(r["Schluessel"]): r["HatEMail"] for r in rows if r["Stunde"] != "-1"}
+        demo = demo_with_login(self)
+        with_rows = {teacher(r["Schluessel"]): r["HatEMail"] for r in demo.rows()
+                     if r["Stunde"] != "-1"}
         previews = os.path.join(demo.dir.name, "vorschau")
         demo.cli("mails", "--out", previews)
-        table = lambda html: html[html.index("<table"):html.index("</table>") + 8].replace("\n", "")
-        tables = {table(check_mime.check(read(os.path.join(previews, n)))["html"])
-                  for n in os.listdir(previews)} - {t for t in tables_of_notices(previews)}
+        htmls = [check_mime.check(read(os.path.join(previews, n)))["html"]
+                 for n in os.listdir(previews)]
+        # Mails that only say an earlier plan no longer holds: nothing of theirs is printed.
+        tables = {table(h) for h in htmls if "keine Vertretungen" not in h}
+        out = os.path.join(demo.dir.name, "plan.html")
         for option, expected in (([], len(with_rows)),
                                  (["--ohne-adresse"], list(with_rows.values()).count(False))):
             with self.subTest(option=option):
-                out = os.path.join(demo.dir.name, "plan.html")
                 printed = demo.cli("print", *option, "--out", out)
                 self.assertEqual(printed.returncode, 0, printed.stderr)
                 html = read(out).decode("utf-8")
@@ -249,6 +259,67 @@ class DaysTest(unittest.TestCase):
         days = demo.cli("print", "--days", "2", "--out", out)
         self.assertEqual(days.returncode, 0, days.stderr)
         self.assertIn("Dienstag, den 08.12.2026", read(out).decode("utf-8"))
+
+
+TEACHERS = 50
+ADDRESS_OF = {generate_demo.adresse(i): generate_demo.kurzname(i) for i in range(1, TEACHERS + 1)}
+
+
+class SendFaultTest(unittest.TestCase):
+    """Whatever fails, every teacher is recorded with exactly its rows or not at all, a mail the
+    server accepted is always recorded, and later runs send exactly the rest, each teacher once."""
+
+    def fault_school(self, seed, rate, teachers=TEACHERS):
+        return School(self, "--seed", str(seed), "--rate", str(rate), server="fault_server.py",
+                      teachers=teachers)
+
+    def accepted(self, school):
+        return [ADDRESS_OF[r] for entry in school.jsonl("accepted.jsonl") for r in entry["rcpt"]]
+
+    def test_every_fault_leaves_whole_records_and_later_runs_send_exactly_the_rest(self):
+        school = self.fault_school(seed=13, rate=0.4)
+        keys = by_teacher(r["Schluessel"] for r in school.rows())
+        self.assertEqual(len(keys), TEACHERS)
+        for attempt in range(120):
+            result = school.cli("send", "--yes", "--timeout", "1")
+            records = by_teacher(r.rsplit(",", 1)[0] for r in school.records())
+            accepted = self.accepted(school)
+            context = f"run {attempt + 1}: {result.stderr[-300:]}"
+            for kurz, recorded in records.items():
+                self.assertEqual(recorded, keys[kurz], context)
+            self.assertEqual(sorted(records), sorted(accepted), context)
+            self.assertEqual(len(set(accepted)), len(accepted), "mailed twice: " + context)
+            if result.returncode == 0:
+                break
+            self.assertEqual(result.returncode, 1, context)
+        self.assertEqual(sorted(self.accepted(school)), sorted(keys))
+        faults = {(f["step"], f["kind"]) for f in school.jsonl("faults.jsonl")}
+        # The seed reaches every step, and a stall at least once.
+        self.assertEqual({step for step, _ in faults if step}, set(fault_server.STEPS))
+        self.assertIn("stall", {kind for _, kind in faults})
+
+    @unittest.skipUnless(subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode == 0,
+                         "needs a mount namespace of its own (root)")
+    def test_a_full_or_read_only_file_system_leaves_the_settings_file_whole(self):
+        # The settings file on a file system of its own, 32 KiB, in a mount namespace that ends
+        # with the run: filled up to the last block, or mounted read-only.
+        for fault, command in (("full", "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null"),
+                               ("read-only", "mount -o remount,ro \"$1\"")):
+            with self.subTest(fault):
+                school = self.fault_school(seed=0, rate=0, teachers=3)
+                before = read(school.ini)
+                mount = os.path.join(school.dir.name, "mnt")
+                os.mkdir(mount)
+                script = ('mount -t tmpfs -o size=32k tmpfs "$1" && cp "$2" "$1/Tafelbot.ini" && '
+                          '{ ' + command + '; true; } && "$3" --ini "$1/Tafelbot.ini" send --yes; '
+                          'status=$?; cp "$1/Tafelbot.ini" "$2"; exit $status')
+                result = subprocess.run(["unshare", "-m", "sh", "-c", script, "sh", mount,
+                                         school.ini, CLI], capture_output=True, text=True,
+                                        timeout=120)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(self.accepted(school)), 1, "the run stops at the failed save")
+                self.assertEqual(read(school.ini), before, "the old file, whole")
+                self.assertIn("wurde verschickt", result.stderr)
 
 
 if __name__ == "__main__":

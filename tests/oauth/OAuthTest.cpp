@@ -3,25 +3,18 @@
 #include "oauth/SignIn.h"
 #include "platform/SecretStore.h"
 #include "settings/Cp1252.h"
+#include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/TestCertificates.h"
 #include "support/TestFiles.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace tafelbot::oauth {
 namespace {
@@ -32,40 +25,10 @@ using ::testing::HasSubstr;
 // tests/integration/oauth_provider.py as a child process; it ends when its stdin closes.
 class LocalProvider {
 public:
-    explicit LocalProvider(std::vector<std::string> args = {}) {
-        const bool tls = !args.empty(); // the arguments name a certificate
-        args.insert(args.begin(),
-                    {TAFELBOT_SYSTEM_PYTHON,
-                     std::string(TAFELBOT_SOURCE_DIR) + "/tests/integration/oauth_provider.py"});
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("no pipes");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = in[1];
-        std::string line;
-        char c = 0;
-        pollfd p{out[0], POLLIN, 0};
-        while (::poll(&p, 1, 20000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        ::close(out[0]);
-        base = (tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + line;
-    }
-    ~LocalProvider() {
-        ::close(stdin_);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    // With arguments, they name a certificate: https.
+    explicit LocalProvider(const std::vector<std::string>& args = {})
+        : process_(command(args), "/dev/null"), base(std::string(args.empty() ? "http" : "https") +
+                                                     "://127.0.0.1:" + process_.firstLine()) {}
 
     OAuthSettings settings(const std::string& client) const {
         return {"custom",        client, "", "", base + "/device", base + "/authorize",
@@ -78,11 +41,16 @@ public:
     }
     int stat(const char* name) const { return post("/stats")[name].get<int>(); }
 
-    std::string base;
-
 private:
-    pid_t pid_ = -1;
-    int stdin_ = -1;
+    static std::vector<std::string> command(std::vector<std::string> args) {
+        args.insert(args.begin(), {TAFELBOT_SYSTEM_PYTHON,
+                                   TAFELBOT_SOURCE_DIR "/tests/integration/oauth_provider.py"});
+        return args;
+    }
+    testing::ChildProcess process_;
+
+public:
+    const std::string base;
 };
 
 // The user's browser: follows the sign-in address to the provider and its redirect back,

@@ -9,77 +9,40 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
-INTEGRATION = os.path.join(ROOT, "tests", "integration")
-ACCOUNT = "vertretungsplan@schule.example"
+INTEGRATION = os.path.join(os.path.dirname(HERE), "integration")
+sys.path.insert(0, INTEGRATION)
+import cli_send_test  # noqa: E402
+from cli_send_test import ACCOUNT, read, start  # noqa: E402
+
 TOKEN = "zugang-42"  # every access token the provider issues
-CLI = None
 
 
-def read(path):
-    with open(path, "rb") as source:
-        return source.read()
-
-
-def start(args):
-    process = subprocess.Popen(["/usr/bin/python3", *args], stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    return process, process.stdout.readline().strip()
-
-
-def stop(process):
-    process.stdin.close()
-    process.wait(timeout=20)
-    process.stdout.close()
-
-
-class School:
+class School(cli_send_test.School):
     """The demo school signing in at the local provider, with a data directory of its own."""
 
     def __init__(self, test, accepted=TOKEN, *server_options):
-        self.dir = tempfile.TemporaryDirectory()
-        test.addCleanup(self.dir.cleanup)
-        self.provider, port = start([os.path.join(INTEGRATION, "oauth_provider.py"),
-                                     "--access-token", TOKEN])
-        test.addCleanup(stop, self.provider)
-        self.base = "http://127.0.0.1:" + port
-        self.maildir = os.path.join(self.dir.name, "mails")
-        os.mkdir(self.maildir)
-        self.server, smtp_port = start([os.path.join(INTEGRATION, "smtp_server.py"),
-                                        self.maildir, "--user", ACCOUNT, "--require-auth",
-                                        "--bearer-token", accepted, *server_options])
-        test.addCleanup(stop, self.server)
-
-        lines = read(os.path.join(ROOT, "examples", "demo.ini")).decode("cp1252").split("\n")
-        block = next(i for i, l in enumerate(lines) if l.startswith("* Mailserver"))
-        lines[3] = os.path.join(ROOT, "examples", "demo.gpn") + "\r"
-        lines[block + 3] = smtp_port + "\r"
-        lines[block:block] = [l + "\r" for l in (
-            "OAuth=custom", "OAuthClientId=schule", "OAuthDeviceUrl=" + self.base + "/device",
-            "OAuthTokenUrl=" + self.base + "/token", "OAuthScope=smtp")]
-        self.ini = os.path.join(self.dir.name, "Tafelbot.ini")
-        with open(self.ini, "wb") as target:
-            target.write("\n".join(lines).encode("cp1252"))
-        self.env = dict(os.environ, XDG_DATA_HOME=os.path.join(self.dir.name, "daten"),
+        self.base = "http://127.0.0.1:" + start(test, os.path.join(INTEGRATION, "oauth_provider.py"),
+                                                "--access-token", TOKEN)
+        super().__init__(test, "--user", ACCOUNT, "--require-auth", "--bearer-token", accepted,
+                         *server_options, before=[
+                             "OAuth=custom", "OAuthClientId=schule",
+                             "OAuthDeviceUrl=" + self.base + "/device",
+                             "OAuthTokenUrl=" + self.base + "/token", "OAuthScope=smtp"])
+        self.env.update(XDG_DATA_HOME=os.path.join(self.dir.name, "daten"),
                         DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent")
         self.env.pop("DISPLAY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
-
-    def cli(self, *args):
-        return subprocess.run([CLI, "--ini", self.ini, *args], capture_output=True, text=True,
-                              timeout=120, env=self.env, stdin=subprocess.DEVNULL)
 
     def call(self, path, data=None):
         with urllib.request.urlopen(self.base + path, data=data, timeout=10) as reply:
             return json.load(reply)
 
     def login(self):
-        login = subprocess.Popen([CLI, "--ini", self.ini, "oauth-login", "--device"],
+        login = subprocess.Popen([cli_send_test.CLI, "--ini", self.ini, "oauth-login", "--device"],
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                  env=self.env)
         address, code = login.stdout.readline(), login.stdout.readline()
@@ -99,12 +62,8 @@ class School:
             json.dump(stored, target)
         return stored
 
-    def messages(self):
-        return sorted(n for n in os.listdir(self.maildir) if n.endswith(".json"))
-
     def mechanisms(self):
-        return [json.loads(read(os.path.join(self.maildir, n)))["mechanism"]
-                for n in self.messages()]
+        return [envelope["mechanism"] for _, envelope in self.messages()]
 
 
 class OAuthCliTest(unittest.TestCase):
@@ -163,5 +122,5 @@ class OAuthCliTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    CLI = sys.argv.pop(1)
+    cli_send_test.CLI = sys.argv.pop(1)
     unittest.main()

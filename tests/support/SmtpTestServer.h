@@ -3,11 +3,12 @@
 // The real SMTP server of the integration tests (tests/integration/smtp_server.py on aiosmtpd,
 // run with the system's Python) as a child process on 127.0.0.1, with its own mail directory.
 
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace tafelbot::testing {
@@ -25,7 +26,6 @@ public:
     // the server's error output when it does not come up.
     explicit SmtpTestServer(Options options);
     SmtpTestServer() : SmtpTestServer(Options()) {}
-    ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;
 
@@ -40,12 +40,9 @@ public:
     std::string log() const;
 
 private:
-    void stop();
-
     TempDir dir_;
     std::string mailDir_;
-    pid_t pid_ = -1;
-    int stdinPipe_ = -1;
+    std::unique_ptr<ChildProcess> process_;
     std::uint16_t port_ = 0;
 };
 
