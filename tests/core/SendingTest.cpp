@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace tafelbot {
 namespace {
@@ -358,16 +357,10 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
     EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
 }
 
-bool parsedWithoutDefects(const std::string& mail) {
-    const std::string command = std::string(TAFELBOT_SYSTEM_PYTHON) + " " + TAFELBOT_SOURCE_DIR +
-                                "/tests/integration/check_mime.py '" + mail + "' >/dev/null";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Every mode with every AUTH method, against the server with the tests' own certificates, each
-// mail read back by Python's mail parser.
-TEST(SendingTest, EveryTlsModeWithEveryAuthMethodDeliversEncrypted) {
+// Every mode, with and without AUTH, and every AUTH method once over an encrypted connection,
+// against the server with the tests' own certificates. (Every method in the clear, and the mail
+// read back by Python's mail parser: tests/integration/SmtpRealServerTest.cpp.)
+TEST(SendingTest, EveryTlsModeAndEveryAuthMethodDeliverEncrypted) {
     struct Fall {
         std::vector<std::string> server;
         int sicherheit;
@@ -375,14 +368,13 @@ TEST(SendingTest, EveryTlsModeWithEveryAuthMethodDeliversEncrypted) {
         const char* mechanismus;
     };
     // STARTTLS needs EHLO, even without AUTH; the automatic mode uses it when offered.
-    std::vector<Fall> faelle = {{StartTlsPflicht, smtpSecurityStartTls, 0, "null"},
-                                {{}, smtpSecurityAuto, 0, "null"}};
-    const char* mechanismen[] = {"PLAIN", "LOGIN", "CRAM-MD5", "CRAM-SHA1", "CRAM-SHA1"};
-    for (int auth = 1; auth <= 5; ++auth)
-        for (const auto& [server, sicherheit] :
-             {std::pair{StartTlsPflicht, smtpSecurityStartTls},
-              std::pair{Texte{}, smtpSecurityAuto}, std::pair{TlsVonAnfang, smtpSecurityTls}})
-            faelle.push_back({server, sicherheit, auth, mechanismen[auth - 1]});
+    const Fall faelle[] = {{StartTlsPflicht, smtpSecurityStartTls, 0, "null"},
+                           {{}, smtpSecurityAuto, 0, "null"},
+                           {TlsVonAnfang, smtpSecurityTls, 1, "\"PLAIN"},
+                           {StartTlsPflicht, smtpSecurityStartTls, 2, "\"LOGIN"},
+                           {{}, smtpSecurityAuto, 3, "\"CRAM-MD5"},
+                           {TlsVonAnfang, smtpSecurityTls, 4, "\"CRAM-SHA1"},
+                           {StartTlsPflicht, smtpSecurityStartTls, 5, "\"CRAM-SHA1"}};
     for (const Fall& fall : faelle) {
         SCOPED_TRACE(std::to_string(fall.sicherheit) + " " + fall.mechanismus);
         Sendeumgebung u(mitArgumenten(fall.server, &TestCertificates::get().good()));
@@ -396,12 +388,10 @@ TEST(SendingTest, EveryTlsModeWithEveryAuthMethodDeliversEncrypted) {
         for (const std::string& mail : u.server.messageFiles()) {
             const std::string umschlag = u.server.envelopeOf(mail);
             EXPECT_NE(umschlag.find("\"tls\": true"), std::string::npos);
-            EXPECT_NE(umschlag.find(std::string("\"mechanism\": ") + (fall.auth ? "\"" : "") +
-                                    fall.mechanismus),
+            EXPECT_NE(umschlag.find(std::string("\"mechanism\": ") + fall.mechanismus),
                       std::string::npos)
                 << umschlag;
         }
-        EXPECT_TRUE(parsedWithoutDefects(u.server.messageFiles()[0]));
         const auto tls = u.marken("TLS: TLSv1.3, ");
         EXPECT_EQ(tls.size(), 3u);
         for (const std::string& l : tls)

@@ -152,41 +152,28 @@ TEST(SmtpRealServerTest, ARefusedPasswordOrAMissingLoginStopsTheSessionWithTheSe
 }
 
 // XOAUTH2 and OAUTHBEARER against the server's own check of the bearer token: the preferred
-// mechanism delivers, a wrong token is refused after the server's JSON error.
+// mechanism delivers, and the token never shows in the log. (A refused token: the command
+// line's OAuth test, with either mechanism.)
 TEST(SmtpRealServerTest, AnOAuthTokenSignsInWithTheMechanismTheServerOffers) {
-    struct Case {
-        std::vector<std::string> serverArguments;
-        std::string token;
-        std::string mechanism; // empty: refused
-    };
-    const Case cases[] = {
-        {{"--bearer-token", "tok-123"}, "tok-123", "OAUTHBEARER"},
-        {{"--bearer-token", "tok-123", "--auth-exclude", "OAUTHBEARER"}, "tok-123", "XOAUTH2"},
-        {{"--bearer-token", "tok-123", "--auth-exclude", "OAUTHBEARER"}, "abgelaufen", ""},
-        {{"--bearer-token", "tok-123"}, "abgelaufen", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mechanism + " " + c.token);
+    for (const std::string mechanism : {"OAUTHBEARER", "XOAUTH2"}) {
+        SCOPED_TRACE(mechanism);
         SmtpTestServer::Options options;
-        options.extraArguments = c.serverArguments;
+        options.extraArguments = {"--bearer-token", "tok-123"};
+        if (mechanism == "XOAUTH2")
+            options.extraArguments.insert(options.extraArguments.end(),
+                                          {"--auth-exclude", "OAUTHBEARER"});
         SmtpTestServer server(options);
         Session session(server, smtpAuthPlain);
-        session.cli.OAuthBearerToken = c.token;
-        if (c.mechanism.empty()) {
-            EXPECT_EQ(session.sendMail(), (Codes{0, 0, 535}));
-            EXPECT_TRUE(server.messageFiles().empty());
-            session.cli.Abort();
-            continue;
-        }
+        session.cli.OAuthBearerToken = "tok-123";
         ASSERT_EQ(session.sendMail(), Codes(7, 0)) << session.cli.ErrorMessage() << server.log();
         ASSERT_EQ(server.messageFiles().size(), 1u);
-        std::string envelope = server.envelopeOf(server.messageFiles()[0]);
-        EXPECT_NE(envelope.find("\"mechanism\": \"" + c.mechanism + "\""), std::string::npos)
+        const std::string envelope = server.envelopeOf(server.messageFiles()[0]);
+        EXPECT_NE(envelope.find("\"mechanism\": \"" + mechanism + "\", \"login\": \"konto\""),
+                  std::string::npos)
             << envelope;
-        EXPECT_NE(envelope.find("\"login\": \"konto\""), std::string::npos) << envelope;
         for (const auto& line : session.display) {
             if (line.rfind("> AUTH", 0) == 0) {
-                EXPECT_EQ(line, "> AUTH " + c.mechanism + " ********");
+                EXPECT_EQ(line, "> AUTH " + mechanism + " ********");
             }
         }
     }
