@@ -384,7 +384,8 @@ void MainWorkflow::bereiteMailVor() {
                     werte.GesendeteMails,
                     werte.AktDatum,
                     wochentagLabel,
-                    datumFeld};
+                    datumFeld,
+                    werte.Aenderungen};
     ComposedMail mail = composeSubstitutionMail(input, ui);
 
     THtmlSmtpCli& cli = versand_->client();
