@@ -4,23 +4,46 @@
 #include "settings/DatumText.h"
 #include "ui/UiPort.h"
 
+#include <span>
+#include <type_traits>
+#include <utility>
+
 namespace tafelbot {
 
 namespace {
 
-template <std::size_t N>
-int listenIndex(const std::array<std::string, N>& liste, const std::string& text) {
+int listenIndex(std::span<const std::string> liste, const std::string& text) {
     for (std::size_t i = 0; i < liste.size(); ++i)
         if (liste[i] == text)
             return static_cast<int>(i);
     return 0;
 }
 
-template <std::size_t N>
-std::string listenText(const std::array<std::string, N>& liste, int index) {
+std::string listenText(std::span<const std::string> liste, int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= liste.size())
         return {};
     return liste[static_cast<std::size_t>(index)];
+}
+
+// From the record into the dialog's field, by the field's kind.
+template <typename Wert>
+void ins(const ServerFeld& /*feld*/, const Wert& von, Wert& nach) {
+    nach = von;
+}
+void ins(const ServerFeld& feld, int von, std::string& nach) {
+    nach = listenText(feld.liste, von);
+}
+void ins(const ServerFeld& /*feld*/, const std::string& von, std::vector<std::string>& nach) {
+    nach = {von};
+}
+
+// From the dialog's field into the record; the multi-line field is joined separately.
+template <typename Wert>
+void aus(const ServerFeld& /*feld*/, const Wert& von, Wert& nach) {
+    nach = von;
+}
+void aus(const ServerFeld& feld, const std::string& von, int& nach) {
+    nach = listenIndex(feld.liste, von);
 }
 
 bool istPlatzhalter(const TLehrer& lehrer) {
@@ -28,13 +51,6 @@ bool istPlatzhalter(const TLehrer& lehrer) {
 }
 
 } // namespace
-
-const std::array<std::string, 6> ServerSettingsModel::AuthentifizierungListe{
-    "None", "Plain", "Login", "CramMD5", "CramSHA1", "AutoSelect"};
-const std::array<std::string, 6> ServerSettingsModel::PrioritaetListe{
-    "Nicht spezifiziert", "Highest", "High", "Normal", "Low", "Lowest"};
-const std::array<std::string, 4> ServerSettingsModel::VerbindungssicherheitListe{
-    "Automatisch", "Keine", "STARTTLS erforderlich", "TLS"};
 
 ServerSettingsModel::ServerSettingsModel()
     : Betreff("Vertretungspläne (Test-eMail)"_cp),
@@ -51,25 +67,9 @@ ServerSettingsModel::ServerSettingsModel()
           "Ihr Vertretungsplaner"} {}
 
 void ServerSettingsModel::laden(const TEinstellungen& server) {
-    Absendername = server.Absendername;
-    SmtpServer = server.SmtpServer;
-    Port = server.Port;
-    Kontoname = server.Kontoname;
-    Kennwort = server.Kennwort;
-    Anmeldename = server.Anmeldename;
-    Absender = server.Absender;
-    AntwortAn = server.AntwortAn;
-    KopieAn = server.KopieAn;
-    kennwortSpeichernGeklickt(server.KennwortSpeichern);
-    KopieSenden = server.KopieSenden;
-    ZusatztextAnhaengen = server.ZusatztextAnhaengen;
-    Authentifizierung = listenText(AuthentifizierungListe, server.Authentifizierung);
-    Prioritaet = listenText(PrioritaetListe, server.Prioritaet);
-    Zusatztext = {server.Zusatztext};
-    Verbindungssicherheit = listenText(VerbindungssicherheitListe, server.Verbindungssicherheit);
-    ZertifikatUngeprueftAnnehmen = server.ZertifikatUngeprueftAnnehmen;
-    OAuth = server.OAuth;
-    OAuthClientId = server.OAuthClientId;
+    fuerServerFelder([](const ServerFeld& f, const auto& von, auto& nach) { ins(f, von, nach); },
+                     server, *this);
+    kennwortSpeichernGeklickt(KennwortSpeichern);
 }
 
 std::string ServerSettingsModel::zusatztextZeile(const std::vector<std::string>& zeilen,
@@ -89,27 +89,15 @@ std::string ServerSettingsModel::zusatztextZeile(const std::vector<std::string>&
 }
 
 void ServerSettingsModel::uebernehmen(TEinstellungen& server, UiPort& ui) {
-    server.Absendername = Absendername;
-    server.SmtpServer = SmtpServer;
-    server.Port = Port;
-    server.Kontoname = Kontoname;
-    server.Kennwort = Kennwort;
-    server.Anmeldename = Anmeldename;
-    server.Absender = Absender;
-    server.AntwortAn = AntwortAn;
-    server.KopieAn = KopieAn;
-    server.KennwortSpeichern = KennwortSpeichern;
-    server.KopieSenden = KopieSenden;
-    server.ZusatztextAnhaengen = ZusatztextAnhaengen;
-    server.Authentifizierung = listenIndex(AuthentifizierungListe, Authentifizierung);
-    server.Prioritaet = listenIndex(PrioritaetListe, Prioritaet);
-    server.Verbindungssicherheit = listenIndex(VerbindungssicherheitListe, Verbindungssicherheit);
-    server.ZertifikatUngeprueftAnnehmen = ZertifikatUngeprueftAnnehmen;
-    server.OAuth = OAuth;
-    server.OAuthClientId = OAuthClientId;
-
     bool gekuerzt = false;
-    server.Zusatztext = zusatztextZeile(Zusatztext, gekuerzt);
+    fuerServerFelder(
+        [&](const ServerFeld& f, auto& nach, const auto& von) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(von)>, std::vector<std::string>>)
+                nach = zusatztextZeile(von, gekuerzt);
+            else
+                aus(f, von, nach);
+        },
+        server, std::as_const(*this));
     if (gekuerzt)
         ui.showInformation("Der eingegebene Zusatztext besteht aus mehr als 255 Zeichen!\n\r"
                            "Der Text musste gekürzt werden."_cp);

@@ -2,6 +2,7 @@
 
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
+#include "settings/ServerFelder.h"
 
 #include <array>
 #include <string>
@@ -15,15 +16,15 @@ class UiPort;
 // boxes, the teacher list and "Felder löschen" do with them. Texts are Windows-1252 bytes.
 class ServerSettingsModel {
 public:
-    static const std::array<std::string, 6> AuthentifizierungListe;
-    static const std::array<std::string, 6> PrioritaetListe;
-    // Index = TSmtpSecurity.
-    static const std::array<std::string, 4> VerbindungssicherheitListe;
+    static constexpr const auto& AuthentifizierungListe = AuthentifizierungTexte;
+    static constexpr const auto& PrioritaetListe = PrioritaetTexte;
+    static constexpr const auto& VerbindungssicherheitListe = VerbindungssicherheitTexte;
     static constexpr std::size_t ZusatztextGrenze = 254;
 
     ServerSettingsModel();
 
-    // ---- left panel: the fields as the controls hold them ----
+    // ---- left panel: the fields as the controls hold them, named as in the record (the rows
+    // of ServerFelder.h reach both) ----
     std::string Absendername;
     std::string SmtpServer;
     std::string Port = "25";

@@ -5,6 +5,7 @@
 #include "settings/DatumText.h"
 #include "settings/FixeTexte.h"
 #include "settings/Kennwort.h"
+#include "settings/ServerFelder.h"
 #include "ui/UiPort.h"
 
 #include <algorithm>
@@ -335,7 +336,8 @@ public:
 
         if (!wert(z))
             return false;
-        const int serverZeilen = z == "e" ? 13 : 15;
+        // A file of the oldest version lacks the block's last two lines.
+        const int serverZeilen = z == "e" ? ServerBlockZeilen - 2 : ServerBlockZeilen;
 
         if (!wert(z))
             return false;
@@ -384,12 +386,16 @@ public:
             melde("Falsche Daten in der Einstellung \"" + falsch + "\"!");
 
         bool blockVollstaendig = true;
-        for (int n = 0; n < serverZeilen; ++n) {
-            if (zeilen_.LeseWert(true, true, z))
-                setzeServerZeile(n, z);
-            else
-                blockVollstaendig = false;
-        }
+        fuerServerFelder(
+            [&](const ServerFeld& f, auto& feld) {
+                if (f.zeile == keineZeile || f.zeile >= serverZeilen)
+                    return;
+                if (zeilen_.LeseWert(true, true, z))
+                    setze(f, z, feld);
+                else
+                    blockVollstaendig = false;
+            },
+            werte_.Server);
         if (!blockVollstaendig)
             return false;
 
@@ -410,81 +416,34 @@ private:
               " der Mailserver-Einstellungen!");
     }
 
-    bool schalter(const std::string& z, int n) {
+    void setze(const ServerFeld& f, const std::string& z, bool& feld) {
         if (z != "1" && z != "0")
-            meldeZeile("Falsche Daten", n);
-        return z == "1";
+            meldeZeile("Falsche Daten", f.zeile);
+        feld = z == "1";
     }
 
-    int listenIndex(const std::string& z, int n) {
+    void setze(const ServerFeld& f, const std::string& z, int& feld) {
+        feld = 0;
         auto index = alsGanzzahl(z);
-        if (!index) {
-            meldeZeile("Falsche Daten", n);
-            return 0;
-        }
-        if (*index < 0 || *index > 5) {
-            meldeZeile("Unerlaubte Zahl", n);
-            return 0;
-        }
-        return *index;
+        if (!index)
+            meldeZeile("Falsche Daten", f.zeile);
+        else if (*index < 0 || static_cast<std::size_t>(*index) >= f.liste.size())
+            meldeZeile("Unerlaubte Zahl", f.zeile);
+        else
+            feld = *index;
     }
 
-    void setzeServerZeile(int n, const std::string& z) {
-        TEinstellungen& s = werte_.Server;
-        switch (n) {
-        case 0:
-            s.Absendername = z;
-            break;
-        case 1:
-            s.SmtpServer = z;
-            break;
-        case 2:
-            s.Port = z;
-            break;
-        case 3:
-            s.Kontoname = z;
-            break;
-        case 4:
-            s.KennwortSpeichern = schalter(z, n);
-            break;
-        case 5:
-            werte_.GespeichertesKennwort = z;
-            // A line that is no scrambled text (edited by hand) gives no password: the next mail
-            // asks for it.
-            if (!istKennwortText(z))
-                meldeZeile("Falsche Daten", n);
-            s.Kennwort = KennwortEntschluesseln(z, KennwortSchluessel);
-            break;
-        case 6:
-            s.Anmeldename = z;
-            break;
-        case 7:
-            s.Absender = z;
-            break;
-        case 8:
-            s.AntwortAn = z;
-            break;
-        case 9:
-            s.Authentifizierung = listenIndex(z, n);
-            break;
-        case 10:
-            s.Prioritaet = listenIndex(z, n);
-            break;
-        case 11:
-            s.KopieSenden = schalter(z, n);
-            break;
-        case 12:
-            s.KopieAn = z;
-            break;
-        case 13:
-            s.ZusatztextAnhaengen = schalter(z, n);
-            break;
-        case 14:
-            s.Zusatztext = z;
-            break;
-        default:
-            break;
+    void setze(const ServerFeld& f, const std::string& z, std::string& feld) {
+        if (f.art != FeldArt::Kennwort) {
+            feld = z;
+            return;
         }
+        werte_.GespeichertesKennwort = z;
+        // A line that is no scrambled text (edited by hand) gives no password: the next mail
+        // asks for it.
+        if (!istKennwortText(z))
+            meldeZeile("Falsche Daten", f.zeile);
+        feld = KennwortEntschluesseln(z, KennwortSchluessel);
     }
 
     Einstellungen& werte_;
@@ -587,6 +546,19 @@ std::string kennwortZeile(const Einstellungen& werte) {
     if (KennwortEntschluesseln(werte.GespeichertesKennwort, KennwortSchluessel) == s.Kennwort)
         return werte.GespeichertesKennwort;
     return KennwortVerschluesseln(s.Kennwort, KennwortSchluessel);
+}
+
+std::string serverZeile(const ServerFeld& /*feld*/, bool wert, const Einstellungen& /*werte*/) {
+    return schalterText(wert);
+}
+
+std::string serverZeile(const ServerFeld& /*feld*/, int wert, const Einstellungen& /*werte*/) {
+    return std::to_string(wert);
+}
+
+std::string serverZeile(const ServerFeld& feld, const std::string& wert,
+                        const Einstellungen& werte) {
+    return feld.art == FeldArt::Kennwort ? kennwortZeile(werte) : wert;
 }
 
 } // namespace
@@ -728,12 +700,14 @@ std::string iniInhalt(const Einstellungen& werte) {
     if (!zusatz.empty())
         t.zeile("");
 
-    const TEinstellungen& s = werte.Server;
-    t.gruppe({"* Mailserver-Einstellungen (15 Zeilen entsprechend dem Einstellungsfenster):",
-              s.Absendername, s.SmtpServer, s.Port, s.Kontoname, schalterText(s.KennwortSpeichern),
-              kennwortZeile(werte), s.Anmeldename, s.Absender, s.AntwortAn,
-              zahl(s.Authentifizierung), zahl(s.Prioritaet), schalterText(s.KopieSenden), s.KopieAn,
-              schalterText(s.ZusatztextAnhaengen), s.Zusatztext});
+    t.zeile("* Mailserver-Einstellungen (15 Zeilen entsprechend dem Einstellungsfenster):");
+    fuerServerFelder(
+        [&](const ServerFeld& f, const auto& feld) {
+            if (f.zeile != keineZeile)
+                t.zeile(serverZeile(f, feld, werte));
+        },
+        werte.Server);
+    t.zeile("");
 
     t.zeile("* Bisher gesendete eMails:");
     for (const auto& mail : werte.GesendeteMails)
