@@ -260,7 +260,8 @@ void MainWorkflow::bereiteMailVor() {
                     werte.GesendeteMails,
                     werte.AktDatum,
                     wochentagLabel,
-                    datumFeld};
+                    datumFeld,
+                    werte.Aenderungen};
     ComposedMail mail = composeSubstitutionMail(input, ui);
 
     THtmlSmtpCli& cli = versand_->client();
