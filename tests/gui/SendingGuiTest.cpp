@@ -15,11 +15,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <set>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace tafelbot;
 using namespace tafelbot::testing;
@@ -72,21 +68,40 @@ std::size_t sendeErstenMarkiertenAllein(Programm& p, const SmtpTestServer& serve
 class SendingGuiTest : public QObject {
     Q_OBJECT
 private slots:
-    void highlightedTeacherAloneThenEveryMarkedTeacher();
+    void highlightedTeacherAloneThenEveryMarkedTeacherThroughStartTls();
     void testMailLeavesTheDialogAndRecordsNothing();
-    void sendsThroughStartTls();
     void cancelEndsTheWaitForASilentServer();
     void twoDaysMailAndRecordAsTwoRunsOfOneDay();
 };
 
-void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
-    SmtpTestServer server;
-    Programm p(anServer(server));
+// Qt's event loop carries the handshake as the poll loop does.
+void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacherThroughStartTls() {
+    const auto& zertifikate = TestCertificates::get();
+    SmtpTestServer::Options optionen;
+    optionen.requireAuth = true;
+    optionen.extraArguments = {"--tls-cert",         zertifikate.good().cert,
+                               "--tls-key",          zertifikate.good().key,
+                               "--require-starttls", "--auth-require-tls"};
+    SmtpTestServer server(optionen);
+    Programm p([&](Einstellungen& e) {
+        anServer(server)(e);
+        e.Server.SmtpServer = "localhost";
+        e.Server.Kontoname = "konto";
+        e.Server.Kennwort = "geheim";
+        e.Server.Authentifizierung = 2;
+        e.Server.Verbindungssicherheit = 2;
+        e.Server.ZusatzCaDatei = zertifikate.caFile();
+    });
     const auto vorher = markiert(p.wf());
     QVERIFY(vorher.size() >= 3);
 
     const std::size_t linie = sendeErstenMarkiertenAllein(p, server);
     QCOMPARE(markiert(p.wf()).size(), vorher.size() - 1);
+    QVERIFY(server.envelopeOf(server.messageFiles()[0]).find("\"tls\": true") != std::string::npos);
+    const auto& log = p.wf().log.lines();
+    QVERIFY(std::any_of(log.begin(), log.end(), [](const std::string& zeile) {
+        return zeile.find("TLS: TLSv1.3, ") != std::string::npos;
+    }));
 
     const auto& linien = p.fenster->tabelle()->linien();
     QTest::mouseClick(linien[linie].nummer, Qt::LeftButton); // highlight off
@@ -132,53 +147,11 @@ void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
     QCOMPARE(antworten.unerwartet, 0);
 }
 
-// Qt's event loop carries the handshake as the poll loop does.
-void SendingGuiTest::sendsThroughStartTls() {
-    const auto& zertifikate = TestCertificates::get();
-    SmtpTestServer::Options optionen;
-    optionen.requireAuth = true;
-    optionen.extraArguments = {"--tls-cert",         zertifikate.good().cert,
-                               "--tls-key",          zertifikate.good().key,
-                               "--require-starttls", "--auth-require-tls"};
-    SmtpTestServer server(optionen);
-    Programm p([&](Einstellungen& e) {
-        anServer(server)(e);
-        e.Server.SmtpServer = "localhost";
-        e.Server.Kontoname = "konto";
-        e.Server.Kennwort = "geheim";
-        e.Server.Authentifizierung = 2;
-        e.Server.Verbindungssicherheit = 2;
-        e.Server.ZusatzCaDatei = zertifikate.caFile();
-    });
-    sendeErstenMarkiertenAllein(p, server);
-    QVERIFY(server.envelopeOf(server.messageFiles()[0]).find("\"tls\": true") != std::string::npos);
-    const auto& log = p.wf().log.lines();
-    QVERIFY(std::any_of(log.begin(), log.end(), [](const std::string& zeile) {
-        return zeile.find("TLS: TLSv1.3, ") != std::string::npos;
-    }));
-}
-
-// A server that takes the connection and never says a word: while the run waits for it (at most
-// the time limit), "Abbrechen" ends it at once and records nothing.
+// A server that never answers the mail's data: while the run waits for it (at most the time
+// limit), "Abbrechen" ends it at once and records nothing.
 void SendingGuiTest::cancelEndsTheWaitForASilentServer() {
-    struct Horcher {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ~Horcher() { ::close(fd); }
-    } horcher;
-    QVERIFY(horcher.fd >= 0);
-    sockaddr_in adresse{};
-    adresse.sin_family = AF_INET;
-    adresse.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t laenge = sizeof adresse;
-    auto* roh = reinterpret_cast<sockaddr*>(&adresse);
-    QVERIFY(::bind(horcher.fd, roh, laenge) == 0 && ::listen(horcher.fd, 4) == 0);
-    QVERIFY(::getsockname(horcher.fd, roh, &laenge) == 0); // connections wait unaccepted
-    Programm p([&](Einstellungen& e) {
-        e.Server.SmtpServer = "127.0.0.1";
-        e.Server.Port = std::to_string(ntohs(adresse.sin_port));
-        e.Server.Authentifizierung = 0;
-        e.Server.Absender = "buero@schule.test";
-    });
+    SmtpTestServer server({false, false, {"--stall-in-data"}});
+    Programm p(anServer(server));
     const auto records = p.wf().werte.GesendeteMails;
     QTest::mouseClick(p.fenster->tabelle()->linien()[0].nummer, Qt::LeftButton);
     QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
