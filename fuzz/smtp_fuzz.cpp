@@ -14,6 +14,7 @@
 #include "smtp/MimeUtil.h"
 #include "smtp/SmtpAuth.h"
 #include "smtp/SmtpEngine.h"
+#include "smtp/SmtpText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,8 +39,7 @@ struct Driver {
     std::size_t nextStep = 0;
     bool stepDone = false;
     bool endOfDataSent = false;
-    bool repliedAfterEnd = false; // a 2xx line came after the final "."
-    bool chunkHas2xx = false;     // in the bytes being handled now
+    bool repliedAfterEnd = false; // a 2xx reply line came after the final "."
 
     void request(void (SmtpEngine::*call)()) {
         try {
@@ -81,6 +81,12 @@ struct Driver {
                 endOfDataSent = true;
             engine.sendRoomAvailable();
             break;
+        case SmtpAction::Response: {
+            const ReplyCode reply = ParseReplyCode(a.text);
+            if (endOfDataSent && reply.code / 100 == 2)
+                repliedAfterEnd = true;
+            break;
+        }
         case SmtpAction::Display: // the lines that reach the info log (the Command event is the
         case SmtpAction::Trace:   // raw command, for a caller that sends it itself)
             if (a.text.starts_with("< "))
@@ -92,7 +98,7 @@ struct Driver {
         case SmtpAction::RequestDone:
             stepDone = a.code == 0;
             if (a.code == 0 && (a.request == smtpData || a.request == smtpMail))
-                FUZZ_CHECK(endOfDataSent && (repliedAfterEnd || chunkHas2xx));
+                FUZZ_CHECK(endOfDataSent && repliedAfterEnd);
             break;
         default:
             break;
@@ -108,13 +114,8 @@ struct Driver {
     }
 
     void serverSends(std::string_view bytes) {
-        chunkHas2xx = bytes.starts_with('2') || bytes.find("\n2") != std::string_view::npos;
-        const bool endBefore = endOfDataSent;
         engine.received(bytes);
         settle();
-        if ((endBefore || endOfDataSent) && chunkHas2xx)
-            repliedAfterEnd = true;
-        chunkHas2xx = false;
     }
 
     void event(unsigned char which) {

@@ -1,5 +1,6 @@
 #include "mail/MailComposer.h"
 
+#include "mail/Aenderungen.h"
 #include "mail/SendQueue.h"
 #include "plan/Versandsatz.h"
 #include "platform/Platform.h"
@@ -92,6 +93,22 @@ std::string htmlZelle(const TVZeile& zeile, int kategorie) {
     return "<td>" + htmlEscape(wert(zeile, kategorie)) + "</td>";
 }
 
+// The block before a changed plan's table: what is new and what no longer holds since the mail
+// of `frueher` ("06.12.2026 um 17.05 Uhr"). Empty for a first mail and when nothing can be said.
+std::vector<std::string> aenderungsblock(const MailInput& input, const std::string& frueher) {
+    const FruehereMail alt =
+        fruehereMail(input.gesendeteMails, input.aktDatum, input.lehrer.Kurzname);
+    if (!alt.gefunden)
+        return {};
+    const auto liste = aenderungen(zeilenDesLehrers(input.zeilen, input.aktuelleZeile), alt.zeilen);
+    if (liste.empty())
+        return {};
+    std::vector<std::string> block{"Änderungen gegenüber der eMail vom "_cp + frueher + ":"};
+    for (const Aenderung& aenderung : liste)
+        block.push_back(aenderungsZeile(aenderung, input.ueberschriften));
+    return block;
+}
+
 std::string format2(const char* pattern, int a, int b, int c, int d, int e) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, pattern, a, b, c, d, e);
@@ -148,6 +165,18 @@ mailTabelleHtml(const Zeilenliste& zeilen, int zeile,
     return html;
 }
 
+std::vector<std::string>
+mailZeilenText(const TVZeile& zeile, const std::array<int, AnzahlKategorien>& mailspalten,
+               const std::array<std::string, AnzahlMailKategorien>& ueberschriften) {
+    std::vector<std::string> text;
+    for (int k : mailKategorien(mailspalten)) {
+        if (k == KatStunde && zeile.Stunde == "-1")
+            continue;
+        text.push_back(ueberschriften[static_cast<std::size_t>(k)] + ":   " + wert(zeile, k));
+    }
+    return text;
+}
+
 ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
     const TVZeile& aktuelle = input.zeilen.Zeilen.at(static_cast<std::size_t>(input.aktuelleZeile));
     const TLehrer& lehrer = input.lehrer;
@@ -156,9 +185,12 @@ ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
 
     std::string praefix;
     std::string frueher;
+    std::vector<std::string> block;
     if (aktuelle.Geaendert) {
         praefix = "NEUER ";
         frueher = fruehereSendezeit(input, ui);
+        if (input.aenderungen)
+            block = aenderungsblock(input, frueher);
     }
     mail.subject = praefix + "Vertretungsplan für "_cp + input.wochentag + ", " + input.datumText;
     mail.sendPanelHeading =
@@ -178,23 +210,26 @@ ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
                    " " + htmlEscape(lehrer.Vorname));
     html.push_back("</b><br><br><u><b>" + input.wochentag + ", den " + input.datumText +
                    "</b></u><br><br>");
+    if (!block.empty()) {
+        html.push_back("<b>" + htmlEscape(block.front()) + "</b><br>");
+        for (auto zeile = block.begin() + 1; zeile != block.end(); ++zeile)
+            html.push_back(htmlEscape(*zeile) + "<br>");
+        html.push_back("<br>");
+        plain.push_back("");
+        plain.insert(plain.end(), block.begin(), block.end());
+    }
     std::vector<std::string> tabelle =
         mailTabelleHtml(input.zeilen, input.aktuelleZeile, input.mailspalten, input.ueberschriften);
     tabelle.back() += "<br><br>";
     html.insert(html.end(), tabelle.begin(), tabelle.end());
 
-    const std::vector<int> kategorien = mailKategorien(input.mailspalten);
     for (int index : input.zeilen.ZeilenFolge) {
         const TVZeile& zeile = input.zeilen.Zeilen.at(static_cast<std::size_t>(index));
         if (!selberLehrer(zeile, aktuelle))
             continue;
         plain.push_back("");
-        for (int k : kategorien) {
-            if (k == KatStunde && zeile.Stunde == "-1")
-                continue;
-            plain.push_back(input.ueberschriften[static_cast<std::size_t>(k)] + ":   " +
-                            wert(zeile, k));
-        }
+        const auto text = mailZeilenText(zeile, input.mailspalten, input.ueberschriften);
+        plain.insert(plain.end(), text.begin(), text.end());
     }
 
     if (input.zusatztextAnhaengen) {

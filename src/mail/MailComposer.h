@@ -24,6 +24,8 @@ struct MailInput {
     const std::string& aktDatum;  // YYYYMMDD
     const std::string& wochentag; // "Donnerstag"
     const std::string& datumText; // "22.02.2004"
+    // A changed plan's mail lists what changed since the earlier mail (the setting Aenderungen).
+    bool aenderungen = false;
 };
 
 // The mail as the HTML client transmits it, plus what the send panel and the records need.
@@ -46,6 +48,11 @@ std::vector<std::string>
 mailTabelleHtml(const Zeilenliste& zeilen, int zeile,
                 const std::array<int, AnzahlKategorien>& mailspalten,
                 const std::array<std::string, AnzahlMailKategorien>& ueberschriften);
+
+// A row in the mail's plain part: "heading:   value" per mail column.
+std::vector<std::string>
+mailZeilenText(const TVZeile& zeile, const std::array<int, AnzahlKategorien>& mailspalten,
+               const std::array<std::string, AnzahlMailKategorien>& ueberschriften);
 
 // `<`, `>`, `&` and `"` as HTML character references; everything else unchanged.
 std::string htmlEscape(const std::string& text);

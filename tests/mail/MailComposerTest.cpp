@@ -1,5 +1,6 @@
 #include "mail/MailComposer.h"
 
+#include "plan/Versandsatz.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "support/FixedClock.h"
@@ -55,7 +56,7 @@ class MailComposerTest : public ::testing::Test {
 protected:
     ComposedMail compose(int aktuelle = 0) {
         MailInput input{zeilen,   aktuelle, lehrer,   mailspalten, ueberschriften, zusatztext,
-                        zusatzAn, records,  aktDatum, wochentag,   datumText};
+                        zusatzAn, records,  aktDatum, wochentag,   datumText,      aenderungen};
         return composeSubstitutionMail(input, ui);
     }
 
@@ -73,6 +74,7 @@ protected:
     std::string aktDatum = "20261207";
     std::string wochentag = "Montag";
     std::string datumText = "07.12.2026";
+    bool aenderungen = true;
 };
 
 TEST_F(MailComposerTest, TeacherWithTwoRowsGetsOneTableAndTwoPlainBlocks) {
@@ -111,6 +113,62 @@ TEST_F(MailComposerTest, NoticeRowSaysNoSubstitutionsAndHasNoPeriodLine) {
 
 bool hat(const std::vector<std::string>& zeilen, const std::string& zeile) {
     return std::find(zeilen.begin(), zeilen.end(), zeile) != zeilen.end();
+}
+
+// A row as the row builder makes it, with its key, and the record an earlier mail left of it.
+TVZeile mitSchluessel(TVZeile z) {
+    z.Schluessel = zeilenSchluessel(
+        {"20261207", z.Stunde, z.StattFach, "MUE", z.Klassen, z.Raum, "", z.Text, z.Mitbetreuung});
+    return z;
+}
+std::string satz(const TVZeile& z) {
+    return z.Schluessel + ",202612061705";
+}
+
+TEST_F(MailComposerTest, ChangedPlanListsWhatIsNewAndWhatNoLongerHolds) {
+    TVZeile bleibt = mitSchluessel(zeile("Müller"_cp, "3", 12));
+    TVZeile neu = mitSchluessel(zeile("Müller"_cp, "5", 14));
+    neu.Text = "R&D <b>";
+    neu = mitSchluessel(neu);
+    TVZeile weg = mitSchluessel(zeile("Müller"_cp, "4", 13));
+    weg.Raum = "";
+    weg.Mitbetreuung = true;
+    weg = mitSchluessel(weg);
+    zeilen.Zeilen = {bleibt, neu};
+    zeilen.Zeilen[0].Geaendert = zeilen.Zeilen[1].Geaendert = true;
+    zeilen.ZeilenFolge = {0, 1};
+    // A notice record of the teacher and a record of another teacher are no rows of that mail.
+    records = {satz(bleibt), satz(weg), "20261207,-1,,MUE,,,,,,202612061705",
+               "20261207,4,D,SCH,\"5a\",R1,,,0,202612061705"};
+
+    const std::string kopf = "Änderungen gegenüber der eMail vom 06.12.2026 um 17.05 Uhr:"_cp;
+    const std::string eintragWeg =
+        "entfällt: Std.: 4, statt Fach: D, Klasse: 5a, Text: frei, Mitbetreuung: ja"_cp;
+    const std::string eintragNeu = "neu: Std.: 5, statt Fach: D, Klasse: 5a, Raum: R1, Text: ";
+    ComposedMail mail = compose();
+    const std::vector<std::string> html(mail.htmlText.begin() + 4, mail.htmlText.begin() + 9);
+    EXPECT_EQ(html, (std::vector<std::string>{"<b>" + kopf + "</b><br>", eintragWeg + "<br>",
+                                              eintragNeu + "R&amp;D &lt;b&gt;<br>", "<br>",
+                                              "<table border=\"1\" cellpadding=\"4\"><tr>"}));
+    const std::vector<std::string> plain(mail.plainText.begin() + 3, mail.plainText.begin() + 9);
+    EXPECT_EQ(plain, (std::vector<std::string>{"Montag, den 07.12.2026", "", kopf, eintragWeg,
+                                               eintragNeu + "R&D <b>", ""}));
+
+    // Aenderungen=0 gives the mail without the block, and nothing else differs.
+    aenderungen = false;
+    ComposedMail ohne = compose();
+    mail.htmlText.erase(mail.htmlText.begin() + 4, mail.htmlText.begin() + 8);
+    mail.plainText.erase(mail.plainText.begin() + 4, mail.plainText.begin() + 8);
+    EXPECT_EQ(ohne.htmlText, mail.htmlText);
+    EXPECT_EQ(ohne.plainText, mail.plainText);
+
+    // Nothing to list (the earlier rows hold, or there are none to compare with): no block.
+    aenderungen = true;
+    for (const auto& fruehere :
+         {std::vector<std::string>{satz(bleibt), satz(neu)}, std::vector<std::string>{}}) {
+        records = fruehere;
+        EXPECT_FALSE(hat(compose().plainText, kopf));
+    }
 }
 
 TEST_F(MailComposerTest, ChangedPlanNamesTheEarlierMailOrAsksOnceWhenItIsUnknown) {

@@ -1,16 +1,120 @@
-#include "plan/GpnTestDaten.h"
-#include "settings/Cp1252.h"
+#include "plan/GpnLeser.h"
 
+#include "plan/PlanDaten.h"
+#include "settings/Cp1252.h"
+#include "settings/Einstellungen.h"
+#include "support/RecordingUi.h"
+#include "support/TestFiles.h"
+#include "ui/Befunde.h"
+#include "ui/InfoLog.h"
+
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <random>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace tafelbot {
 namespace {
 
-using testing::lehrerZeilen;
-using testing::LeserUmgebung;
-using testing::operator+;
-using testing::Zeilen;
+using testing::joinLines;
+using testing::RecordingUi;
+using testing::TempDir;
+using testing::writeFile;
+
+using Zeilen = std::vector<std::string>;
+
+// "00L" and "Le" (field 6 first name, field 15 address) of one teacher.
+Zeilen lehrerZeilen(const std::string& kurz, const std::string& lang,
+                           const std::string& vorname = "", const std::string& email = "") {
+    return {"00L," + kurz + "," + lang, "Le,,,,," + vorname + ",,,,,,,,," + email};
+}
+
+Zeilen operator+(Zeilen a, const Zeilen& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The records of a plan, one line each, for comparing whole plans at once.
+Zeilen plantext(const Plan& p) {
+    Zeilen t;
+    for (const auto& l : p.Lehrer)
+        t.push_back("L " + l.Kurzname + "|" + l.Langname + "|" + l.Vorname + "|" + l.EMail +
+                    (l.HatEMail ? "|@" : ""));
+    for (const auto& u : p.Unterrichte)
+        t.push_back("U " + std::to_string(u.Nr) + " " + u.Lehrer + " " + u.Klassen + "/" + u.Fach);
+    for (const auto& x : p.Verlegungen)
+        t.push_back("X " + std::to_string(x.Nr) + " " + x.Lehrer + " U" +
+                    std::to_string(x.UnterrichtNr) + " " + x.DatumVon + "/" +
+                    std::to_string(x.StundeVon) + " " + x.DatumNach + "/" +
+                    std::to_string(x.StundeNach));
+    for (const auto& v : p.Vertretungen)
+        t.push_back("V " + std::to_string(v.Nr) + " " + v.Datum + "/" + std::to_string(v.Stunde) +
+                    " " + v.Vertreter + " for " + v.StattLehrer + " " + v.Fach + " " + v.Raum +
+                    " U" + std::to_string(v.UnterrichtNr) + " X" + std::to_string(v.VerlegungNr) +
+                    " '" + v.Text + "' " + v.Klassen + " " + v.Art + (v.Mitbetreuung ? " M" : ""));
+    return t;
+}
+
+// The reader with a file in a fresh directory, and what the workflow keeps of its result.
+struct LeserUmgebung {
+    RecordingUi ui;
+    InfoLog log{ui};
+    Einstellungen werte;
+    Plan plan;
+    Zeilen perioden;
+    int auswahl = -1;
+    int sichtbar = 0;
+    bool button = false;
+    Zeilen lehrerListe;
+    TempDir dir;
+    std::function<void()> nachDemLesen;
+    GpnErgebnis::Status status = GpnErgebnis::Status::Gelesen;
+
+    LeserUmgebung() { werte.GpnDatei = dir.file("plan.gpn"); }
+
+    // Reads the file and takes over what a successful read gives, as the workflow does.
+    bool liesDatei() {
+        GpnErgebnis e = LiesGpnDatei({werte.GpnDatei, werte.Periode, werte.LehrerLangnamen,
+                                      werte.FehlermeldungBeimEinlesen, nachDemLesen});
+        zeige(e.befunde, log, ui);
+        status = e.status;
+        if (!e.gelesen())
+            return false;
+        plan = std::move(e.plan);
+        werte.Periode = e.periode;
+        perioden = e.perioden.liste;
+        auswahl = e.perioden.auswahl;
+        sichtbar = e.perioden.sichtbar;
+        button = e.perioden.buttonAktiv;
+        lehrerListe = e.lehrerListe;
+        return true;
+    }
+    bool liesInhalt(const std::string& inhalt) {
+        writeFile(werte.GpnDatei, inhalt);
+        return liesDatei();
+    }
+    bool lies(const Zeilen& zeilen) { return liesInhalt(joinLines(zeilen)); }
+
+    Zeilen logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
+    // The data errors of the log, each as its two lines joined by " | " without the second
+    // line's indent of 17 blanks.
+    Zeilen meldungen() const {
+        Zeilen ergebnis;
+        const auto& z = log.lines();
+        for (std::size_t i = 0; i + 1 < z.size(); ++i) {
+            if (z[i].rfind("=======> ", 0) != 0)
+                continue;
+            EXPECT_EQ(z[i + 1].substr(0, 17), std::string(17, ' '));
+            ergebnis.push_back(z[i].substr(9) + " | " + z[i + 1].substr(17));
+        }
+        return ergebnis;
+    }
+};
+
+using namespace std::string_literals;
 
 Zeilen kleineSchule() {
     return lehrerZeilen("MUE", "\"Müller, Hans\""_cp, "\"Hans, Dr.\"",
@@ -40,7 +144,7 @@ TEST(GpnLeser, ReadsAFileWithoutPeriodsCompletely) {
                 "Unterrichts-Daten konnten erfolgreich und fehlerfrei gelesen werden.", "",
                 "Gelesene Daten: 2 Lehrer, 2 Unterrichte, 1 Verlegungen, 1 Vertretungen", ""}));
     // Quoted fields keep their commas and lose their quotes; the next field keeps its number.
-    EXPECT_EQ(testing::plantext(u.plan),
+    EXPECT_EQ(plantext(u.plan),
               (Zeilen{"L MUE|Müller, Hans|Hans, Dr.|hans.mueller@schule.example|@"_cp,
                       "L SCH|Schneider|Eva|", "U 1 MUE 5a,5b/DE", "U 1 SCH 6a/MA",
                       "X 7 MUE U1 20261204/3 20261207/5",
@@ -86,7 +190,7 @@ TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
         LeserUmgebung u;
         u.werte.Periode = periode;
         ASSERT_TRUE(u.liesInhalt(perioden));
-        EXPECT_EQ(testing::plantext(u.plan), erwartet) << "period " << periode;
+        EXPECT_EQ(plantext(u.plan), erwartet) << "period " << periode;
         EXPECT_EQ(u.werte.Periode, inKraft);
         EXPECT_EQ(u.logZeilen()[2],
                   "Ausgewählte Periode: "_cp + std::to_string(inKraft) + " (von 3)");
@@ -112,121 +216,30 @@ TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
     EXPECT_EQ(u.auswahl, 24);
 }
 
-Zeilen dreiLehrerUnterricht() {
-    return lehrerZeilen("A", "Anna") + lehrerZeilen("B", "Bert") + lehrerZeilen("C", "Carl") +
-           Zeilen{"0U,5", "Uf,,DE,,MA,,EN", "Uk,,5a,,5b,,5c",
-                  "Ul,,A,,B,,C"}; // the next line is line 11
-}
-
-TEST(GpnLeser, UzColumnForms) {
-    LeserUmgebung u;
-    ASSERT_TRUE(u.lies(dreiLehrerUnterricht() + Zeilen{"Uz 1 1 2 1", // teacher 1, classes 1..2
-                                                       "Uz2  3 3 3", // "2 " is 2
-                                                       "Uz   1 1 1", // blanks: teacher 0, ignored
-                                                       "Uz 0 1 1 1", // 0: ignored
-                                                       "Uz 3    ",   // no classes, no field 9: ","
-                                                       "Uz 2     3,,,,,,,,3,x,1,,2", // fields 9..
-                                                       "Uz 4 1 1 1", // line 17: no fourth teacher
-                                                       "0U,6", "Uf,,SP", "Uk,,9a", "Ul,,B",
-                                                       "Uz 2 1 1 1", // line 22: lesson 6 has one
-                                                       "Uz 1 1 1 1"}));
-    EXPECT_EQ(testing::plantext(u.plan),
-              (Zeilen{"L A|Anna||", "L B|Bert||", "L C|Carl||", "U 5 A 5a,5b/DE",
-                      "U 5 B 5c,5c,,5a/EN", "U 5 C /", "U 6 B 9a/SP"}));
-    const std::string ignoriert =
-        " im uZ-Datensatz passt zu keinem Lehrer des Unterrichts! Die Zeile wird ignoriert.";
-    EXPECT_EQ(u.meldungen(),
-              (Zeilen{"FEHLER in der gpn-Datei in Zeile 17: | Die Lehrernummer 4" + ignoriert,
-                      "FEHLER in der gpn-Datei in Zeile 22: | Die Lehrernummer 2" + ignoriert}));
-}
-
-TEST(GpnLeser, ShortUzLinesAreLoggedPerMissingColumnPair) {
-    LeserUmgebung u;
-    ASSERT_TRUE(u.lies(lehrerZeilen("A", "Anna") +
-                       Zeilen{"0U,6", "Uf,,DE", "Uk,,7a", "Ul,,A", "Uz 1", "Uz 1 1 1,"}));
-    EXPECT_EQ(u.plan.Unterrichte[0].Klassen, ",7a");
-    EXPECT_EQ(u.plan.Unterrichte[0].Fach, "");
-    const std::string f = "FEHLER in der gpn-Datei in Zeile ";
-    EXPECT_EQ(u.meldungen(),
-              (Zeilen{f + "7 Spalte 5: | Falsche Nummer in \"\" im uZ-Datensatz!",
-                      f + "7 Spalte 7: | Falsche Nummer in \"\" im uZ-Datensatz!",
-                      f + "8 Spalte 9: | Falsche Nummer in \",\" im uZ-Datensatz!"}));
-}
-
-TEST(GpnLeser, LessonLineCountsAndUnknownTeachers) {
-    LeserUmgebung u;
-    ASSERT_TRUE(u.lies(lehrerZeilen("A", "Anna") + Zeilen{"Uf,,XX", // 3: before any lesson
-                                                          "0U,1",   // 4
-                                                          "Uf,,DE", // 5
-                                                          "0U,x",   // 6: 1 incomplete, bad nr
-                                                          "Uf,,MA", "Uk,,8a", "Ul,,A,,ZZ",
-                                                          "Uf,,PH",     // 10: a fourth data line
-                                                          "Uz 1 1 1 1", // 11: ZZ unknown
-                                                          "Uk,,9a"}));  // 12: after the first Uz
-    const std::string f = "FEHLER in der gpn-Datei in Zeile ";
-    const std::string zuViele = " | Zu wenig oder mehr als 4 Daten-Zeilen (OU, Uf, Uk, Ul) eines "
-                                "Unterrichts. ";
-    EXPECT_EQ(u.meldungen(),
-              (Zeilen{f + "3: " + zuViele + "f=Uf,,XX k= l=",
-                      f + "6: | Neuer OU-Datensatz obwohl vorheriger noch nicht komplett! "
-                          "f=Uf,,DE k= l=",
-                      f + "6: | Falscher Integerwert der Unterrichtsnummer!",
-                      f + "10: " + zuViele + "f=Uf,,PH k=Uk,,8a l=Ul,,A,,ZZ",
-                      f + "11: | Lehrerkurzname \"ZZ\" nicht definiert!",
-                      f + "12: " + zuViele + "f=Uf,,PH k=Uk,,9a l=Ul,,A,,ZZ",
-                      "PROBLEM beim Unterricht Nr. 1: | Hier liegt wahrscheinlich ein "
-                      "Programmierfehler vor!"}));
-    // The bad number keeps the previous one; the unknown teacher's share stays.
-    EXPECT_EQ(testing::plantext(u.plan), (Zeilen{"L A|Anna||", "U 1 A 8a/PH", "U 1 ZZ /"}));
-}
-
-TEST(GpnLeser, RecordErrorsAreLoggedFieldByFieldAndTheRecordStays) {
-    LeserUmgebung u;
-    auto vertretung = [](std::string nr, std::string vertreter, std::string art) {
-        return "0V," + nr + ",20261207,2," + vertreter + ",,,,,,R2,,," + art;
-    };
-    ASSERT_TRUE(u.lies(lehrerZeilen("A", "Anna") +
-                       Zeilen{"Le,,,,,Zweit", // 3
-                              "0X,1,A,5,,3,20261207,4",
-                              "0X,2,A,5,20261204,3,,4",                              // skipped
-                              "0X,-2147483648,ZZ,y,20261204,99999999999,20261207,w", // 6
-                              vertretung("1", "A", "N"),
-                              "Vk,,5a",
-                              vertretung("2", "A", "E"),
-                              "Vk,,5a",
-                              vertretung("3", "", ""),
-                              "Vk,,5a",                              // 11, 12
-                              "0V,n,20261207,s,A,,,,u,,,2147483648", // 13
-                              "Vk,,5a,5b,,6a",
-                              "Vk,,6b", // 14, 15
-                              vertretung("5", "ZZ", "F"),
-                              "Vk,", // 16, 17
-                              "Vk,,7a",
-                              "0U,1",
-                              "Uf,,DE",
-                              "Uk,,5a",
-                              "Ul,,A",
-                              "Uz 1 1 1 1"}));
-    const std::string f = "FEHLER in der gpn-Datei in Zeile ";
-    const std::string z = "Falscher Integerwert des ";
-    EXPECT_EQ(u.meldungen(),
-              (Zeilen{f + "3: | Kann \"Le\"-Datensatz nicht einem Lehrer zuordnen!",
-                      f + "6: | Lehrerkurzname \"ZZ\" nicht definiert!",
-                      f + "6: | " + z + "4. Zeileneintrages (Unterrichtsnummer)!",
-                      f + "6: | " + z + "6. Zeileneintrages (Stunde-Woher)!",
-                      f + "6: | " + z + "8. Zeileneintrages (Stunde-Wohin)!",
-                      f + "13: | " + z + "2. Zeileneintrages (Vertretungssnummer)!",
-                      f + "13: | " + z + "9. Zeileneintrages (Unterrichtsnummer)!",
-                      f + "13: | " + z + "4. Zeileneintrages (Stunde)!",
-                      f + "13: | " + z + "12. Zeileneintrages (Verlegungssnummer)!",
-                      f + "15: | Kann \"Vk\"-Datensatz nicht einer Vertretung zuordnen!",
-                      f + "16: | Lehrerkurzname \"ZZ\" nicht definiert!",
-                      f + "17: | Im \"Vk\"-Datensatz fehlt die Klasse!",
-                      f + "18: | Kann \"Vk\"-Datensatz nicht einer Vertretung zuordnen!"}));
-    EXPECT_EQ(testing::plantext(u.plan),
-              (Zeilen{"L A|Anna||", "U 1 A 5a/DE", "X -2147483648 ZZ U0 20261204/0 20261207/0",
-                      "V 0 20261207/0 A for    U-1 X-1 '' 5a,5b ",
-                      "V 5 20261207/2 ZZ for   R2 U-1 X-1 ''  F"}));
+// The files of data/faelle/: each NAME.gpn, read with the default settings, must give the plan
+// and the logged data errors of NAME.txt. With TAFELBOT_TESTDATEN_SCHREIBEN=1 the test writes the
+// .txt files anew from what the reader gives, for a look at the difference.
+//   uz-spalten         the column forms of "Uz" lines: blanks, fields from 9 on, teacher numbers
+//                      no teacher of the lesson has
+//   uz-kurz            short "Uz" lines: one message per missing column pair
+//   unterrichtszeilen  a lesson's data lines miscounted, a bad number (the previous one stays),
+//                      an unknown teacher (the share stays)
+//   datensatzfehler    errors in move, substitution and class records, field by field; the
+//                      records stay
+//   grosse-zahlen      integers beyond 32 bits and class numbers beyond the line
+TEST(GpnLeser, DataErrorsOfEachCaseFile) {
+    const std::string ordner = TAFELBOT_SOURCE_DIR "/tests/plan/data/faelle/";
+    for (const char* fall :
+         {"uz-spalten", "uz-kurz", "unterrichtszeilen", "datensatzfehler", "grosse-zahlen"}) {
+        SCOPED_TRACE(fall);
+        LeserUmgebung u;
+        ASSERT_TRUE(u.liesInhalt(testing::readFile(ordner + fall + ".gpn")));
+        const std::string ergebnis =
+            testing::joinLines(plantext(u.plan) + Zeilen{"--"} + u.meldungen(), "\n");
+        if (std::getenv("TAFELBOT_TESTDATEN_SCHREIBEN"))
+            testing::writeFile(ordner + fall + ".txt", ergebnis);
+        EXPECT_EQ(ergebnis, testing::readFile(ordner + fall + ".txt"));
+    }
 }
 
 TEST(GpnLeser, ErrorsGiveOneBoxByTheSwitchAndAReadStartsAfresh) {
@@ -248,6 +261,165 @@ TEST(GpnLeser, ErrorsGiveOneBoxByTheSwitchAndAReadStartsAfresh) {
         EXPECT_FALSE(u.plan.FehlerGefunden);
         EXPECT_EQ(u.logZeilen()[2], "1. Einlesen der Lehrerdaten ...");
     }
+}
+
+// Files that are broken, odd or large: the reader must log, keep going and never misbehave.
+
+Zeilen gueltigeZeilen() {
+    return lehrerZeilen("A", "Anna", "Anna", "a@schule.example") +
+           Zeilen{"0U,1",
+                  "Uf,,DE",
+                  "Uk,,5a,,5b",
+                  "Ul,,A",
+                  "Uz 1 1 2 1",
+                  "0X,3,A,1,20261204,2,20261207,4",
+                  "0V,9,20261207,4,A,,,,,,,3",
+                  "Vk,,5a,5b"};
+}
+
+const Zeilen GueltigerPlan = {"L A|Anna|Anna|a@schule.example|@", "U 1 A 5a,5b/DE",
+                              "X 3 A U1 20261204/2 20261207/4",
+                              "V 9 20261207/4 A for    U-1 X3 '' 5a,5b "};
+
+TEST(GpnEingabe, LineEndsCrLfLfATruncatedLastLineAndNulBytes) {
+    std::vector<Zeilen> logs;
+    for (const std::string ende : {"\r\n", "\n"}) {
+        for (bool abgeschnitten : {false, true}) {
+            LeserUmgebung u;
+            std::string inhalt = testing::joinLines(gueltigeZeilen(), ende);
+            if (abgeschnitten)
+                inhalt.resize(inhalt.size() - ende.size());
+            ASSERT_TRUE(u.liesInhalt(inhalt));
+            EXPECT_EQ(plantext(u.plan), GueltigerPlan);
+            auto log = u.logZeilen();
+            logs.emplace_back(log.begin() + 1, log.end()); // the first line names the file
+        }
+    }
+    EXPECT_EQ(logs, std::vector<Zeilen>(4, logs[0]));
+
+    // NUL bytes stay part of their field.
+    LeserUmgebung u;
+    ASSERT_TRUE(u.liesInhalt(testing::joinLines(gueltigeZeilen()) + "00L,B\0C,Be\0rt\r\n"s));
+    EXPECT_EQ(plantext(u.plan).at(1), "L B\0C|Be\0rt||"s);
+}
+
+TEST(GpnEingabe, AMegabyteLineIsReadInOnePiece) {
+    LeserUmgebung u;
+    std::string viele;
+    for (int i = 0; i < 350000; ++i)
+        viele += ",2";
+    ASSERT_TRUE(u.lies(
+        lehrerZeilen("A", "Anna") +
+        Zeilen{"0U,1", "Uf,,DE", "Uk,,5a,,5b", "Ul,,A", "Uz 1     1,,,,,,,," + viele.substr(1),
+               "0V,1,20261207,1,A,,,,," + std::string(1 << 20, 'x'), "Vk,,5a" + viele}));
+    EXPECT_EQ(u.plan.Unterrichte.at(0).Klassen.size(), 350000u * 3 - 1);
+    EXPECT_EQ(u.plan.Vertretungen.at(0).Text.size(), 1u << 20);
+    EXPECT_EQ(u.plan.Vertretungen.at(0).Klassen.size(), 2u + 350000u * 2);
+    EXPECT_FALSE(u.plan.FehlerGefunden);
+}
+
+TEST(GpnEingabe, AFileOfOnlyUzLinesTouchesNothing) {
+    LeserUmgebung u;
+    Zeilen z(3000, "Uz 1 1 1 1");
+    z.push_back("Uz 0 1 1 1");
+    z.push_back("Uz");
+    ASSERT_TRUE(u.lies(z + gueltigeZeilen()));
+    EXPECT_EQ(plantext(u.plan), GueltigerPlan);
+    auto m = u.meldungen();
+    EXPECT_EQ(Zeilen(m.end() - 2, m.end()),
+              (Zeilen{"FEHLER in der gpn-Datei in Zeile 3000: | Die Lehrernummer 1 im uZ-Datensatz "
+                      "passt zu keinem Lehrer des Unterrichts! Die Zeile wird ignoriert.",
+                      "FEHLER in der gpn-Datei in Zeile 3002 Spalte 3: | Falsche Nummer in \"\" im "
+                      "uZ-Datensatz!"}));
+    EXPECT_EQ(u.log.lines().size(), InfoLog::MaxLines + 1); // the log keeps its cap
+}
+
+// A file that is cut off, still being written or no plan at all gives no plan: the plan, the
+// lists and the period read before stay, and the log and one box say what happened.
+TEST(GpnEingabe, AFileThatIsNotWholeIsRefusedWithItsReason) {
+    const std::string ganz =
+        testing::joinLines(gueltigeZeilen() + Zeilen{"0V,10,20261207,5,A,,,,,\"Seite 4, 5\",,,,"});
+    auto bis = [&](const std::string& stelle) { return ganz.substr(0, ganz.find(stelle)); };
+    auto nach = [&](const std::string& zeile) {
+        return ganz.substr(0, ganz.find(zeile + "\r\n") + zeile.size() + 2);
+    };
+    std::string zufall(5000, ' ');
+    std::mt19937 zahlen(3);
+    for (char& c : zufall)
+        c = static_cast<char>(zahlen() % 256);
+    const std::string zeile = "Ihre letzte Zeile (Zeile ";
+    // Content, reason; nullptr: the file is whole.
+    for (auto [inhalt, grund] : std::vector<std::pair<std::string, const char*>>{
+             {bis("4, 5\""), "11) bricht in einem Text in Anführungszeichen ab."},
+             {bis(",Anna,"), "2) bricht mitten im Datensatz ab."},
+             {bis("20261204,2,"), "8) bricht mitten im Datensatz ab."},
+             {bis("2 1\r\n"), "7) bricht mitten im Datensatz ab."},
+             {nach("Le,,,,,Anna,,,,,,,,,a@schule.example"), "Es fehlen die Unterrichtsdaten."},
+             {nach("Ul,,A"), "Sie endet mitten in den Daten eines Unterrichts (Zeile 6)."},
+             {"0U,1\r\nUz 1 1 1 1", "Es fehlen die Lehrerdaten."},
+             {zufall, "Sie enthält keine einzige Zeile einer gp-Untis-Datei (ist es die richtige "
+                      "Datei?)."},
+             {"", "Sie enthält keine einzige Zeile einer gp-Untis-Datei (ist es die richtige "
+                  "Datei?)."},
+             // Whole: no final line end, a short last line that has its line end, a last line
+             // of a kind the reader skips.
+             {ganz.substr(0, ganz.size() - 2), nullptr},
+             {ganz + "0V,11,20261207,6,A\r\n", nullptr},
+             {ganz + "ZZ,x", nullptr}}) {
+        LeserUmgebung u;
+        u.werte.Periode = 2;
+        ASSERT_TRUE(u.liesInhalt(
+            testing::joinLines({"0P,1,A,1,2", "0P,2,B,3,4", "0pL,1-2", "PE,1-2"}) + ganz));
+        const Zeilen vorher = plantext(u.plan);
+        EXPECT_EQ(u.liesInhalt(inhalt), grund == nullptr) << (grund ? grund : "whole");
+        if (!grund)
+            continue;
+        std::string text = grund;
+        if (text.rfind("Es ", 0) != 0 && text.rfind("Sie ", 0) != 0)
+            text = zeile + text;
+        text = utf8ToCp1252(text);
+        EXPECT_EQ(u.status, GpnErgebnis::Status::Unvollstaendig);
+        EXPECT_EQ(u.logZeilen(),
+                  (Zeilen{"Einlesen der Stunden- und Vertretungsplan-Daten aus der Datei \"" +
+                              u.werte.GpnDatei + "\":",
+                          " ",
+                          "=======> FEHLER: Die gpn-Datei ist unvollständig oder wird gerade "
+                          "geschrieben!"_cp,
+                          std::string(17, ' ') + text,
+                          std::string(17, ' ') +
+                              "Es wurden keine Daten übernommen: keine Zeilen, keine eMails."_cp}));
+        EXPECT_EQ(u.ui.boxTexts("error"),
+                  Zeilen{"Die gpn-Datei \"" + u.werte.GpnDatei +
+                         "\" ist unvollständig oder wird gerade geschrieben.\n\r"_cp + text +
+                         "\n\rEs wurden keine Daten übernommen: keine Zeilen, keine eMails.\n\r"
+                         "Bitte warten Sie, bis gp-Untis die Datei fertig gespeichert hat, und "
+                         "lesen Sie sie dann erneut ein (gp-Untis-Datei wählen oder Tafelbot neu "
+                         "starten). Prüfen Sie auch, ob die richtige Datei gewählt ist."_cp});
+        EXPECT_EQ(plantext(u.plan), vorher);
+        EXPECT_EQ(u.werte.Periode, 2);
+        EXPECT_EQ(u.perioden.size(), 2u);
+    }
+}
+
+// Both passes read one snapshot; a file that changes while it is read is not used.
+TEST(GpnEingabe, AFileThatChangesWhileItIsReadIsRefused) {
+    LeserUmgebung u;
+    const std::string inhalt = testing::joinLines(gueltigeZeilen());
+    int gelesen = 0;
+    u.nachDemLesen = [&] {
+        if (++gelesen == 1)
+            testing::writeFile(u.werte.GpnDatei, inhalt + "Vk,,5a\r\n");
+    };
+    EXPECT_FALSE(u.liesInhalt(inhalt));
+    EXPECT_EQ(u.status, GpnErgebnis::Status::Unvollstaendig);
+    EXPECT_EQ(u.meldungen(),
+              Zeilen{"FEHLER: Die gpn-Datei ist unvollständig oder wird gerade "
+                     "geschrieben! | Sie hat sich während des Lesens verändert."_cp});
+    EXPECT_TRUE(u.plan.Lehrer.empty());
+    // Read again once it stays as it is.
+    ASSERT_TRUE(u.liesDatei());
+    EXPECT_EQ(gelesen, 2);
+    EXPECT_EQ(plantext(u.plan), GueltigerPlan);
 }
 
 } // namespace
