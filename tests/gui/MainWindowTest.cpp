@@ -2,22 +2,14 @@
 #include "app/DatumEingabe.h"
 #include "app/PeriodDialog.h"
 #include "app/Style.h"
-#include "app/TablePanel.h"
 
 #include <QAbstractItemView>
 #include <QCalendarWidget>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTest>
-#include <QToolButton>
 #include <cmath>
 
 using namespace tafelbot;
