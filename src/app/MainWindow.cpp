@@ -3,6 +3,7 @@
 #include "app/DatumEingabe.h"
 #include "app/PasswordDialog.h"
 #include "app/PeriodDialog.h"
+#include "app/PlanDrucken.h"
 #include "app/SendingView.h"
 #include "app/ServerSettingsDialog.h"
 #include "app/TablePanel.h"
@@ -11,13 +12,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -79,6 +85,8 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     setObjectName(QStringLiteral("hauptfenster"));
     setWindowTitle(QStringLiteral("Tafelbot"));
     dateiWaehlen = [this](const QString& start) { return standardDateiauswahl(start); };
+    druckumfangWaehlen = [this](const QString& titel) { return frageDruckumfang(this, titel); };
+    pdfDateiWaehlen = [this](const QString& vorschlag) { return standardPdfAuswahl(vorschlag); };
 
     bauWerkzeugleiste();
 
@@ -131,9 +139,10 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     bauTastenkuerzel();
     ersteGroesse();
     fensterlageWiederherstellen();
-    const std::array<QWidget*, 10> reihenfolge{
-        vorigerTag_,    naechsterTag_,        datumFeld_,    kalenderButton_, gpnButton_,
-        periodeButton_, einstellungenButton_, sendenButton_, beendenButton_,  log_};
+    const std::array<QWidget*, 12> reihenfolge{
+        vorigerTag_,   naechsterTag_,  datumFeld_,     kalenderButton_,
+        tage_,         gpnButton_,     periodeButton_, einstellungenButton_,
+        sendenButton_, druckenButton_, beendenButton_, log_};
     for (std::size_t i = 1; i < reihenfolge.size(); ++i)
         setTabOrder(reihenfolge[i - 1], reihenfolge[i]);
 }
@@ -218,18 +227,35 @@ void MainWindow::bauWerkzeugleiste() {
     wochentag_->setObjectName(QStringLiteral("wochentag"));
     wochentag_->setAlignment(Qt::AlignCenter);
     wochentag_->setFixedSize(82, 26);
+    tage_ = new QComboBox(datumGruppe);
+    tage_->setObjectName(QStringLiteral("tage"));
+    for (int n = 1; n <= MainWorkflow::HoechstensTage; ++n)
+        tage_->addItem(QString::number(n));
+    tage_->setToolTip(QStringLiteral("Tage (Alt+T): der gewählte Schultag und die folgenden, "
+                                     "in der Tabelle nacheinander und je Tag versendet"));
+    auto* tageText = new QLabel(QStringLiteral("&Tage:"), datumGruppe);
+    tageText->setBuddy(tage_);
     auto* datumReihe = new QHBoxLayout(datumGruppe);
     datumReihe->setContentsMargins(3, 2, 3, 2);
     datumReihe->setSpacing(2);
     for (QWidget* w : std::initializer_list<QWidget*>{vorigerTag_, naechsterTag_, datumFeld_,
-                                                      kalenderButton_, wochentag_})
+                                                      kalenderButton_, wochentag_, tageText})
         datumReihe->addWidget(w);
+    datumReihe->addSpacing(2);
+    datumReihe->addWidget(tage_);
 
     gpnButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&gp-Untis-Datei"), 104);
     periodeButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Periode"), 80);
     periodeButton_->setEnabled(false);
     einstellungenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Einstellungen"), 100);
     sendenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("eMail(s) &senden"), 112);
+    druckenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("Dr&ucken"), 80);
+    druckenButton_->setToolTip(QStringLiteral("Den Plan drucken oder als PDF speichern (Strg+P)"));
+    auto* druckMenue = new QMenu(druckenButton_);
+    druckMenue->addAction(QStringLiteral("&Drucken …"), this, &MainWindow::drucken);
+    druckMenue->addAction(QStringLiteral("Als &PDF speichern …"), this,
+                          &MainWindow::alsPdfSpeichern);
+    druckenButton_->setMenu(druckMenue);
     beendenButton_ = leistenButton(werkzeugleiste_, QStringLiteral("&Beenden"), 80);
 
     auto* reihe = new QHBoxLayout(werkzeugleiste_);
@@ -237,7 +263,8 @@ void MainWindow::bauWerkzeugleiste() {
     reihe->setSpacing(6);
     reihe->addWidget(datumGruppe);
     reihe->addSpacing(2);
-    for (QPushButton* b : {gpnButton_, periodeButton_, einstellungenButton_, sendenButton_})
+    for (QPushButton* b :
+         {gpnButton_, periodeButton_, einstellungenButton_, sendenButton_, druckenButton_})
         reihe->addWidget(b);
     reihe->addStretch(1);
     reihe->addWidget(beendenButton_);
@@ -251,6 +278,8 @@ void MainWindow::bauWerkzeugleiste() {
         workflow_.datumEingegeben(cp(tag.toString(QStringLiteral("dd.MM.yyyy"))));
         datumFeld_->selectAll();
     });
+    connect(tage_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { workflow_.tageGewaehlt(index + 1); });
     connect(gpnButton_, &QPushButton::clicked, this, &MainWindow::gpnDateiWaehlen);
     connect(periodeButton_, &QPushButton::clicked, this, [this] { perioden_->oeffnen(); });
     connect(einstellungenButton_, &QPushButton::clicked, this, [this] { server_->oeffnen(); });
@@ -280,6 +309,7 @@ void MainWindow::bauTastenkuerzel() {
     });
     kuerzel(QKeySequence(Qt::ALT | Qt::Key_K), [this] { kalenderOeffnen(); });
     kuerzel(QKeySequence(Qt::ALT | Qt::Key_Down), [this] { kalenderOeffnen(); });
+    kuerzel(QKeySequence::Print, [this] { drucken(); });
     datumFeld_->installEventFilter(this);
 }
 
@@ -305,6 +335,76 @@ QString MainWindow::standardDateiauswahl(const QString& startverzeichnis) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+QString MainWindow::standardPdfAuswahl(const QString& vorschlag) {
+    QFileDialog dialog(this, QStringLiteral("Als PDF speichern"), vorschlag,
+                       QStringLiteral("PDF-Dateien (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+// The pages for the choice made in the step before; nullopt when cancelled or when there is
+// nothing to print (a box then says so).
+std::optional<std::vector<std::string>> MainWindow::seitenFuer(const QString& titel) {
+    const std::optional<bool> nurOhneAdresse = druckumfangWaehlen(titel);
+    if (!nurOhneAdresse)
+        return std::nullopt;
+    std::vector<std::string> seiten = workflow_.seitenZumDrucken(*nurOhneAdresse);
+    if (seiten.empty()) {
+        ui_.showInformation(cp(*nurOhneAdresse
+                                   ? QStringLiteral("Jede Lehrkraft mit Vertretungen hat eine "
+                                                    "eMail-Adresse: es gibt nichts zu drucken.")
+                                   : QStringLiteral("Keine Vertretungen: es gibt nichts zu "
+                                                    "drucken.")));
+        return std::nullopt;
+    }
+    return seiten;
+}
+
+void MainWindow::drucken() {
+    const auto seiten = seitenFuer(QStringLiteral("Drucken"));
+    if (!seiten)
+        return;
+    QPrinter drucker(QPrinter::HighResolution);
+    drucker.setDocName(QStringLiteral("Vertretungsplan"));
+    QPrintDialog dialog(&drucker, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!druckeSeiten(drucker, *seiten)) {
+        ui_.showError(cp(QStringLiteral("Der Drucker konnte nicht geöffnet werden; es wurde "
+                                        "nichts gedruckt.")));
+        return;
+    }
+    workflow_.log.display(
+        cp(QStringLiteral("Vertretungsplan gedruckt: %1 Seite(n).").arg(seiten->size())), false);
+}
+
+void MainWindow::alsPdfSpeichern() {
+    const auto seiten = seitenFuer(QStringLiteral("Als PDF speichern"));
+    if (!seiten)
+        return;
+    QString start = QDir::homePath();
+    if (!workflow_.werte.GpnDatei.empty())
+        start = QFileInfo(qt(workflow_.werte.GpnDatei)).absolutePath();
+    const QString datei = pdfDateiWaehlen(QDir(start).filePath(
+        QStringLiteral("Vertretungsplan-%1.pdf").arg(qt(workflow_.werte.AktDatum))));
+    if (datei.isEmpty())
+        return;
+    if (!speichereAlsPdf(datei, *seiten)) {
+        ui_.showError(cp(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden. Bitte "
+                                        "Pfad, Platz und Schreibrechte prüfen.")
+                             .arg(QDir::toNativeSeparators(datei))));
+        return;
+    }
+    workflow_.log.display(
+        cp(QStringLiteral("Vertretungsplan als PDF gespeichert: %1 (%2 Seite(n)).")
+               .arg(QDir::toNativeSeparators(datei))
+               .arg(seiten->size())),
+        false);
 }
 
 void MainWindow::gpnDateiWaehlen() {
@@ -405,6 +505,8 @@ void MainWindow::viewChanged(ViewPart part) {
     if (alles || part == ViewPart::DateField) {
         datumFeld_->setText(qt(workflow_.datumFeld));
         wochentag_->setText(qt(workflow_.wochentagLabel));
+        const QSignalBlocker sperre(tage_);
+        tage_->setCurrentIndex(workflow_.tage - 1);
     }
     if (alles || part == ViewPart::PeriodChoice) {
         periodeButton_->setEnabled(workflow_.periodenButtonAktiv);

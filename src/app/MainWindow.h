@@ -6,8 +6,11 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -41,6 +44,12 @@ public:
     // The file dialog; returns the chosen path or an empty text. Replaceable for tests.
     std::function<QString(const QString& startverzeichnis)> dateiWaehlen;
 
+    // The print path's dialogs: whom the pages are for (true: only the teachers without an
+    // address; nullopt: cancelled) and the PDF file to write (empty: cancelled). Replaceable
+    // for tests.
+    std::function<std::optional<bool>(const QString& titel)> druckumfangWaehlen;
+    std::function<QString(const QString& vorschlag)> pdfDateiWaehlen;
+
     // Controls, for the sending part and for tests.
     QFrame* werkzeugleiste() const { return werkzeugleiste_; }
     QToolButton* vorigerTagButton() const { return vorigerTag_; }
@@ -49,6 +58,8 @@ public:
     QToolButton* kalenderButton() const { return kalenderButton_; }
     KalenderPopup* kalender() const { return kalender_; }
     QLabel* wochentagLabel() const { return wochentag_; }
+    QComboBox* tageAuswahl() const { return tage_; }
+    QPushButton* druckenButton() const { return druckenButton_; }
     QPushButton* gpnButton() const { return gpnButton_; }
     QPushButton* periodeButton() const { return periodeButton_; }
     QPushButton* einstellungenButton() const { return einstellungenButton_; }
@@ -64,6 +75,10 @@ public:
 
     // The first activation: settings, data, rows (later calls do nothing).
     void aktivieren();
+
+    // "Drucken ..." and "Als PDF speichern ...": the plan shown, a page per teacher.
+    void drucken();
+    void alsPdfSpeichern();
 
     void logAppended(const QString& line) override;
     void logOldestDropped() override;
@@ -87,6 +102,8 @@ private:
     void fensterlageMerken();
     void gpnDateiWaehlen();
     QString standardDateiauswahl(const QString& startverzeichnis);
+    QString standardPdfAuswahl(const QString& vorschlag);
+    std::optional<std::vector<std::string>> seitenFuer(const QString& titel);
 
     QtUi& ui_;
     MainWorkflow workflow_;
@@ -98,6 +115,8 @@ private:
     QToolButton* kalenderButton_ = nullptr;
     KalenderPopup* kalender_ = nullptr;
     QLabel* wochentag_ = nullptr;
+    QComboBox* tage_ = nullptr;
+    QPushButton* druckenButton_ = nullptr;
     QPushButton* gpnButton_ = nullptr;
     QPushButton* periodeButton_ = nullptr;
     QPushButton* einstellungenButton_ = nullptr;

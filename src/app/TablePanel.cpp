@@ -143,9 +143,19 @@ void TablePanel::bauKopf() {
     }
     if (textSlot_ < 0)
         textSlot_ = static_cast<int>(layout.zellen.size()) - 1;
+    if (layout.slotVon(KatDatum) < 0) {
+        datumSektion_ = static_cast<int>(layout.zellen.size());
+        kopfModell_->setHorizontalHeaderItem(
+            datumSektion_, new QStandardItem(QString::fromUtf8(Bildschirmueberschrift[KatDatum])));
+    }
     kopf_ = new QHeaderView(Qt::Horizontal, this);
     kopf_->setObjectName(QStringLiteral("kopf"));
     kopf_->setModel(kopfModell_.get());
+    if (datumSektion_ >= 0) {
+        kopf_->moveSection(datumSektion_, 1); // after the number, where the date is read first
+        kopf_->setSectionResizeMode(datumSektion_, QHeaderView::Fixed);
+        kopf_->setSectionHidden(datumSektion_, true);
+    }
     kopf_->setSectionsClickable(false);
     kopf_->setHighlightSections(false);
     kopf_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -156,12 +166,14 @@ void TablePanel::bauKopf() {
     kopf_->setFixedHeight(std::max(zeilenHoehe_, kopf_->sizeHint().height()));
     kopf_->show(); // created after the window may already be on screen
     connect(kopf_, &QHeaderView::sectionResized, this, [this](int slot, int, int breite) {
-        if (setztBreiten_ || slot == textSlot_)
+        if (setztBreiten_ || slot == textSlot_ || slot == datumSektion_)
             return;
         benutzerBreiten_[static_cast<std::size_t>(slot)] = breite;
         spaltenAnpassen();
     });
     connect(kopf_, &QHeaderView::sectionHandleDoubleClicked, this, [this](int slot) {
+        if (slot == datumSektion_)
+            return;
         benutzerBreiten_[static_cast<std::size_t>(slot)] = 0;
         spaltenAnpassen();
     });
@@ -201,6 +213,8 @@ TablePanel::Linie TablePanel::neueLinie(int i) {
             aktualisieren();
         });
     }
+    if (datumSektion_ >= 0)
+        linie.datum = new TableCell(this);
     for (int m = 0; m < 3; ++m)
         if (layout.markierungLinks(m) >= 0)
             linie.markierungen[static_cast<std::size_t>(m)] = new TableMarker(this);
@@ -223,9 +237,15 @@ void TablePanel::ergaenzeLinien() {
     }
 }
 
+bool TablePanel::datumSichtbar() const {
+    return datumSektion_ >= 0 && model_.mehrereTage;
+}
+
 int TablePanel::natuerlicheBreite(std::size_t slot) const {
     const QFontMetrics masse = fontMetrics();
-    const int kategorie = model_.layout().zellen[slot].kategorie;
+    const int kategorie = static_cast<int>(slot) == datumSektion_
+                              ? static_cast<int>(KatDatum)
+                              : model_.layout().zellen[slot].kategorie;
     int breite = kopf_->sectionSizeHint(static_cast<int>(slot));
     if (kategorie == KatVtrNr) {
         for (const TVZeile& z : daten_.Zeilen)
@@ -246,7 +266,9 @@ void TablePanel::spaltenAnpassen() {
     const int verfuegbar = width() - scrollBar_->width() - 6;
     std::vector<int> breite(n, 0);
     std::vector<bool> fest(n, false);
-    int summeFest = 0;
+    const int datumBreite =
+        datumSichtbar() ? natuerlicheBreite(static_cast<std::size_t>(datumSektion_)) : 0;
+    int summeFest = datumBreite;
     int groesste = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const int benutzer = benutzerBreiten_[k];
@@ -286,6 +308,8 @@ void TablePanel::spaltenAnpassen() {
         kopf_->resizeSection(static_cast<int>(k),
                              fest[k] ? breite[k] : std::min(breite[k], deckel));
     }
+    if (datumSichtbar())
+        kopf_->resizeSection(datumSektion_, datumBreite);
     kopf_->resizeSection(textSlot_, std::max(textMindestens, verfuegbar - summe(deckel)));
     setztBreiten_ = false;
     kopf_->setGeometry(2, 1, verfuegbar, kopf_->height());
@@ -306,6 +330,10 @@ void TablePanel::platziereLinie(std::size_t i) {
         return QRect(links(k) - 1 + (breite(k) + 1 - groesse) / 2,
                      oben + (zeilenHoehe_ + 1 - groesse) / 2, groesse, groesse);
     };
+    if (linie.datum != nullptr)
+        linie.datum->setGeometry(links(static_cast<std::size_t>(datumSektion_)) - 1, oben,
+                                 breite(static_cast<std::size_t>(datumSektion_)) + 1,
+                                 zeilenHoehe_ + 1);
     if (linie.haken != nullptr)
         linie.haken->setGeometry(mitte(layout.slotVon(KatEMail), Tabellenlayout::HakenGroesse));
     static constexpr std::array<int, 3> markerKategorien{KatMitbetreuung, KatGesendet,
@@ -346,6 +374,8 @@ void TablePanel::aktualisieren() {
         zeilenzahlAnpassen();
     }
     ergaenzeLinien();
+    if (datumSektion_ >= 0)
+        kopf_->setSectionHidden(datumSektion_, !model_.mehrereTage);
     spaltenAnpassen();
 
     const auto& zeilen = model_.zeilen();
@@ -357,6 +387,8 @@ void TablePanel::aktualisieren() {
                 linie.zellen[k]->hide();
             if (linie.haken != nullptr)
                 linie.haken->hide();
+            if (linie.datum != nullptr)
+                linie.datum->hide();
             for (TableMarker* marker : linie.markierungen)
                 if (marker != nullptr)
                     marker->hide();
@@ -368,6 +400,11 @@ void TablePanel::aktualisieren() {
         for (std::size_t k = 1; k < linie.zellen.size(); ++k) {
             linie.zellen[k]->setze(qt(z.text[k]), farbe(z.fuellung[k]), farbe(z.schrift[k]));
             linie.zellen[k]->setVisible(z.sichtbar);
+        }
+        if (linie.datum != nullptr) {
+            // The date takes the colours of the row's first cell, the highlight included.
+            linie.datum->setze(qt(z.datum), farbe(z.fuellung[1]), farbe(z.schrift[1]));
+            linie.datum->setVisible(z.sichtbar && model_.mehrereTage);
         }
         if (linie.haken != nullptr) {
             const QSignalBlocker sperre(linie.haken);

@@ -88,6 +88,7 @@ public:
         std::vector<TableCell*> zellen; // per slot; entry 0 unused
         TickBox* haken = nullptr;
         std::array<TableMarker*, 3> markierungen{}; // Mitbetreuung may be missing
+        TableCell* datum = nullptr;                 // the date column of several days
     };
     // Width per shown column, left to right, as the user set it; 0: it follows its contents.
     using Spaltenbreiten = std::vector<int>;
@@ -123,6 +124,7 @@ private:
     Linie neueLinie(int i);
     int zeilenOben(int zeile) const;
     int natuerlicheBreite(std::size_t slot) const;
+    bool datumSichtbar() const;
     void spaltenAnpassen();
     void linienPlatzieren();
     void platziereLinie(std::size_t i);
@@ -137,6 +139,9 @@ private:
     Spaltenbreiten benutzerBreiten_;
     int zeilenHoehe_ = 20;
     int textSlot_ = -1; // the column that takes what is left
+    // The header section of the date column that several days show after the number, when the
+    // settings do not put a date column on screen anyway; -1 without one.
+    int datumSektion_ = -1;
     bool setztBreiten_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "cli/Days.h"
 
 #include "core/MainWorkflow.h"
+#include "core/Schultage.h"
 #include "settings/Cp1252.h"
 #include "settings/DatumText.h"
 
@@ -8,24 +9,6 @@
 #include <ostream>
 
 namespace tafelbot::cli {
-namespace {
-
-std::string datumLang(const std::string& jjjjmmtt) {
-    return jjjjmmtt.substr(6, 2) + "." + jjjjmmtt.substr(4, 2) + "." + jjjjmmtt.substr(0, 4);
-}
-
-} // namespace
-
-std::string nextSchoolDay(const std::string& datum, bool samstagsSchule) {
-    const DatumZeit d = datumAusText(datum).value_or(DatumZeit{});
-    const int tag = wochentag(d);
-    int schritt = 1;
-    if (samstagsSchule && tag == 6)
-        schritt = 2;
-    else if (!samstagsSchule && tag == 5)
-        schritt = 3;
-    return DatumZuText(d.plusTage(schritt));
-}
 
 std::optional<SchoolDays> SchoolDays::fromLine(const CommandLine& line, std::ostream& err) {
     SchoolDays days;
@@ -77,22 +60,11 @@ void SchoolDays::started(const MainWorkflow& w) {
     planned_ = true;
     if (count_ < 2 || !w.planGelesen)
         return;
-    const std::vector<TPeriode>& perioden = w.plan.Perioden;
-    const TPeriode* periode =
-        w.werte.Periode >= 1 && static_cast<std::size_t>(w.werte.Periode) <= perioden.size()
-            ? &perioden[static_cast<std::size_t>(w.werte.Periode - 1)]
-            : nullptr;
-    std::string datum = w.werte.AktDatum;
-    for (int i = 1; i < count_; ++i) {
-        datum = nextSchoolDay(datum, w.werte.SamstagsSchule);
-        if (periode && datumAusText(periode->Bis) && datum > periode->Bis) {
-            *err_ << "info: Die Periode \"" << cp1252ToUtf8(periode->Name) << "\" endet am "
-                  << datumLang(periode->Bis) << "; die Tage ab dem " << datumLang(datum)
-                  << " werden nicht bearbeitet.\n";
-            return;
-        }
-        following_.push_back(datum);
-    }
+    Schultage tage = schultageAb(w.werte.AktDatum, count_, w.werte.SamstagsSchule, w.plan.Perioden,
+                                 w.werte.Periode);
+    following_.assign(tage.daten.begin() + 1, tage.daten.end());
+    if (!tage.hinweis.empty())
+        *err_ << "info: " << cp1252ToUtf8(tage.hinweis) << "\n";
 }
 
 } // namespace tafelbot::cli

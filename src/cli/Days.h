@@ -55,8 +55,4 @@ struct DaysToFile {
                                               const char* ohneOut);
 };
 
-// The school day after `datum` (YYYYMMDD): Monday follows Friday, or Saturday with Saturday
-// school.
-std::string nextSchoolDay(const std::string& datum, bool samstagsSchule);
-
 } // namespace tafelbot::cli

@@ -23,10 +23,7 @@ int runPrint(const CommandLine& line, Streams& streams) {
         MainWorkflow w(ui, settingsPath(line));
         startWorkflow(w, line, fuerTag, streams.err);
         lauf->days.started(w);
-        const DruckTag tag{
-            w.zeilen,         w.plan,     w.werte.Mailspalten, w.werte.Ueberschriften,
-            w.wochentagLabel, w.datumFeld};
-        for (std::string& seite : druckSeiten(tag, line.flag("ohne-adresse")))
+        for (std::string& seite : w.seitenZumDrucken(line.flag("ohne-adresse")))
             seiten.push_back(std::move(seite));
         return exitStatus(w.planGelesen, ui);
     });

@@ -109,6 +109,24 @@ public:
     void datumEingegeben(const std::string& text); // Edit1KeyPress with Enter
     void periodeGewaehlt(int eintrag);             // TPerioden.Button1Click, -1 = none
 
+    // ---- several school days (PlanView.cpp) ----
+    // The school days the table shows from AktDatum on ("Tage:", 1 to 5). With more than one,
+    // `zeilen` holds the days' rows one after another and `schultage` each day's own rows as a
+    // run for that date alone builds them; sending mails each day in a round of its own.
+    static constexpr int HoechstensTage = 5;
+    int tage = 1;
+    struct Schultag {
+        std::string datum;     // YYYYMMDD
+        std::string wochentag; // "Montag"
+        std::string datumText; // "07.12.2026"
+        Zeilenliste zeilen;
+    };
+    std::vector<Schultag> schultage; // empty with one day
+    void tageGewaehlt(int anzahl);
+    // The pages of the plan shown, for printing (mail/PlanDruck.h): every teacher with rows, or
+    // only those without an address.
+    std::vector<std::string> seitenZumDrucken(bool nurOhneAdresse) const;
+
     // ---- server settings (ServerSettings.cpp) ----
     // "Ok": the dialog's fields into the record, then the settings file written.
     bool einstellungenSpeichern();
@@ -160,6 +178,8 @@ public:
     bool versandFehlerfrei() const;
     // Gives the workflow the event loop its SMTP client runs on and creates the client.
     void attachEventLoop(EventLoop& loop);
+    // A send run over several days is under way (between its rounds too).
+    bool mehrtagesVersandLaeuft() const { return tageslauf_.aktiv; }
     // Ends a session in progress and removes the client, before the loop goes.
     void detachEventLoop();
     // True when no session runs and no completion of the client is still to come.
@@ -192,6 +212,14 @@ public:
     std::optional<std::vector<std::string>> mailZeilen(int zeile);
 
 private:
+    void erzeugeZeilenMehrererTage();
+    void sendeRunde(bool fragen);
+    void sendeMehrereTage();
+    void uebernimmHaken();
+    void stelleTagEin(std::size_t tag);
+    void starteTagesrunde();
+    void tagesrundeVorbei();
+    void nachTagesrunde();
     void bereiteMailVor();     // the composer's result into the client
     void konfiguriereClient(); // server, sender and recipients into the client
     void pruefeLaufende();
@@ -217,6 +245,20 @@ private:
     int nurLehrer_ = -1;                 // the run mails this teacher alone; -1: the queue
     std::set<int> uebersprungen_;        // teachers of this run skipped for their address
     std::string gemeldeteStundenzeiten_; // the lesson-time setting whose faults were logged
+
+    // A send run over several days: one round per day in `tage`, indexes into `schultage`.
+    struct Tageslauf {
+        bool aktiv = false;
+        std::vector<std::size_t> tage;
+        std::size_t naechster = 0;
+        bool nurMarkierter = false; // the highlighted teacher alone
+        int lehrer = -1;
+        bool rundeVorbei = false;
+    };
+    Tageslauf tageslauf_;
+    EventLoop* loop_ = nullptr;
+    // Tasks posted to the loop check that the workflow still lives.
+    std::shared_ptr<int> lebt_ = std::make_shared<int>(0);
 };
 
 } // namespace tafelbot

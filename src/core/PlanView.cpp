@@ -1,9 +1,12 @@
 #include "core/MainWorkflow.h"
+#include "core/Schultage.h"
+#include "mail/PlanDruck.h"
 #include "plan/GpnLeser.h"
 #include "plan/ZeilenBauer.h"
 #include "settings/DatumText.h"
 #include "ui/Befunde.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -16,6 +19,19 @@ std::string datumsFormatFehler(const std::string& text, const char* zusatz) {
            "\" entspricht nicht\n\rdem erlaubten Format: "
            "\"tt.mm.jjjj\"" +
            zusatz + "!";
+}
+
+// Appends one day's rows to the rows of the days before it. A notice row carries no date of its
+// own; among several days it needs one.
+void haengeTagAn(Zeilenliste& alle, const Zeilenliste& tag, const std::string& datum) {
+    const int versatz = static_cast<int>(alle.Zeilen.size());
+    for (TVZeile zeile : tag.Zeilen) {
+        if (zeile.Datum.empty())
+            zeile.Datum = datum.substr(6, 2) + "." + datum.substr(4, 2) + ".";
+        alle.Zeilen.push_back(std::move(zeile));
+    }
+    for (int index : tag.ZeilenFolge)
+        alle.ZeilenFolge.push_back(versatz + index);
 }
 
 } // namespace
@@ -45,15 +61,65 @@ bool MainWorkflow::liesGpnDatei() {
 }
 
 void MainWorkflow::erzeugeZeilen() {
+    schultage.clear();
+    tabelle.mehrereTage = false;
     if (!planGelesen) {
         zeilen = {};
         tabelle.uebergabe(0);
+        return;
+    }
+    if (tage > 1) {
+        erzeugeZeilenMehrererTage();
         return;
     }
     Befunde befunde;
     ErzeugeZeilen({werte, plan, befunde, zeilen,
                    [this](std::size_t anzahl) { tabelle.uebergabe(static_cast<int>(anzahl)); }});
     zeige(befunde, log, ui);
+}
+
+// Each day's rows are built as for that date alone, from a copy of the settings with its date.
+void MainWorkflow::erzeugeZeilenMehrererTage() {
+    const Schultage daten =
+        schultageAb(werte.AktDatum, tage, werte.SamstagsSchule, plan.Perioden, werte.Periode);
+    if (!daten.hinweis.empty())
+        log.display(daten.hinweis, false);
+    zeilen = {};
+    Einstellungen fuerTag = werte;
+    for (const std::string& datum : daten.daten) {
+        fuerTag.AktDatum = datum;
+        const DatumZeit d = datumAusText(datum).value_or(DatumZeit{});
+        Schultag tag{datum, WochentagName(d), datumLang(datum), {}};
+        Befunde befunde;
+        ErzeugeZeilen({fuerTag, plan, befunde, tag.zeilen, [](std::size_t) {}});
+        zeige(befunde, log, ui);
+        haengeTagAn(zeilen, tag.zeilen, datum);
+        schultage.push_back(std::move(tag));
+    }
+    tabelle.mehrereTage = true;
+    tabelle.uebergabe(static_cast<int>(zeilen.Zeilen.size()));
+}
+
+void MainWorkflow::tageGewaehlt(int anzahl) {
+    anzahl = std::clamp(anzahl, 1, HoechstensTage);
+    if (anzahl == tage)
+        return;
+    tage = anzahl;
+    erzeugeZeilen();
+}
+
+std::vector<std::string> MainWorkflow::seitenZumDrucken(bool nurOhneAdresse) const {
+    std::vector<std::string> seiten;
+    auto tag = [&](const Zeilenliste& z, const std::string& wochentag, const std::string& text) {
+        const DruckTag druck{z, plan, werte.Mailspalten, werte.Ueberschriften, wochentag, text};
+        for (std::string& seite : druckSeiten(druck, nurOhneAdresse))
+            seiten.push_back(std::move(seite));
+    };
+    if (schultage.empty())
+        tag(zeilen, wochentagLabel, datumFeld);
+    for (const Schultag& s : schultage)
+        tag(s.zeilen, s.wochentag, s.datumText);
+    return seiten;
 }
 
 // A stored date that is no date (31.02., typed into the file) is reported and gives way to
@@ -76,14 +142,8 @@ void MainWorkflow::beschrifteEdit() {
 }
 
 void MainWorkflow::naechsterSchultag() {
-    DatumZeit d = Str2DateTime(werte.AktDatum, ui);
-    int tag = wochentag(d);
-    int schritt = 1;
-    if (werte.SamstagsSchule && tag == 6)
-        schritt = 2;
-    else if (!werte.SamstagsSchule && tag == 5)
-        schritt = 3;
-    werte.AktDatum = DatumZuText(d.plusTage(schritt));
+    Str2DateTime(werte.AktDatum, ui); // a date that is none is reported, then read as day zero
+    werte.AktDatum = naechsterSchultagNach(werte.AktDatum, werte.SamstagsSchule);
     beschrifteEdit();
 }
 

@@ -32,6 +32,7 @@ std::string zweistellig(const char* muster, int a, int b, int c, int d, int e) {
 } // namespace
 
 void MainWorkflow::attachEventLoop(EventLoop& loop) {
+    loop_ = &loop;
     versand_ = std::make_unique<SendSession>(
         loop, log,
         SendSession::Anschluss{[this] { verbindungBeendet(); },
@@ -45,6 +46,7 @@ void MainWorkflow::attachEventLoop(EventLoop& loop) {
 
 void MainWorkflow::detachEventLoop() {
     versand_.reset();
+    loop_ = nullptr;
 }
 
 bool MainWorkflow::versandRuht() const {
@@ -63,21 +65,30 @@ bool MainWorkflow::mailVerschickt() const {
 
 // SpeedButton5Click
 void MainWorkflow::sendeMarkierte() {
-    if (versandLaeuft()) {
+    if (versandLaeuft() || tageslauf_.aktiv) {
         ui.showMessage("**** ALREADY RUNNING ****");
+        return;
+    }
+    if (!schultage.empty()) {
+        sendeMehrereTage();
         return;
     }
     if (tabelle.Lehrerfilter) {
         sendeAnLehrer(markierterLehrer());
         return;
     }
+    sendeRunde(true);
+}
+
+// The queue of the date in force; `fragen`: after the question naming the recipients.
+void MainWorkflow::sendeRunde(bool fragen) {
     beginneLauf(-1);
     for (int zeile : ersteZeilenDerEmpfaenger(zeilen))
         if (!adresseGueltig(zeile))
             uebersprungen_.insert(zeilen.Zeilen[static_cast<std::size_t>(zeile)].LehrerIndex);
     const std::string liste = empfaengerListe(zeilen, plan, uebersprungen_);
     if (liste.empty()) {
-        if (uebersprungen_.empty()) {
+        if (uebersprungen_.empty() && fragen) {
             ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
             return;
         }
@@ -85,11 +96,123 @@ void MainWorkflow::sendeMarkierte() {
         pruefeLaufende();
         return;
     }
-    if (ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
-                    "\n\r\n\r" + liste)) {
+    if (!fragen || ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp +
+                               "\n\r\n\r" + liste)) {
         versandlauf.offen = true;
         sendeAnNaechsten();
     }
+}
+
+// ---- several days: one round per day, as a run for that date alone ----
+
+// One question for all days; then each day's rows take the place of the table's, its round
+// runs, and the next day follows once the round is over. A round that did not mail everybody
+// it set out to mail ends the run: an unreachable server would otherwise report itself once
+// per day.
+void MainWorkflow::sendeMehrereTage() {
+    uebernimmHaken();
+    tageslauf_ = {};
+    tageslauf_.nurMarkierter = tabelle.Lehrerfilter.has_value();
+    tageslauf_.lehrer = tageslauf_.nurMarkierter ? markierterLehrer() : -1;
+    std::string liste;
+    for (std::size_t t = 0; t < schultage.size(); ++t) {
+        const Schultag& tag = schultage[t];
+        if (tageslauf_.nurMarkierter) {
+            const bool mitMail = std::any_of(
+                tag.zeilen.Zeilen.begin(), tag.zeilen.Zeilen.end(), [this](const TVZeile& z) {
+                    return tabelle.Lehrerfilter == kennungDer(z) && z.HatEMail && z.Senden;
+                });
+            if (mitMail)
+                tageslauf_.tage.push_back(t);
+            continue;
+        }
+        const std::string namen = empfaengerListe(tag.zeilen, plan);
+        if (namen.empty())
+            continue;
+        tageslauf_.tage.push_back(t);
+        liste += "\n\r\n\r" + tag.wochentag + ", " + tag.datumText + ":\n\r" + namen;
+    }
+    if (tageslauf_.nurMarkierter && tageslauf_.tage.empty())
+        tageslauf_.tage.push_back(0); // the first day's round says why nothing goes out
+    if (tageslauf_.tage.empty()) {
+        ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
+        return;
+    }
+    if (!tageslauf_.nurMarkierter &&
+        !ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp + liste))
+        return;
+    tageslauf_.aktiv = true;
+    starteTagesrunde();
+}
+
+// The tick boxes of the table's rows into each day's rows, which follow one another in it.
+void MainWorkflow::uebernimmHaken() {
+    std::size_t index = 0;
+    for (Schultag& tag : schultage)
+        for (TVZeile& zeile : tag.zeilen.Zeilen)
+            if (index < zeilen.Zeilen.size())
+                zeile.Senden = zeilen.Zeilen[index++].Senden;
+}
+
+void MainWorkflow::stelleTagEin(std::size_t t) {
+    const Schultag& tag = schultage.at(t);
+    werte.AktDatum = tag.datum;
+    datumFeld = tag.datumText;
+    wochentagLabel = tag.wochentag;
+    ui.viewChanged(ViewPart::DateField);
+    zeilen = tag.zeilen;
+    tabelle.mehrereTage = false;
+    tabelle.uebergabe(static_cast<int>(zeilen.Zeilen.size()));
+}
+
+void MainWorkflow::starteTagesrunde() {
+    const Schultag& tag = schultage.at(tageslauf_.tage.at(tageslauf_.naechster));
+    stelleTagEin(tageslauf_.tage[tageslauf_.naechster]);
+    log.display("eMails für "_cp + tag.wochentag + ", den " + tag.datumText + ":", false);
+    tageslauf_.rundeVorbei = false;
+    if (tageslauf_.nurMarkierter)
+        sendeAnLehrer(tageslauf_.lehrer);
+    else
+        sendeRunde(false);
+    if (!versandlauf.offen && !versandLaeuft())
+        tagesrundeVorbei(); // ended before it began: an error box said why
+}
+
+// The next step waits for the loop, outside the session's callbacks that end a round.
+void MainWorkflow::tagesrundeVorbei() {
+    if (!tageslauf_.aktiv || tageslauf_.rundeVorbei)
+        return;
+    tageslauf_.rundeVorbei = true;
+    if (loop_ == nullptr) {
+        nachTagesrunde();
+        return;
+    }
+    loop_->post([this, lebt = std::weak_ptr<int>(lebt_)] {
+        if (!lebt.expired())
+            nachTagesrunde();
+    });
+}
+
+void MainWorkflow::nachTagesrunde() {
+    const bool vollstaendig =
+        versandlauf.lehrkraefte > 0 && versandlauf.nichtVermerkt.empty() &&
+        versandlauf.versendet + static_cast<int>(versandlauf.ungueltig.size()) ==
+            versandlauf.lehrkraefte;
+    ++tageslauf_.naechster;
+    const bool weitere = tageslauf_.naechster < tageslauf_.tage.size();
+    if (vollstaendig && weitere) {
+        starteTagesrunde();
+        return;
+    }
+    if (weitere)
+        log.display("Der Versand wurde angehalten: für die Tage ab dem "_cp +
+                        schultage[tageslauf_.tage[tageslauf_.naechster]].datumText +
+                        " wurden keine eMails versendet.",
+                    false);
+    const std::string erster = schultage.front().datum;
+    tageslauf_ = {};
+    werte.AktDatum = erster;
+    beschrifteEdit(); // all days again, with what was just recorded
 }
 
 // The teacher of the highlight: the first row, in row order, that the highlight covers.
@@ -218,6 +341,7 @@ void MainWorkflow::pruefeLaufende() {
     versandlauf.offen = false;
     versandlauf.zusammenfassung = zusammenfassung(versandlauf);
     log.display(versandlauf.zusammenfassung, false);
+    tagesrundeVorbei();
 }
 
 bool MainWorkflow::versandFehlerfrei() const {

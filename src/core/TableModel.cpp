@@ -211,6 +211,7 @@ void TableModel::fuelleLinie(int linie, const TVZeile& z) {
     // A notice row stands for an earlier mail that no longer holds; "-1" would read as a number.
     l.nummer =
         z.VertretungNr == -1 && z.Stunde == "-1" ? HinweisMarke : std::to_string(z.VertretungNr);
+    l.datum = z.Datum;
     for (std::size_t k = 1; k < layout_.zellen.size(); ++k)
         l.text[k] = zellenText(z, layout_.zellen[k].kategorie);
     l.markierung[0] = z.Mitbetreuung ? Grau : Weiss;
@@ -261,8 +262,9 @@ void TableModel::hakenGeklickt(int linie, bool gesetzt) {
     if (z == nullptr || !linien_[static_cast<std::size_t>(linie)].hakenSichtbar)
         return;
     const Lehrerkennung lehrer = kennungDer(*z); // the reference is into the list being changed
+    const std::string datum = z->Datum;
     for (TVZeile& zeile : daten_.Zeilen)
-        if (kennungDer(zeile) == lehrer)
+        if (kennungDer(zeile) == lehrer && (!mehrereTage || zeile.Datum == datum))
             zeile.Senden = gesetzt;
     ScrollBar1Change();
 }

@@ -73,6 +73,7 @@ struct Tabellenzeile {
     bool sichtbar = false;
     int zeile = -1; // index into Zeilen of the row shown, -1 before the first fill
     std::string nummer = "Vtr-Nr.";
+    std::string datum;                              // "07.12.", for the date column of several days
     std::array<std::string, AnzahlKategorien> text; // per slot; slot 0 unused
     std::array<Farbe, AnzahlKategorien> fuellung{};
     std::array<Farbe, AnzahlKategorien> schrift{};
@@ -120,6 +121,9 @@ public:
     static constexpr const char* HinweisMarke = "entf.";
 
     int AnzeigeZeilen = 0;
+    // The rows are those of several days: the view shows their dates in a column of their own,
+    // and a tick box stands for its teacher's rows of that day only.
+    bool mehrereTage = false;
     // The highlighted teacher: by identity, as two teachers may share the name shown.
     std::optional<Lehrerkennung> Lehrerfilter;
     int position = 0;

@@ -18,6 +18,8 @@ char farbe(Farbe f) {
                              : 'y';
 }
 
+// Scrolling, and ticking a teacher's rows in and out of view, through the window's own lines:
+// tests/gui/MainWindowTest.cpp.
 class TableModelTest : public ::testing::Test {
 protected:
     TableModelTest() {
@@ -71,12 +73,6 @@ protected:
         }
         return b;
     }
-    std::vector<bool> senden() const {
-        std::vector<bool> s;
-        for (const TVZeile& z : daten.Zeilen)
-            s.push_back(z.Senden);
-        return s;
-    }
 
     testing::RecordingUi ui;
     Einstellungen werte;
@@ -111,33 +107,6 @@ TEST_F(TableModelTest, ColumnsMissingFromTheScreenGiveNoControls) {
     EXPECT_FALSE(daten.Zeilen[0].Senden);
 }
 
-// Few rows disable the scroll bar; forty scroll whole rows up to the last page; a new hand-over
-// starts at the top again and hides the surplus lines.
-TEST_F(TableModelTest, ScrollingShowsWholeRowsUpToTheLastPage) {
-    rows("Huber", 40);
-    handOver();
-    EXPECT_TRUE(model.scrollbar);
-    EXPECT_EQ(model.maximum, 39);
-    EXPECT_EQ(model.AnzeigeZeilen, 16);
-    for (int p = 0; p <= 24; ++p) {
-        model.setzePosition(p);
-        EXPECT_EQ(line(0).zeile, p);
-        EXPECT_EQ(line(15).zeile, p + 15);
-    }
-    model.setzePosition(30); // beyond the last page: held at maximum - 15
-    EXPECT_EQ(model.position, 24);
-    EXPECT_EQ(bilder(15, 15), Bilder{"139 40 x www wsy"});
-
-    daten.Zeilen.resize(5);
-    daten.ZeilenFolge.resize(5);
-    handOver();
-    EXPECT_EQ(model.position, 0);
-    EXPECT_FALSE(model.scrollbar);
-    EXPECT_EQ(model.AnzeigeZeilen, 5);
-    EXPECT_EQ(bilder(4, 6), (Bilder{"104 5 x www wsy", "", ""}));
-    EXPECT_FALSE(line(5).hakenSichtbar);
-}
-
 TEST_F(TableModelTest, MarkersAndTickBoxFollowTheRow) {
     rows("Ohne", 1, false);
     rows("Mit", 2);
@@ -149,29 +118,6 @@ TEST_F(TableModelTest, MarkersAndTickBoxFollowTheRow) {
     handOver();
     // Without an e-mail address: no tick box and no sent/changed markers, but co-supervision.
     EXPECT_EQ(bilder(0, 2), (Bilder{"100  - g-- wsy", "101 1 x wgw wsy", "102 2 o wwr wsy"}));
-}
-
-TEST_F(TableModelTest, TickingOneRowTicksTheTeachersRowsInAndOutOfView) {
-    rows("Anders", 10);
-    rows("Berg", 10);
-    rows("Anders", 5); // rows 20..24, below the visible part
-    handOver();
-    model.hakenGeklickt(3, false);
-    for (const TVZeile& z : daten.Zeilen)
-        EXPECT_EQ(z.Senden, z.Vertreter != "Anders");
-    EXPECT_FALSE(line(0).hakenGesetzt);
-    EXPECT_TRUE(line(12).hakenGesetzt); // Berg's
-
-    model.setzePosition(9); // rows 9..24: lines 11..15 show Anders' late rows
-    EXPECT_FALSE(line(15).hakenGesetzt);
-    model.hakenGeklickt(15, true);
-    EXPECT_EQ(senden(), std::vector<bool>(25, true));
-    EXPECT_TRUE(line(0).hakenGesetzt);
-
-    // A click on a line without a shown box (no e-mail, or not in use) changes nothing.
-    model.hakenGeklickt(20, false);
-    model.hakenGeklickt(-1, false);
-    EXPECT_EQ(senden(), std::vector<bool>(25, true));
 }
 
 TEST_F(TableModelTest, NumberClickTogglesTheHighlightAndScrollingKeepsIt) {

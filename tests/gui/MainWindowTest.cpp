@@ -12,7 +12,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -69,6 +71,8 @@ private slots:
     void typedDatesAndTheCalendar();
     void keyboardReachesEveryButton();
     void germanThroughoutAndALegibleLog();
+    void severalDaysFollowOneAnotherWithTheirDates();
+    void pdfHasAPagePerTeacher();
     void periodDialogReloadsOnlyForAnotherPeriod();
     void chosenFileThatIsNoPlanLeavesAnEmptyTable();
 };
@@ -114,8 +118,8 @@ void MainWindowTest::theTableTakesTheRoomOfALargerWindow() {
     QScrollBar* bar = tabelle->scrollBar();
     auto rechterRand = [&] {
         const QHeaderView* kopf = tabelle->kopf();
-        return kopf->x() + kopf->sectionPosition(kopf->count() - 1) +
-               kopf->sectionSize(kopf->count() - 1);
+        const int letzte = kopf->logicalIndex(kopf->count() - 1);
+        return kopf->x() + kopf->sectionPosition(letzte) + kopf->sectionSize(letzte);
     };
     auto textBreite = [&] { return zelle(p, 0, KatText).width(); };
     for (const QSize groesse : {QSize(792, 573), QSize(1366, 900), QSize(792, 573)}) {
@@ -332,10 +336,10 @@ void MainWindowTest::chosenFileThatIsNoPlanLeavesAnEmptyTable() {
 void MainWindowTest::keyboardReachesEveryButton() {
     Programm p([](Einstellungen& w) { w.AktDatum = "20261211"; });
     app::MainWindow& f = *p.fenster;
-    const QList<QWidget*> erwartet{
-        f.vorigerTagButton(),    f.naechsterTagButton(), f.datumFeld(),
-        f.kalenderButton(),      f.gpnButton(),          f.periodeButton(),
-        f.einstellungenButton(), f.sendenButton(),       f.beendenButton()};
+    const QList<QWidget*> erwartet{f.vorigerTagButton(), f.naechsterTagButton(),  f.datumFeld(),
+                                   f.kalenderButton(),   f.tageAuswahl(),         f.gpnButton(),
+                                   f.periodeButton(),    f.einstellungenButton(), f.sendenButton(),
+                                   f.druckenButton(),    f.beendenButton()};
     f.vorigerTagButton()->setFocus();
     QList<QWidget*> reihe{QApplication::focusWidget()};
     for (qsizetype i = 1; i < erwartet.size(); ++i) {
@@ -384,6 +388,76 @@ void MainWindowTest::germanThroughoutAndALegibleLog() {
     const double hell = leuchtdichte(farben.color(QPalette::Text));
     const double dunkel = leuchtdichte(farben.color(QPalette::Base));
     QVERIFY((std::max(hell, dunkel) + 0.05) / (std::min(hell, dunkel) + 0.05) >= 4.5);
+}
+
+// Alt+T and the arrow keys choose three days from Monday: Monday's seven rows, Tuesday's twenty
+// and none on Wednesday, one after another, each line with its date in a column of its own
+// after the number, which one day does not show. The period's end stops the days with a line
+// in the log.
+void MainWindowTest::severalDaysFollowOneAnotherWithTheirDates() {
+    Programm p([](Einstellungen& w) { w.Reihenfolge[KatDatum] = 0; });
+    app::MainWindow& f = *p.fenster;
+    const QHeaderView* kopf = f.tabelle()->kopf();
+    const int datum = kopf->logicalIndex(1);
+    QCOMPARE(kopf->model()->headerData(datum, Qt::Horizontal).toString(), QStringLiteral("Datum"));
+    QVERIFY(kopf->isSectionHidden(datum) && !linie(p, 0).datum->isVisible());
+    QTest::keySequence(&f, QKeySequence(Qt::ALT | Qt::Key_T));
+    QCOMPARE(QApplication::focusWidget(), f.tageAuswahl());
+    QTest::keyClick(f.tageAuswahl(), Qt::Key_Down);
+    QTest::keyClick(f.tageAuswahl(), Qt::Key_Down);
+    QCOMPARE(p.wf().zeilen.Zeilen.size(), std::size_t(27));
+    QVERIFY(!kopf->isSectionHidden(datum));
+    f.resize(1366, 900);
+    QApplication::processEvents();
+    QCOMPARE(sichtbareZeilen(p), 27);
+    for (const auto& [i, tag] : {std::pair{0, "07.12."}, std::pair{6, "07.12."},
+                                 std::pair{7, "08.12."}, std::pair{26, "08.12."}}) {
+        QCOMPARE(linie(p, i).datum->text(), QString(tag));
+        QVERIFY(linie(p, i).datum->isVisible());
+        QVERIFY(linie(p, i).datum->x() < zelle(p, i, KatStunde).x());
+    }
+    QCOMPARE(p.wf().schultage.size(), std::size_t(3));
+
+    tippe(p, QStringLiteral("29.01.2027"), 0);
+    QVERIFY(f.infoLog()->toPlainText().contains(
+        QStringLiteral("Die Periode \"Erstes Halbjahr\" endet am 31.01.2027; die Tage ab dem "
+                       "01.02.2027 werden nicht bearbeitet.")));
+    QCOMPARE(p.wf().schultage.size(), std::size_t(1));
+    f.tageAuswahl()->setCurrentIndex(0);
+    QVERIFY(kopf->isSectionHidden(datum) && p.wf().schultage.empty());
+}
+
+// "Als PDF speichern": a page per teacher with rows, or only for those without an address.
+void MainWindowTest::pdfHasAPagePerTeacher() {
+    Programm p;
+    auto seiten = [](const QString& datei) {
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), {datei});
+        pdfinfo.waitForFinished();
+        const QString info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+        const qsizetype stelle = info.indexOf(QStringLiteral("Pages:"));
+        return stelle < 0 ? -1 : info.mid(stelle + 6).section('\n', 0, 0).trimmed().toInt();
+    };
+    const struct {
+        int tage;
+        bool ohneAdresse;
+        int seiten;
+    } faelle[] = {{1, false, 4}, {1, true, 1}, {2, false, 6}};
+    for (const auto& fall : faelle) {
+        p.fenster->tageAuswahl()->setCurrentIndex(fall.tage - 1);
+        const QString datei = QString::fromStdString(p.dir.file("plan.pdf"));
+        QString vorschlag;
+        p.fenster->druckumfangWaehlen = [&](const QString&) {
+            return std::optional(fall.ohneAdresse);
+        };
+        p.fenster->pdfDateiWaehlen = [&](const QString& v) {
+            vorschlag = v;
+            return datei;
+        };
+        p.fenster->druckenButton()->menu()->actions().at(1)->trigger();
+        QVERIFY(vorschlag.endsWith(QStringLiteral("/Vertretungsplan-20261207.pdf")));
+        QCOMPARE(seiten(datei), fall.seiten);
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

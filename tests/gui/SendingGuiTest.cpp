@@ -8,10 +8,12 @@
 #include "support/TestCertificates.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -74,6 +76,7 @@ private slots:
     void testMailLeavesTheDialogAndRecordsNothing();
     void sendsThroughStartTls();
     void cancelEndsTheWaitForASilentServer();
+    void twoDaysMailAndRecordAsTwoRunsOfOneDay();
 };
 
 void SendingGuiTest::highlightedTeacherAloneThenEveryMarkedTeacher() {
@@ -187,6 +190,43 @@ void SendingGuiTest::cancelEndsTheWaitForASilentServer() {
     QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht(), 10000);
     QVERIFY(p.fenster->werkzeugleiste()->isVisible());
     QCOMPARE(p.wf().werte.GesendeteMails, records);
+}
+
+// "Tage: 2" mails Monday's and Tuesday's teachers after one question, a round per day, and
+// records what a run for each day alone records; afterwards the table shows both days as sent.
+void SendingGuiTest::twoDaysMailAndRecordAsTwoRunsOfOneDay() {
+    using Ergebnis = std::pair<std::multiset<std::string>, std::vector<std::string>>;
+    auto versende = [](const std::vector<int>& tageJeLauf, Ergebnis& ergebnis) {
+        SmtpTestServer server;
+        Programm p(anServer(server));
+        for (const int tage : tageJeLauf) {
+            p.fenster->tageAuswahl()->setCurrentIndex(tage - 1);
+            ModalAnswerer antworten;
+            antworten.ok();
+            QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !p.wf().mehrtagesVersandLaeuft(),
+                                     30000);
+            QCOMPARE(antworten.unerwartet, 0);
+            if (tage == 1)
+                QTest::mouseClick(p.fenster->naechsterTagButton(), Qt::LeftButton);
+        }
+        std::multiset<std::string>& post = ergebnis.first; // recipient and subject of each mail
+        for (const std::string& datei : server.messageFiles()) {
+            const std::string text = readFile(datei);
+            for (const char* kopf : {"\nTo: ", "\nSubject: "})
+                post.insert(text.substr(text.find(kopf),
+                                        text.find('\n', text.find(kopf) + 1) - text.find(kopf)));
+        }
+        std::vector<std::string>& saetze = ergebnis.second; // the records without their time
+        for (const std::string& satz : p.wf().werte.GesendeteMails)
+            saetze.push_back(satz.substr(0, satz.rfind(',')));
+        QCOMPARE(markiert(p.wf()), std::set<std::string>());
+    };
+    Ergebnis zusammen, einzeln;
+    versende({2}, zusammen);
+    versende({1, 1}, einzeln);
+    QCOMPARE(zusammen.first.size(), std::size_t(2 * (3 + 2))); // two lines per mail
+    QVERIFY(zusammen == einzeln);
 }
 
 QTEST_MAIN(SendingGuiTest)

@@ -13,7 +13,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sys/stat.h>
 #include <thread>
 
 namespace tafelbot::oauth {
@@ -221,36 +220,25 @@ TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
     EXPECT_EQ(provider.stat("codes"), 1); // the tampered redirect never reached the provider
 }
 
-TEST_F(OAuthTest, StoredSignInRefreshesWhenExpiredRotatesAndSaysWhenRevoked) {
+// After its lifetime the refresh gives a new token and a new refresh token, and the next expiry
+// needs that new one (the provider ended the old one). (Sign-in before any, the file's rights, a
+// revoked sign-in and secrets kept out of every output: the command line's OAuth test.)
+TEST_F(OAuthTest, StoredSignInRefreshesWhenExpiredAndRotates) {
     const auto settings = provider.settings("schule");
     const std::string account = "vertretungsplan@schule.example";
-    auto noToken = accessTokenForSending(settings, account, 5s);
-    EXPECT_THAT(cp1252ToUtf8(noToken.error), HasSubstr("noch keine Anmeldung"));
-
-    std::string shown;
     SignInOptions options;
     options.limit = 30s;
-    const std::string error = signIn(settings, account, options,
-                                     {[](const std::string&) {},
-                                      [&](const std::string& address, const std::string& code) {
-                                          shown = address + " " + code;
-                                          provider.post("/approve", {{"user_code", code}});
-                                      }});
-    ASSERT_EQ(error, "");
-    EXPECT_THAT(shown, HasSubstr("ABCD-"));
+    ASSERT_EQ(signIn(settings, account, options,
+                     {[](const std::string&) {},
+                      [&](const std::string&, const std::string& code) {
+                          provider.post("/approve", {{"user_code", code}});
+                      }}),
+              "");
     EXPECT_TRUE(signedIn(settings, account));
-    // The file is the user's alone and holds no trace of the settings' secrets beyond the tokens.
-    const std::string dir = data.path() + "Tafelbot/";
     std::string file;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
+    for (const auto& entry : std::filesystem::directory_iterator(data.path() + "Tafelbot/"))
         file = entry.path();
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
     const auto first = fromJson(testing::readFile(file));
-
-    // A living token is used as stored; after its lifetime the refresh gives a new one and a new
-    // refresh token, and the next expiry needs that new one (the provider ended the old one).
     EXPECT_EQ(accessTokenForSending(settings, account, 5s).token, first->accessToken);
     EXPECT_EQ(provider.stat("refreshes"), 0);
     const std::int64_t later = first->expiresAt + 1;
@@ -267,15 +255,6 @@ TEST_F(OAuthTest, StoredSignInRefreshesWhenExpiredRotatesAndSaysWhenRevoked) {
         EXPECT_EQ(renewed->expiresAt, later + 3600);
     }
     EXPECT_EQ(provider.stat("refreshes"), 2);
-
-    provider.post("/revoke");
-    auto stored = fromJson(testing::readFile(file));
-    stored->expiresAt = 0;
-    testing::writeFile(file, toJson(*stored));
-    const AccessToken refused = accessTokenForSending(settings, account, 5s);
-    EXPECT_EQ(refused.token, "");
-    EXPECT_THAT(cp1252ToUtf8(refused.error), HasSubstr("Bitte neu anmelden"));
-    EXPECT_EQ(refused.error.find(stored->refreshToken), std::string::npos);
 }
 
 } // namespace

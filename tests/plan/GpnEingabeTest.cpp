@@ -83,23 +83,6 @@ TEST(GpnEingabe, AFileOfOnlyUzLinesTouchesNothing) {
     EXPECT_EQ(u.log.lines().size(), InfoLog::MaxLines + 1); // the log keeps its cap
 }
 
-TEST(GpnEingabe, IntegersBeyond32BitsAndClassNumbersBeyondTheLine) {
-    LeserUmgebung u;
-    ASSERT_TRUE(
-        u.lies(lehrerZeilen("A", "Anna") + Zeilen{"0U,4294967297", "0U,2", "Uf,,DE", "Uk,,5a",
-                                                  "Ul,,A", "Uz 1     1,,,,,,,,2147483647,0,-5,1",
-                                                  "0X,2147483647,A,-2147483649,20261204,1,x,1"}));
-    EXPECT_EQ(u.meldungen(),
-              (Zeilen{"FEHLER in der gpn-Datei in Zeile 3: | Falscher Integerwert der "
-                      "Unterrichtsnummer!",
-                      "FEHLER in der gpn-Datei in Zeile 4: | Neuer OU-Datensatz obwohl vorheriger "
-                      "noch nicht komplett! f= k= l=",
-                      "FEHLER in der gpn-Datei in Zeile 9: | Falscher Integerwert des 4. "
-                      "Zeileneintrages (Unterrichtsnummer)!"}));
-    EXPECT_EQ(testing::plantext(u.plan),
-              (Zeilen{"L A|Anna||", "U 2 A ,,,5a/DE", "X 2147483647 A U0 20261204/1 x/1"}));
-}
-
 // A file that is cut off, still being written or no plan at all gives no plan: the plan, the
 // lists and the period read before stay, and the log and one box say what happened.
 TEST(GpnEingabe, AFileThatIsNotWholeIsRefusedWithItsReason) {
