@@ -216,7 +216,7 @@ private:
     void sendeRunde(bool fragen);
     void sendeMehrereTage();
     void uebernimmHaken();
-    void stelleTagEin(std::size_t tag);
+    void stelleTagEin(const Schultag& tag);
     void starteTagesrunde();
     void tagesrundeVorbei();
     void nachTagesrunde();
@@ -246,10 +246,12 @@ private:
     std::set<int> uebersprungen_;        // teachers of this run skipped for their address
     std::string gemeldeteStundenzeiten_; // the lesson-time setting whose faults were logged
 
-    // A send run over several days: one round per day in `tage`, indexes into `schultage`.
+    // A send run over several days: one round per day in `tage`, copies of the days shown when
+    // it began, so that nothing done between its rounds changes what it sends.
     struct Tageslauf {
         bool aktiv = false;
-        std::vector<std::size_t> tage;
+        std::string erster; // YYYYMMDD: the window's date, which the run gives back
+        std::vector<Schultag> tage;
         std::size_t naechster = 0;
         bool nurMarkierter = false; // the highlighted teacher alone
         int lehrer = -1;

@@ -115,25 +115,24 @@ void MainWorkflow::sendeMehrereTage() {
     tageslauf_.nurMarkierter = tabelle.Lehrerfilter.has_value();
     tageslauf_.lehrer = tageslauf_.nurMarkierter ? markierterLehrer() : -1;
     std::string liste;
-    for (std::size_t t = 0; t < schultage.size(); ++t) {
-        const Schultag& tag = schultage[t];
+    for (const Schultag& tag : schultage) {
         if (tageslauf_.nurMarkierter) {
             const bool mitMail = std::any_of(
                 tag.zeilen.Zeilen.begin(), tag.zeilen.Zeilen.end(), [this](const TVZeile& z) {
                     return tabelle.Lehrerfilter == kennungDer(z) && z.HatEMail && z.Senden;
                 });
             if (mitMail)
-                tageslauf_.tage.push_back(t);
+                tageslauf_.tage.push_back(tag);
             continue;
         }
         const std::string namen = empfaengerListe(tag.zeilen, plan);
         if (namen.empty())
             continue;
-        tageslauf_.tage.push_back(t);
+        tageslauf_.tage.push_back(tag);
         liste += "\n\r\n\r" + tag.wochentag + ", " + tag.datumText + ":\n\r" + namen;
     }
     if (tageslauf_.nurMarkierter && tageslauf_.tage.empty())
-        tageslauf_.tage.push_back(0); // the first day's round says why nothing goes out
+        tageslauf_.tage.push_back(schultage.front()); // its round says why nothing goes out
     if (tageslauf_.tage.empty()) {
         ui.showInformation("In der Spalte \"eMail\" ist keine Zeile ausgewählt!"_cp);
         return;
@@ -142,6 +141,7 @@ void MainWorkflow::sendeMehrereTage() {
         !ui.askYesNo("Sollen nun eMails an die folgenden Empfänger versendet werden?"_cp + liste))
         return;
     tageslauf_.aktiv = true;
+    tageslauf_.erster = schultage.front().datum;
     starteTagesrunde();
 }
 
@@ -154,8 +154,7 @@ void MainWorkflow::uebernimmHaken() {
                 zeile.Senden = zeilen.Zeilen[index++].Senden;
 }
 
-void MainWorkflow::stelleTagEin(std::size_t t) {
-    const Schultag& tag = schultage.at(t);
+void MainWorkflow::stelleTagEin(const Schultag& tag) {
     werte.AktDatum = tag.datum;
     datumFeld = tag.datumText;
     wochentagLabel = tag.wochentag;
@@ -166,8 +165,8 @@ void MainWorkflow::stelleTagEin(std::size_t t) {
 }
 
 void MainWorkflow::starteTagesrunde() {
-    const Schultag& tag = schultage.at(tageslauf_.tage.at(tageslauf_.naechster));
-    stelleTagEin(tageslauf_.tage[tageslauf_.naechster]);
+    const Schultag& tag = tageslauf_.tage.at(tageslauf_.naechster);
+    stelleTagEin(tag);
     log.display("eMails für "_cp + tag.wochentag + ", den " + tag.datumText + ":", false);
     tageslauf_.rundeVorbei = false;
     if (tageslauf_.nurMarkierter)
@@ -206,10 +205,10 @@ void MainWorkflow::nachTagesrunde() {
     }
     if (weitere)
         log.display("Der Versand wurde angehalten: für die Tage ab dem "_cp +
-                        schultage[tageslauf_.tage[tageslauf_.naechster]].datumText +
+                        tageslauf_.tage[tageslauf_.naechster].datumText +
                         " wurden keine eMails versendet.",
                     false);
-    const std::string erster = schultage.front().datum;
+    const std::string erster = tageslauf_.erster;
     tageslauf_ = {};
     werte.AktDatum = erster;
     beschrifteEdit(); // all days again, with what was just recorded

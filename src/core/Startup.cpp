@@ -80,8 +80,8 @@ void MainWorkflow::formActivate(const std::function<void(Einstellungen&)>& overr
 Einstellungen MainWorkflow::zuSchreiben() const {
     Einstellungen datei = werte;
     // A send run over several days holds each day's date in turn; the window's date stays.
-    if (tageslauf_.aktiv && !schultage.empty())
-        datei.AktDatum = schultage.front().datum;
+    if (tageslauf_.aktiv)
+        datei.AktDatum = tageslauf_.erster;
     if (gespeichert_) {
         datei.GpnDatei = gespeichert_->gpnDatei;
         datei.AktDatum = gespeichert_->aktDatum;
