@@ -126,7 +126,9 @@ MainWindow::MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent)
     logRand->setContentsMargins(2, 0, 2, 0);
     logRand->addWidget(log_);
     spalte->addLayout(logRand);
-    setMinimumWidth(MindestBreite);
+    // The tool bar's controls side by side, never over one another: wider than the original
+    // form since "Tage:" and "Drucken" joined them.
+    setMinimumWidth(std::max(MindestBreite, werkzeugleiste_->minimumSizeHint().width()));
 
     // The dialogs in the order the program has always created them.
     server_ = new ServerSettingsDialog(workflow_, this);
@@ -153,7 +155,7 @@ MainWindow::~MainWindow() {
 
 // Centred on the desktop, the size of the original form or, on a larger screen, most of it.
 void MainWindow::ersteGroesse() {
-    QSize groesse(MindestBreite, 573);
+    QSize groesse(minimumWidth(), 573);
     QScreen* bildschirm = QGuiApplication::primaryScreen();
     if (bildschirm == nullptr) {
         resize(groesse);
@@ -176,7 +178,7 @@ void MainWindow::fensterlageWiederherstellen() {
     IniLesen(gespeichert, workflow_.iniPfad, still);
     if (gespeichert.Fenster) {
         const Fensterlage& f = *gespeichert.Fenster;
-        const QRect lage(f.x, f.y, std::max(f.breite, MindestBreite), f.hoehe);
+        const QRect lage(f.x, f.y, std::max(f.breite, minimumWidth()), f.hoehe);
         // A screen that is gone since (a projector, a second monitor) must not hide the window.
         for (const QScreen* bildschirm : QGuiApplication::screens()) {
             const QRect sichtbar = bildschirm->availableGeometry().intersected(lage);
@@ -226,7 +228,7 @@ void MainWindow::bauWerkzeugleiste() {
     wochentag_ = new QLabel(datumGruppe);
     wochentag_->setObjectName(QStringLiteral("wochentag"));
     wochentag_->setAlignment(Qt::AlignCenter);
-    wochentag_->setFixedSize(82, 26);
+    wochentag_->setFixedSize(72, 26);
     tage_ = new QComboBox(datumGruppe);
     tage_->setObjectName(QStringLiteral("tage"));
     for (int n = 1; n <= MainWorkflow::HoechstensTage; ++n)

@@ -33,7 +33,8 @@ class TablePanel;
 class MainWindow : public QWidget, public ViewListener {
     Q_OBJECT
 public:
-    // The smallest window: the sixteen lines of the table and a short info log.
+    // The smallest window: the sixteen lines of the table and a short info log (and at least
+    // the tool bar's width).
     static constexpr int MindestBreite = 792;
 
     MainWindow(QtUi& ui, std::string iniPfad, QWidget* parent = nullptr);

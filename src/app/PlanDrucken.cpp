@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -24,6 +25,9 @@ std::optional<bool> frageDruckumfang(QWidget* parent, const QString& titel) {
     ohne->setObjectName(QStringLiteral("ohneAdresse"));
     alle->setChecked(true);
     auto* knoepfe = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    // The window's own texts, whether Qt's translations are installed or not.
+    knoepfe->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Weiter …"));
+    knoepfe->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("A&bbrechen"));
     QObject::connect(knoepfe, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(knoepfe, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* spalte = new QVBoxLayout(&dialog);

@@ -171,6 +171,8 @@ TEST_F(TableModelTest, BrokenDisplayOrderIsSkippedNotRead) {
     EXPECT_EQ(line(1).zeile, -1);
     model.nummerGeklickt(1);
     model.hakenGeklickt(2, false);
+    model.hakenGeklickt(20, false); // no such line
+    model.hakenGeklickt(-1, false);
     EXPECT_EQ(filter(), "");
     EXPECT_TRUE(daten.Zeilen[0].Senden);
 }

@@ -6,6 +6,7 @@
 #include "support/TestFiles.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -47,6 +48,34 @@ TEST(PlanView, SchoolDaySteppingWithAndWithoutSaturdaySchool) {
     }
 }
 
+// The workflow takes "tt.mm.jjjj" only (the window widens what an office types first: the main
+// window test); anything else gets the message.
+TEST(PlanView, TypedDates) {
+    // Text typed, what follows the format in the message (nullptr: accepted).
+    using Fall = std::pair<std::string, const char*>;
+    for (auto [text, zusatz] :
+         {Fall{"1.3.2004", ""}, Fall{"01.03.2004 ", ""}, Fall{"01-03-2004", ""},
+          Fall{"0a.03.2004", " (falsche Integerwerte)"},
+          Fall{"01.03.20x4", " (falsche Integerwerte)"}, Fall{"01.03.2004", nullptr}}) {
+        Fenster f;
+        f.w.werte.AktDatum = "20040220";
+        f.w.datumEingegeben(text);
+        if (zusatz) {
+            EXPECT_EQ(f.w.werte.AktDatum, "20040220");
+            EXPECT_EQ(f.ui.boxTexts("error"),
+                      std::vector<std::string>{"Die Datumseingabe \"" + text +
+                                               "\" entspricht nicht\n\rdem erlaubten Format: "
+                                               "\"tt.mm.jjjj\"" +
+                                               zusatz + "!"});
+        } else {
+            EXPECT_EQ(f.w.werte.AktDatum, "20040301");
+            EXPECT_EQ(f.w.datumFeld, "01.03.2004");
+            EXPECT_EQ(f.w.wochentagLabel, "Montag");
+            EXPECT_TRUE(f.ui.boxes.empty());
+        }
+    }
+}
+
 // An impossible day, typed or stored, is reported by the date conversion and never taken: the
 // date before (at start: today) stays, and so nothing but a date is ever saved.
 TEST(PlanView, ImpossibleDatesKeepTheDateBefore) {
@@ -71,6 +100,49 @@ TEST(PlanView, ImpossibleDatesKeepTheDateBefore) {
     neu.formCloseQuery();
     EXPECT_EQ(testing::readFile(f.dir.file("Tafelbot.ini")).find("20260231"), std::string::npos);
     EXPECT_EQ(neu.datumFeld, feld(neu.werte.AktDatum));
+}
+
+// The period in force or no entry reads nothing again; another period while the file is gone
+// leaves no rows until a read succeeds.
+TEST(PlanView, PeriodDialog) {
+    Fenster f;
+    // Two periods; lesson 1 is German in the first and English in the second.
+    testing::writeFile(f.dir.file("plan.gpn"),
+                       testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/zwei-perioden.gpn"));
+    f.w.werte.GpnDatei = f.dir.file("plan.gpn");
+    f.w.werte.AktDatum = "20261207";
+    ASSERT_TRUE(f.w.liesGpnDatei());
+    f.w.beschrifteEdit();
+    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "DE");
+
+    // The period in force, or no entry: nothing is read again.
+    std::filesystem::rename(f.w.werte.GpnDatei, f.dir.file("weg.gpn"));
+    f.ui.redraws.clear();
+    f.w.periodeGewaehlt(0);
+    f.w.periodeGewaehlt(-1);
+    EXPECT_EQ(f.w.werte.Periode, 1);
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_TRUE(f.ui.redraws.empty());
+
+    // Another period while the file is gone: its message, and no rows until a read succeeds.
+    f.w.periodeGewaehlt(1);
+    EXPECT_EQ(f.w.werte.Periode, 2);
+    EXPECT_EQ(f.ui.boxTexts("info"),
+              (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
+                                        "gp-Untis-Stundenplan-Datei aus!"_cp}));
+    EXPECT_FALSE(f.w.planGelesen);
+    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
+    EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
+
+    // Back to the first period with the file in place: read again, rows rebuilt.
+    std::filesystem::rename(f.dir.file("weg.gpn"), f.w.werte.GpnDatei);
+    f.w.werte.Periode = 1;
+    f.w.periodeGewaehlt(1);
+    EXPECT_EQ(f.w.periodenAuswahl, 1);
+    EXPECT_EQ(f.w.log.lines().at(2), "Ausgewählte Periode: 2 (von 2)"_cp);
+    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
+    EXPECT_FALSE(f.w.busyVisible);
+    EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 4);
 }
 
 // A plan that is not whole is no plan: no rows come of it, at start or later, so no notice row
