@@ -12,20 +12,7 @@
 
 namespace tafelbot::fuzz {
 
-// Message boxes and log lines go nowhere; questions are answered No, passwords empty, as a
-// user who closes every box would.
-class SilentUi : public UiPort {
-public:
-    void showError(const std::string&) override {}
-    void showInformation(const std::string&) override {}
-    void showMessage(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
-    void logAppended(const std::string&) override {}
-    void logOldestDropped() override {}
-    void logCleared() override {}
-    std::string askPassword(const PasswordRequest&) override { return {}; }
-    void viewChanged(ViewPart) override {}
-};
+using tafelbot::SilentUi;
 
 // A file named `name` in a folder of this process's own (the fuzzer may run several jobs at
 // once) under TMPDIR or /tmp; the folder is removed at exit.

@@ -10,6 +10,7 @@
 // event of the connection instead (its second byte picks which).
 
 #include "FuzzSupport.h"
+#include "MessageHost.h"
 #include "smtp/MimeUtil.h"
 #include "smtp/SmtpAuth.h"
 #include "smtp/SmtpEngine.h"
@@ -17,7 +18,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,29 +28,12 @@ namespace {
 
 const std::string Passwort = "geheim-Kennwort";
 
-struct Host : SmtpEngineHost {
-    std::vector<std::string> message = {"Subject: Plan", "", "..Zeile", "Ende"};
-    std::size_t next = 0;
-    std::size_t failAt = 1000;
-
-    std::string helloName() override { return "client.test"; }
-    void startMessage() override { next = 0; }
-    bool nextMessageItem(std::string& item) override {
-        if (next == failAt)
-            throw std::runtime_error("Anhang nicht lesbar");
-        if (next >= message.size())
-            return false;
-        item = message[next++];
-        return true;
-    }
-};
-
 // The requests of one mail in the order the send driver makes them, each once the one before
 // has completed without error.
 using Request = void (SmtpEngine::*)();
 
 struct Driver {
-    Host host;
+    testing::MessageHost host;
     SmtpEngine engine{host};
     std::vector<Request> steps;
     std::size_t nextStep = 0;
@@ -175,6 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.password = Passwort;
     s.fromName = "Schule <buero@schule.test>";
     s.rcptName = {"a@x.test", "b@x.test"};
+    d.host.message = {"Subject: Plan", "", "..Zeile", "Ende"};
     d.host.failAt = 7 - settings / 12 % 8; // below 4: the message fails at that item
     d.steps = {settings / 96 % 2 ? &SmtpEngine::helo : &SmtpEngine::ehlo};
     if (s.authType != smtpAuthNone)

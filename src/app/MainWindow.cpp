@@ -58,20 +58,6 @@ QToolButton* pfeil(QWidget* parent, Qt::ArrowType richtung, const QString& tipp)
 }
 
 // The info log keeps the original form's height; a larger window gives its room to the table.
-// Reading the window's place needs no boxes: the first activation reports what is wrong.
-class StillerPort : public UiPort {
-public:
-    void showError(const std::string&) override {}
-    void showInformation(const std::string&) override {}
-    void showMessage(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
-    void logAppended(const std::string&) override {}
-    void logOldestDropped() override {}
-    void logCleared() override {}
-    std::string askPassword(const PasswordRequest&) override { return {}; }
-    void viewChanged(ViewPart) override {}
-};
-
 class InfoLogFeld : public QPlainTextEdit {
 public:
     using QPlainTextEdit::QPlainTextEdit;
@@ -173,7 +159,8 @@ void MainWindow::ersteGroesse() {
 void MainWindow::fensterlageWiederherstellen() {
     if (!QFileInfo::exists(QString::fromStdString(workflow_.iniPfad)))
         return;
-    StillerPort still;
+    // Reading the window's place needs no boxes: the first activation reports what is wrong.
+    SilentUi still;
     Einstellungen gespeichert;
     IniLesen(gespeichert, workflow_.iniPfad, still);
     if (gespeichert.Fenster) {

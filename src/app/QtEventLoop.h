@@ -27,7 +27,7 @@ public:
     std::unique_ptr<SocketWatch> watchSocket(platform::SocketHandle socket,
                                              SocketCallback callback) override;
     TimerId startTimer(std::chrono::milliseconds delay, Task task) override;
-    void cancelTimer(TimerId timer) override;
+    void cancelTimer(TimerId id) override;
     // The desktop program runs Qt's loop itself; these serve code that waits for the core.
     void run() override;
     void quit() override;

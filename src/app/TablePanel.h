@@ -43,7 +43,7 @@ private:
 class TableMarker : public QWidget {
 public:
     explicit TableMarker(QWidget* parent);
-    void setFarbe(const QColor& farbe);
+    void setFarbe(const QColor& neu);
     const QColor& farbe() const { return farbe_; }
 
 protected:

@@ -34,7 +34,7 @@ struct Stundenzeiten;
 class MainWorkflow {
 public:
     // `iniPfad`: the settings file to use (see SettingsLocation for how it is found).
-    MainWorkflow(UiPort& ui, std::string iniPfad);
+    MainWorkflow(UiPort& port, std::string pfad);
 
     // ---- state ----
     UiPort& ui;

@@ -102,13 +102,13 @@ void TableModel::anlegen() {
     ui_.viewChanged(ViewPart::Table);
 }
 
-void TableModel::leereLinie(int i) {
-    Tabellenzeile& linie = linien_[static_cast<std::size_t>(i)];
+void TableModel::leereLinie(int nummer) {
+    Tabellenzeile& linie = linien_[static_cast<std::size_t>(nummer)];
     for (std::size_t k = 0; k < layout_.zellen.size(); ++k) {
         linie.fuellung[k] = normaleFuellung(static_cast<int>(k));
         linie.schrift[k] = Schwarz;
     }
-    zeigeLinie(i, false);
+    zeigeLinie(nummer, false);
 }
 
 Farbe TableModel::normaleFuellung(int slot) const {
@@ -192,7 +192,7 @@ void TableModel::ScrollBar1Change() {
     if (position > letzteSeite)
         position = letzteSeite;
     for (int i = 0; i < AnzeigeZeilen; ++i) {
-        const auto r = static_cast<std::size_t>(position + i);
+        const auto r = static_cast<std::size_t>(position) + static_cast<std::size_t>(i);
         if (r >= daten_.ZeilenFolge.size())
             break;
         const int index = daten_.ZeilenFolge[r];

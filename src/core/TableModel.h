@@ -105,13 +105,13 @@ public:
     // Fills the lines from the scroll position.
     void ScrollBar1Change();
     // The user moved the scroll bar.
-    void setzePosition(int position);
+    void setzePosition(int neu);
     // Colours the rows of `Lehrerfilter`.
     void MarkiereZeilen();
     // Click on the number panel of line i.
-    void nummerGeklickt(int zeile);
+    void nummerGeklickt(int linie);
     // Click on the shown tick box of line i; `gesetzt` is the box's new state.
-    void hakenGeklickt(int zeile, bool gesetzt);
+    void hakenGeklickt(int linie, bool gesetzt);
     // The view has room for `linien` lines (at least Seitengroesse): lines are shown or hidden
     // and the scroll bar set up as the hand-over would, keeping the position and the highlight.
     void setzeSeitengroesse(int linien);
@@ -135,7 +135,7 @@ public:
 private:
     const TVZeile* zeileVonLinie(int linie) const;
     void zeigeLinie(int linie, bool sichtbar);
-    void leereLinie(int linie);
+    void leereLinie(int nummer);
     void richteSeiteEin(int anzahl);
     void fuelleLinie(int linie, const TVZeile& zeile);
     void faerbeLinie(int linie, bool hervorgehoben);

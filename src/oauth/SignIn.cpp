@@ -109,8 +109,8 @@ std::int64_t unixNow() {
     const auto t = platform::clock().utcNow();
     if (!t)
         return 0;
-    return daysFromCivil(t->year, t->month, t->day) * 86400 + t->hour * 3600 + t->minute * 60 +
-           t->second;
+    return daysFromCivil(t->year, t->month, t->day) * 86400 + std::int64_t{t->hour} * 3600 +
+           std::int64_t{t->minute} * 60 + t->second;
 }
 
 std::string signInKey(const Provider& provider, const std::string& account) {

@@ -114,6 +114,25 @@ int lastError() {
     return mapErrno(errno);
 }
 
+// Runs a send or receive call, again when a signal interrupted it. Writing to a connection the
+// peer has reset or that is shut down reports as the reset, not as a broken pipe.
+template <typename Call>
+int transfer(Call&& call, std::size_t& transferred) {
+    transferred = 0;
+    for (;;) {
+        ssize_t n = call();
+        if (n >= 0) {
+            transferred = static_cast<std::size_t>(n);
+            return 0;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EPIPE)
+            return wsa::connReset;
+        return lastError();
+    }
+}
+
 int mapResolverError(int error) {
     switch (error) {
     case 0:
@@ -235,21 +254,8 @@ int pendingError(SocketHandle socket) {
 }
 
 int sendBytes(SocketHandle socket, const char* data, std::size_t size, std::size_t& transferred) {
-    transferred = 0;
-    for (;;) {
-        // A peer that has gone must give an error, not a SIGPIPE.
-        ssize_t n = ::send(fd(socket), data, size, MSG_NOSIGNAL);
-        if (n >= 0) {
-            transferred = static_cast<std::size_t>(n);
-            return 0;
-        }
-        if (errno == EINTR)
-            continue;
-        // Writing to a connection the peer has reset or that is shut down.
-        if (errno == EPIPE)
-            return wsa::connReset;
-        return lastError();
-    }
+    // A peer that has gone must give an error, not a SIGPIPE.
+    return transfer([&] { return ::send(fd(socket), data, size, MSG_NOSIGNAL); }, transferred);
 }
 
 int sendParts(SocketHandle socket, const std::string_view* parts, std::size_t count,
@@ -264,32 +270,11 @@ int sendParts(SocketHandle socket, const std::string_view* parts, std::size_t co
     msghdr message{};
     message.msg_iov = vectors.data();
     message.msg_iovlen = vectors.size();
-    for (;;) {
-        ssize_t n = ::sendmsg(fd(socket), &message, MSG_NOSIGNAL);
-        if (n >= 0) {
-            transferred = static_cast<std::size_t>(n);
-            return 0;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno == EPIPE)
-            return wsa::connReset;
-        return lastError();
-    }
+    return transfer([&] { return ::sendmsg(fd(socket), &message, MSG_NOSIGNAL); }, transferred);
 }
 
 int receiveBytes(SocketHandle socket, char* data, std::size_t size, std::size_t& transferred) {
-    transferred = 0;
-    for (;;) {
-        ssize_t n = ::recv(fd(socket), data, size, 0);
-        if (n >= 0) {
-            transferred = static_cast<std::size_t>(n);
-            return 0;
-        }
-        if (errno == EINTR)
-            continue;
-        return lastError();
-    }
+    return transfer([&] { return ::recv(fd(socket), data, size, 0); }, transferred);
 }
 
 int peekClosed(SocketHandle socket, bool& closed) {

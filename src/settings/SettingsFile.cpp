@@ -521,7 +521,7 @@ bool randIstLeer(const std::string& text) {
 // A heading that would split, lose its blanks at the line's ends or turn the line into a
 // comment goes into quotes, its own quotes doubled, so that it reads back as it was.
 std::string ueberschriftFeld(const std::string& roh) {
-    const std::string text = einzeilig(roh);
+    std::string text = einzeilig(roh);
     if (text.find_first_of(",\"") != std::string::npos || randIstLeer(text) ||
         text.rfind('*', 0) == 0)
         return alsQuotiertesFeld(text);
@@ -533,7 +533,7 @@ std::string ueberschriftFeld(const std::string& roh) {
 // (as is one that has quotes or blanks at its ends), and one pair of enclosing quotes is
 // taken off when reading. The file dialog gives no path that needs them.
 std::string pfadZeile(const std::string& roh) {
-    const std::string pfad = einzeilig(roh);
+    std::string pfad = einzeilig(roh);
     if (pfad.empty() || pfad.front() == '*' || pfad.front() == '"' || randIstLeer(pfad))
         return "\"" + pfad + "\"";
     return pfad;

@@ -185,6 +185,25 @@ void TCustomSmtpClient::request(Request&& call) {
     perform();
 }
 
+// Connect and Open: a lookup or connect that raises inside the call leaves the client ready for
+// the next try.
+void TCustomSmtpClient::startSession(void (SmtpEngine::*start)()) {
+    syncSettings();
+    (engine_.*start)();
+    insideRequest_ = true;
+    try {
+        perform();
+    } catch (...) {
+        insideRequest_ = false;
+        pending_.clear();
+        nextPending_ = 0;
+        engine_.connectRaised();
+        perform();
+        throw;
+    }
+    insideRequest_ = false;
+}
+
 // Actions are carried out in the order the engine gave them. A handler may issue a request
 // of its own; its actions queue behind the ones still waiting.
 void TCustomSmtpClient::perform() {
@@ -351,20 +370,7 @@ std::vector<std::string> TCustomSmtpClient::MessageLines() {
 // ---- requests ----
 
 void TCustomSmtpClient::Connect() {
-    syncSettings();
-    engine_.connect();
-    insideRequest_ = true;
-    try {
-        perform();
-    } catch (...) {
-        insideRequest_ = false;
-        pending_.clear();
-        nextPending_ = 0;
-        engine_.connectRaised();
-        perform();
-        throw;
-    }
-    insideRequest_ = false;
+    startSession(&SmtpEngine::connect);
 }
 
 void TCustomSmtpClient::Helo() {
@@ -409,20 +415,7 @@ void TCustomSmtpClient::Abort() {
 }
 
 void TCustomSmtpClient::Open() {
-    syncSettings();
-    engine_.open();
-    insideRequest_ = true;
-    try {
-        perform();
-    } catch (...) {
-        insideRequest_ = false;
-        pending_.clear();
-        nextPending_ = 0;
-        engine_.connectRaised();
-        perform();
-        throw;
-    }
-    insideRequest_ = false;
+    startSession(&SmtpEngine::open);
 }
 
 void TCustomSmtpClient::Mail() {
@@ -431,7 +424,9 @@ void TCustomSmtpClient::Mail() {
 
 void TCustomSmtpClient::AddRecipientLists(const std::string& toList, const std::string& ccList,
                                           const std::string& bccList) {
-    for (auto& item : SplitAddressList(toList + ";" + ccList + ";" + bccList))
+    std::string lists = toList;
+    lists.append(";").append(ccList).append(";").append(bccList);
+    for (auto& item : SplitAddressList(lists))
         RcptName.push_back(std::move(item));
 }
 

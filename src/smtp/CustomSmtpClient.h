@@ -27,7 +27,7 @@ class TWSocket;
 class TCustomSmtpClient : private SmtpEngineHost {
 public:
     explicit TCustomSmtpClient(EventLoop& loop);
-    virtual ~TCustomSmtpClient();
+    ~TCustomSmtpClient() override;
     TCustomSmtpClient(const TCustomSmtpClient&) = delete;
     TCustomSmtpClient& operator=(const TCustomSmtpClient&) = delete;
 
@@ -161,6 +161,7 @@ private:
     template <typename Request>
     void request(Request&& call);
     void syncSettings();
+    void startSession(void (SmtpEngine::*start)());
     void perform();
     void execute(const SmtpAction& action);
     void openConnection(const std::string& address);

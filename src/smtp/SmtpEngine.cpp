@@ -22,7 +22,7 @@ constexpr std::size_t receiveBufferSize = 4096;
 constexpr std::uint16_t implicitTlsPort = 465;
 // Body bytes one pump step gathers into one write: 44 of the send buffer's 1460-byte chunks,
 // just under 64 KiB. A mail of the school's size goes in one step, its final "." with it.
-constexpr std::size_t pumpBudget = 44 * 1460;
+constexpr std::size_t pumpBudget = std::size_t{44} * 1460;
 
 const char* const hiddenSecret = "********";
 
@@ -188,7 +188,7 @@ void SmtpEngine::command(TSmtpRequest request, Phase phase, const std::string& t
     setState(smtpWaitingResponse);
     act(SmtpAction::Command, text);
     display("> " + (shown.empty() ? text : shown));
-    act(SmtpAction::Send, before + text + "\r\n");
+    act(SmtpAction::Send, std::move(before) + text + "\r\n");
 }
 
 void SmtpEngine::nextCommand(TSmtpRequest request, Phase phase, const std::string& text,
@@ -926,28 +926,16 @@ void SmtpEngine::mail() {
 }
 
 void SmtpEngine::runStep(TSmtpRequest step) {
-    switch (step) {
-    case smtpConnect:
-        return connect();
-    case smtpHelo:
-        return helo();
-    case smtpEhlo:
-        return ehlo();
-    case smtpAuth:
-        return auth();
-    case smtpVrfy:
-        return vrfy();
-    case smtpMailFrom:
-        return mailFrom();
-    case smtpRcptTo:
-        return rcptTo();
-    case smtpData:
-        return data();
-    case smtpQuit:
-        return quit();
-    default:
-        return;
-    }
+    using Request = void (SmtpEngine::*)();
+    static constexpr std::pair<TSmtpRequest, Request> requests[] = {
+        {smtpConnect, &SmtpEngine::connect}, {smtpHelo, &SmtpEngine::helo},
+        {smtpEhlo, &SmtpEngine::ehlo},       {smtpAuth, &SmtpEngine::auth},
+        {smtpVrfy, &SmtpEngine::vrfy},       {smtpMailFrom, &SmtpEngine::mailFrom},
+        {smtpRcptTo, &SmtpEngine::rcptTo},   {smtpData, &SmtpEngine::data},
+        {smtpQuit, &SmtpEngine::quit}};
+    for (const auto& [request, call] : requests)
+        if (request == step)
+            return (this->*call)();
 }
 
 // Runs the next step of Open or Mail, or completes the combined request when none is left.

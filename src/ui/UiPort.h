@@ -50,4 +50,20 @@ public:
     virtual void viewChanged(ViewPart part) = 0;
 };
 
+// A port that shows nothing: boxes and log lines go nowhere, questions are answered No and
+// passwords empty, as a user who closes every box would. For work whose faults are reported
+// another way (reading the window's place, fuzzing).
+class SilentUi : public UiPort {
+public:
+    void showError(const std::string& /*text*/) override {}
+    void showInformation(const std::string& /*text*/) override {}
+    void showMessage(const std::string& /*text*/) override {}
+    bool askYesNo(const std::string& /*text*/) override { return false; }
+    void logAppended(const std::string& /*line*/) override {}
+    void logOldestDropped() override {}
+    void logCleared() override {}
+    std::string askPassword(const PasswordRequest& /*request*/) override { return {}; }
+    void viewChanged(ViewPart /*part*/) override {}
+};
+
 } // namespace tafelbot

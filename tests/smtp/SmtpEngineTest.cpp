@@ -3,6 +3,7 @@
 
 #include "smtp/SmtpEngine.h"
 
+#include "MessageHost.h"
 #include "smtp/MimeUtil.h"
 #include "smtp/SmtpAuth.h"
 #include "smtp/TlsSession.h"
@@ -16,30 +17,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct FakeHost : SmtpEngineHost {
-    Lines message = {"Subject: x", "", "..", "last"}; // as it goes on the wire
-    std::size_t next = 0;
-    std::size_t failAt = 1000;
-
-    std::string helloName() override { return "client.test"; }
-    void startMessage() override { next = 0; }
-    bool nextMessageItem(std::string& item) override {
-        if (next == failAt)
-            throw std::runtime_error("attachment unreadable");
-        if (next >= message.size())
-            return false;
-        item = message[next++];
-        return true;
-    }
-};
-
 // Runs a script against the engine. A step is a request ("ehlo", "auth", ...), "S: " + what the
 // server sends (lines joined by "|"), or what the connection reports: "sent", "closed", "reset",
 // "tls ok", "tls 901", "refused", "unknown host". "connect" and "open" also bring the connection
 // up to the banner. The transcript holds the lines sent ("C: ..."), "done <request> <code>",
 // "closed <error>", "starttls" and "drop" (the client ends the connection).
 struct Transcript {
-    FakeHost host;
+    testing::MessageHost host;
     SmtpEngine engine{host};
     Lines out;
     Lines shown; // the log lines the client displays
