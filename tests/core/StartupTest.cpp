@@ -24,6 +24,8 @@ std::string grundCaption() {
     return FixeTexte::programmNameVersion() + "  (" + FixeTexte::autorZeile() + ")";
 }
 
+// Overrides of the command line hold for the run and never reach the file: the command line's
+// tests (rows and send with --gpn, --date and --period).
 class StartupTest : public ::testing::Test {
 protected:
     // A settings file naming a gpn file that does not exist.
@@ -83,25 +85,6 @@ TEST_F(StartupTest, CaptionNamesTheDataFileWithoutItsExtension) {
         w.formActivate([&](Einstellungen& e) { e.GpnDatei = dir.file("fehlt/") + gpn; });
         EXPECT_EQ(w.caption, grundCaption() + "  -  " + name) << gpn;
     }
-}
-
-TEST_F(StartupTest, OverridesHoldForTheRunAndNeverReachTheFile) {
-    schreibeIni({"20041018,1,,MUE,,,,,0,200410171200"});
-    std::string vorher = testing::readFile(pfad);
-    fenster.formActivate([](Einstellungen& e) {
-        e.AktDatum = "20041025";
-        e.Periode = 2;
-    });
-    EXPECT_EQ(fenster.werte.AktDatum, "20041025");
-    EXPECT_EQ(testing::readFile(pfad), vorher);
-
-    fenster.werte.GesendeteMails.push_back("20041025,1,,MUE,,,,,0,200410241200");
-    fenster.formCloseQuery();
-    Einstellungen gelesen;
-    ASSERT_TRUE(IniLesen(gelesen, pfad, ui));
-    EXPECT_EQ(gelesen.AktDatum, "20041018");
-    EXPECT_EQ(gelesen.Periode, 1);
-    EXPECT_EQ(gelesen.GesendeteMails, fenster.werte.GesendeteMails);
 }
 
 // The purge keeps the days before the newest record's date, stops at a record without a date

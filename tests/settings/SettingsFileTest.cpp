@@ -149,6 +149,7 @@ TEST_F(IniTest, MissingFileIsWrittenReadBackAndWelcomed) {
 }
 
 TEST_F(IniTest, LineEndsBlanksCommentsAndAByteOrderMarkDoNotMatter) {
+    datei.insert(datei.end() - 2, {"* ein Kommentar zwischen den Eintr\xe4gen", ""});
     ASSERT_TRUE(lies());
     std::string erwartet = iniInhalt(werte);
     for (auto& z : datei)
@@ -285,43 +286,22 @@ TEST_F(IniTest, ThirteenLineServerBlockAndExtraSettingsLinesAreRead) {
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
 }
 
-// The connection security stands between the days value and the server block, where the
-// reader of older versions skips every line up to the server comment.
-TEST_F(IniTest, SecuritySettingsRoundTripWhereOlderVersionsSkipThemAndOldFilesGiveDefaults) {
-    EXPECT_EQ(Zeilen(datei.begin() + static_cast<long>(nach("* Nach wie vielen", 2)),
-                     datei.begin() + static_cast<long>(nach(Server, 0))),
+// Name=Value lines stand between the days value and the server block, where older versions skip
+// every line up to the server comment. The security lines were always written; the others only
+// when they differ from their default, so a file that does not use them looks as it did. Bad
+// values are named and keep their default, unknown lines survive a save, spelling is forgiven.
+TEST_F(IniTest, NameValueSettingsRoundTripAndBadOnesAreNamed) {
+    auto ab = [&](std::size_t i) { return datei.begin() + static_cast<long>(i); };
+    EXPECT_EQ(Zeilen(ab(nach("* Nach wie vielen", 2)), ab(nach(Server, 0))),
               (Zeilen{"", "Verbindungssicherheit=automatisch", "ZertifikatUngeprueftAnnehmen=0",
                       "ZusaetzlicheCaDatei=", ""}));
-    setzeStandardwerte(werte);
-    for (int sicherheit = 0; sicherheit < 4; ++sicherheit) {
-        werte.Server.Verbindungssicherheit = sicherheit;
-        werte.Server.ZertifikatUngeprueftAnnehmen = sicherheit % 2 == 1;
-        werte.Server.ZusatzCaDatei = sicherheit == 2 ? "C:\\Zertifikate\\Träger.pem"_cp : "";
-        const Einstellungen vorher = werte;
-        ASSERT_TRUE(lies(iniInhalt(vorher)));
-        EXPECT_TRUE(ui.boxes.empty());
-        EXPECT_EQ(werte.Server.Verbindungssicherheit, sicherheit);
-        EXPECT_EQ(werte.Server.ZertifikatUngeprueftAnnehmen, sicherheit % 2 == 1);
-        EXPECT_EQ(werte.Server.ZusatzCaDatei, vorher.Server.ZusatzCaDatei);
-    }
-    // A file of an older version: the defaults, nothing reported.
-    datei.erase(datei.begin() + static_cast<long>(nach("* Nach wie vielen", 3)),
-                datei.begin() + static_cast<long>(nach(Server, 0)));
-    ASSERT_TRUE(lies());
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
-    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
-    EXPECT_EQ(werte.Server.ZusatzCaDatei, "");
-    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-}
-
-// Lines for settings left at their default are not written, so a file that does not use them
-// stays as older versions wrote it; set ones come back as set, bad ones are named.
-TEST_F(IniTest, NewNameValueSettingsAreWrittenOnlyWhenSetAndReadBack) {
     setzeStandardwerte(werte);
     EXPECT_EQ(werte.Server.Zeitlimit, 60);
     EXPECT_EQ(werte.Server.OAuthTenant, "organizations");
     EXPECT_TRUE(werte.Aenderungen);
+    werte.Server.Verbindungssicherheit = 3;
+    werte.Server.ZertifikatUngeprueftAnnehmen = true;
+    werte.Server.ZusatzCaDatei = "C:\\Zertifikate\\Träger.pem"_cp;
     werte.Server.Zeitlimit = 15;
     werte.Server.OAuth = "custom";
     werte.Server.OAuthClientId = "id-1";
@@ -341,101 +321,43 @@ TEST_F(IniTest, NewNameValueSettingsAreWrittenOnlyWhenSetAndReadBack) {
     const std::string text = iniInhalt(vorher);
     ASSERT_TRUE(lies(text));
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(iniInhalt(werte), text);
-    EXPECT_EQ(werte.Server.OAuthScope, "a b");
+    EXPECT_EQ(iniInhalt(werte), text); // a value not read back would be missing or differ
     EXPECT_EQ(werte.Fenster, vorher.Fenster);
     EXPECT_EQ(werte.FensterSpaltenbreiten, vorher.FensterSpaltenbreiten);
-    EXPECT_EQ(werte.Server.Zeitlimit, 15);
-    EXPECT_FALSE(werte.Aenderungen);
-    EXPECT_TRUE(werte.Kalender && werte.Maximiert);
 
-    ui = RecordingUi();
-    std::size_t server = nach(Server, 0);
-    datei.insert(datei.begin() + static_cast<long>(server),
+    datei.insert(ab(nach(Server, 0)),
                  {"Zeitlimit=0", "OAuth=Google", "Fenster=1,2,3", "Spaltenbreiten=4,x",
-                  "Kalender=ja", "Maximiert=1"});
+                  "Kalender=ja", "Maximiert=1", "Verbindungssicherheit=irgendwie",
+                  "ZertifikatUngeprueftAnnehmen=ja", "Zukunft=Einstellung einer neueren Version",
+                  "  Verbindungssicherheit =  starttls "});
+    ui = RecordingUi();
     ASSERT_TRUE(lies());
-    EXPECT_EQ(fehler(), (Zeilen{"Falsche Daten in der Einstellung \"Zeitlimit=0\"!",
-                                "Falsche Daten in der Einstellung \"Fenster=1,2,3\"!",
-                                "Falsche Daten in der Einstellung \"Spaltenbreiten=4,x\"!",
-                                "Falsche Daten in der Einstellung \"Kalender=ja\"!"}));
+    auto falsch = [](const char* zeile) {
+        return "Falsche Daten in der Einstellung \"" + std::string(zeile) + "\"!";
+    };
+    EXPECT_EQ(fehler(),
+              (Zeilen{falsch("Zeitlimit=0"), falsch("Fenster=1,2,3"), falsch("Spaltenbreiten=4,x"),
+                      falsch("Kalender=ja"), falsch("Verbindungssicherheit=irgendwie"),
+                      falsch("ZertifikatUngeprueftAnnehmen=ja")}));
     EXPECT_EQ(werte.Server.Zeitlimit, 60);
     EXPECT_EQ(werte.Server.OAuth, "google");
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 2);
+    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
     EXPECT_FALSE(werte.Fenster);
     EXPECT_TRUE(werte.FensterSpaltenbreiten.empty());
     EXPECT_TRUE(werte.Maximiert);
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-}
-
-TEST_F(IniTest, BadSecurityValuesAreReportedUnknownLinesKeptAndSpellingForgiven) {
-    std::size_t server = nach(Server, 0);
-    datei.insert(datei.begin() + static_cast<long>(server),
-                 {"Verbindungssicherheit=irgendwie", "ZertifikatUngeprueftAnnehmen=ja",
-                  "Zukunft=Einstellung einer neueren Version"});
-    ASSERT_TRUE(lies());
-    EXPECT_EQ(fehler(), (Zeilen{"Falsche Daten in der Einstellung "
-                                "\"Verbindungssicherheit=irgendwie\"!",
-                                "Falsche Daten in der Einstellung "
-                                "\"ZertifikatUngeprueftAnnehmen=ja\"!"}));
-    EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
-    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
-    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-    // A newer version's line survives a save, before the server block.
     datei = zeilenVon(iniInhalt(werte));
     EXPECT_EQ(datei.at(nach(Server, 0) - 2), "Zukunft=Einstellung einer neueren Version");
 
+    // A file of an older version: the defaults, nothing reported.
+    datei.erase(ab(nach("* Nach wie vielen", 3)), ab(nach(Server, 0)));
     ui = RecordingUi();
-    datei.insert(datei.begin() + static_cast<long>(nach(Server, 0)),
-                 {"  Verbindungssicherheit =  starttls ", "ZertifikatUngeprueftAnnehmen= 1"});
     ASSERT_TRUE(lies());
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(werte.Server.Verbindungssicherheit, 2);
-    EXPECT_TRUE(werte.Server.ZertifikatUngeprueftAnnehmen);
-}
-
-TEST_F(IniTest, AnyBytesLongLinesAndManyRecordsSurvive) {
-    setze("* gp-Untis-Datei:", std::string("C:\\Pl\xe4ne\\\x81\x8d\xc3\xbc\0x.gpn", 19));
-    setze(Server, std::string(300000, '\xe4'), 15);
-    datei.resize(datei.size() - 2);
-    Zeilen mails;
-    for (int i = 0; i < 260; ++i)
-        mails.push_back("2004" + std::to_string(1000 + i) + ",1,,L,,,,,0,1");
-    Zeilen mitLuecken = datei;
-    mitLuecken.insert(mitLuecken.end(), mails.begin(), mails.end());
-    mitLuecken.insert(mitLuecken.end() - 3, {"* a comment", "", "   "});
-    ASSERT_TRUE(lies(testing::joinLines(mitLuecken)));
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(werte.GesendeteMails, mails);
-    ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
-    datei.insert(datei.end(), mails.begin(), mails.end());
-    datei.push_back("");
-    EXPECT_TRUE(testing::readFile(pfad) == testing::joinLines(datei));
-}
-
-TEST_F(IniTest, ValuesThatWouldBreakTheLayoutAreWrittenSafely) {
-    ASSERT_TRUE(lies());
-    werte.Server.Zusatztext = "eins\r\nzwei\nDrei";
-    werte.Ueberschriften[0] = "Nr, lfd.";
-    ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
-    ASSERT_TRUE(IniLesen(werte, pfad, ui));
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(werte.Server.Zusatztext, "eins  zwei Drei");
-    EXPECT_EQ(werte.Ueberschriften[0], "Nr, lfd.");
-    EXPECT_EQ(werte.Ueberschriften[1], "Datum");
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
+    EXPECT_EQ(werte.Server.ZusatzCaDatei, "");
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-}
-
-// Found by the settings fuzz target: a lone CR inside a line was kept on reading, but the writer
-// makes it a blank, so the value changed from one save to the next.
-TEST_F(IniTest, ALoneCrInsideALineReadsAsTheBlankItIsWrittenAs) {
-    setze("* gp-Untis-Datei:", "C:\\Pl\rne.gpn");
-    setze(Server, "Vertretungs\rplaner");
-    ASSERT_TRUE(lies());
-    EXPECT_EQ(werte.GpnDatei, "C:\\Pl ne.gpn");
-    EXPECT_EQ(werte.Server.Absendername, "Vertretungs planer");
-    const std::string geschrieben = iniInhalt(werte);
-    ASSERT_TRUE(lies(geschrieben));
-    EXPECT_EQ(iniInhalt(werte), geschrieben);
 }
 
 // Whatever a value holds, it reads back as it was written: line breaks become blanks, and
@@ -480,24 +402,6 @@ TEST_F(IniTest, GeneratedValuesReadBackAsWritten) {
     }
 }
 
-TEST_F(IniTest, FailedSavesLeaveTheOldFileAndReportIt) {
-    ASSERT_TRUE(lies());
-    // No temporary file can be made beside a name this long (fails for root too).
-    std::string lang = dir.file(std::string(250, 'a'));
-    testing::writeFile(lang, "alter Inhalt");
-    EXPECT_FALSE(IniSchreiben(werte, lang, ui));
-    EXPECT_EQ(testing::readFile(lang), "alter Inhalt");
-    EXPECT_EQ(ui.boxTexts("error"), Zeilen{schreibFehler(lang)});
-
-    // The final rename fails: the temporary file is removed again.
-    std::string verzeichnis = dir.file("ist-ein-Verzeichnis");
-    std::filesystem::create_directories(verzeichnis + "/inhalt");
-    EXPECT_FALSE(IniSchreiben(werte, verzeichnis, ui));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
-    EXPECT_EQ(ui.boxes.size(), 2u);
-    EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei));
-}
-
 // A write that fails is tried again; what it says names the cause, and a file protected on
 // purpose stays as it is, protection included.
 int verweigerteSchritte = 0;
@@ -534,7 +438,6 @@ TEST_F(IniTest, FailedWritesAreRetriedAndNameTheirCause) {
         EXPECT_EQ(e.fehler, fall.ergebnis) << fall.anzahl;
         EXPECT_EQ(cp1252ToUtf8(e.meldung), fall.grund.empty() ? "" : praefix + fall.grund);
         EXPECT_EQ(testing::readFile(pfad) == vorher, !fall.grund.empty());
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
 
     testing::writeFile(pfad, vorher);

@@ -162,7 +162,7 @@ TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
     EXPECT_EQ(server.bytes(), payload);
 }
 
-TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
+TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAndTheDefaultsComeBack) {
     ScriptedServer server;
     std::string text(3000, 'z');
     server.send(text).close().start();
@@ -170,7 +170,13 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
     socket.OnChangeState = [&](TWSocket&, TSocketState from, TSocketState to) {
         changes.push_back({from, to});
     };
+    socket.SetProto(" udp ");
+    EXPECT_EQ(socket.Proto(), "udp");
+    socket.SetProto("tcp");
+    socket.LingerOnOff = wsLingerOff;
     connectTo(server.portText());
+    EXPECT_EQ(thrownText([&] { socket.SetAddr("10.0.0.1"); }), "Cannot change Addr if not closed");
+    EXPECT_THROW(socket.SetLocalAddr("127.0.0.1"), ESocketException);
     ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
     EXPECT_EQ(received, text);
     EXPECT_EQ(count("closed 0"), 1);
@@ -181,27 +187,10 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAfterItsLastData) {
     EXPECT_EQ(changes[1], std::make_pair(wsOpened, wsConnecting));
     EXPECT_EQ(changes[2], std::make_pair(wsConnecting, wsConnected));
 
-    // Close forgets the peer: Addr and Port must be set again.
+    // Close forgets the peer (Addr and Port must be set again) and resets the rest.
     EXPECT_EQ(socket.Addr(), "127.0.0.1");
     EXPECT_EQ(thrownText([&] { socket.Connect(); }), "Connect: No Port Specified");
-}
-
-TEST_F(SocketFixture, PropertiesChangeOnlyWhileClosedAndComeBackToTheirDefaults) {
-    ScriptedServer server;
-    server.awaitClose().start();
-    socket.SetProto(" udp ");
-    EXPECT_EQ(socket.Proto(), "udp");
-    socket.SetProto("tcp");
-    socket.SetLocalPort("0");
-    socket.LingerOnOff = wsLingerOff;
-    connectTo(server.portText());
-    EXPECT_EQ(thrownText([&] { socket.SetAddr("10.0.0.1"); }), "Cannot change Addr if not closed");
-    EXPECT_THROW(socket.SetLocalAddr("127.0.0.1"), ESocketException);
-    ASSERT_TRUE(loop.runUntil([&] { return has("connected 0"); }, 5s));
-    socket.Close();
-    EXPECT_EQ(count("closed 0"), 1);
     EXPECT_EQ(socket.LingerOnOff, wsLingerOn);
-    EXPECT_EQ(socket.Proto(), "tcp");
     EXPECT_EQ(socket.LocalAddr(), "0.0.0.0");
     socket.Close(); // a second close reports nothing
     EXPECT_EQ(count("closed 0"), 1);
