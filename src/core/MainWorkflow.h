@@ -20,6 +20,8 @@
 
 namespace tafelbot {
 
+struct Stundenzeiten;
+
 // The main window as a controller, without a toolkit: the state the window shows and the
 // operations its controls trigger. The Qt program and the command line drive the same object;
 // the view reads the state below and redraws the part that `UiPort::viewChanged` names.
@@ -228,6 +230,7 @@ private:
     bool adresseGueltig(int zeile);
     bool laufVorbereiten();
     void versandFehler(const std::string& text);
+    void meldeStundenzeiten(const Stundenzeiten& zeiten);
 
     struct Gespeichert {
         std::string gpnDatei;
@@ -239,8 +242,9 @@ private:
     // The mail client's connection. Exists once an event loop is attached; the loop must
     // outlive it.
     std::unique_ptr<SendSession> versand_;
-    int nurLehrer_ = -1;          // the run mails this teacher alone; -1: the queue
-    std::set<int> uebersprungen_; // teachers of this run skipped for their address
+    int nurLehrer_ = -1;                 // the run mails this teacher alone; -1: the queue
+    std::set<int> uebersprungen_;        // teachers of this run skipped for their address
+    std::string gemeldeteStundenzeiten_; // the lesson-time setting whose faults were logged
 
     // A send run over several days: one round per day in `tage`, copies of the days shown when
     // it began, so that nothing done between its rounds changes what it sends.

@@ -1,5 +1,6 @@
 #include "core/MainWorkflow.h"
 #include "mail/Adresse.h"
+#include "mail/Kalender.h"
 #include "mail/MailComposer.h"
 #include "mail/SendQueue.h"
 #include "oauth/SignIn.h"
@@ -373,6 +374,11 @@ void MainWorkflow::bereiteMailVor() {
     const TVZeile& zeile = zeilen.Zeilen.at(static_cast<std::size_t>(aktuelleZeile));
     const TLehrer& lehrer = plan.Lehrer.at(static_cast<std::size_t>(zeile.LehrerIndex));
     const TEinstellungen& server = werte.Server;
+    Stundenzeiten stundenzeiten;
+    if (werte.Kalender) {
+        stundenzeiten = leseStundenzeiten(werte.Stundenzeiten);
+        meldeStundenzeiten(stundenzeiten);
+    }
     MailInput input{zeilen,
                     aktuelleZeile,
                     lehrer,
@@ -384,7 +390,8 @@ void MainWorkflow::bereiteMailVor() {
                     werte.AktDatum,
                     wochentagLabel,
                     datumFeld,
-                    werte.Aenderungen};
+                    werte.Aenderungen,
+                    werte.Kalender ? &stundenzeiten : nullptr};
     ComposedMail mail = composeSubstitutionMail(input, ui);
 
     THtmlSmtpCli& cli = versand_->client();
@@ -393,8 +400,21 @@ void MainWorkflow::bereiteMailVor() {
     cli.HdrSubject = mail.subject;
     cli.HtmlText = std::move(mail.htmlText);
     cli.PlainText = std::move(mail.plainText);
+    cli.MemoryAttachments = std::move(mail.anhaenge);
     sendePanel.ueberschrift = mail.sendPanelHeading;
     sendStamp = mail.sendStamp;
+}
+
+// A broken lesson time is said once, not with every mail, until the setting changes.
+void MainWorkflow::meldeStundenzeiten(const Stundenzeiten& zeiten) {
+    if (zeiten.defekt.empty() || werte.Stundenzeiten == gemeldeteStundenzeiten_)
+        return;
+    gemeldeteStundenzeiten_ = werte.Stundenzeiten;
+    for (const std::string& eintrag : zeiten.defekt)
+        log.display("Stundenzeiten: Der Eintrag \"" + eintrag +
+                        "\" ist keine gültige Stundenzeit (etwa 1=07:45-08:30) und wird "
+                        "übergangen; diese Stunde steht ganztägig im Kalender."_cp,
+                    false);
 }
 
 std::optional<std::vector<std::string>> MainWorkflow::mailZeilen(int zeile) {

@@ -1,6 +1,7 @@
 #include "mail/MailComposer.h"
 
 #include "mail/Aenderungen.h"
+#include "mail/Kalender.h"
 #include "mail/SendQueue.h"
 #include "plan/Versandsatz.h"
 #include "platform/Platform.h"
@@ -10,6 +11,7 @@
 #include "ui/UiPort.h"
 
 #include <cstdio>
+#include <map>
 
 namespace tafelbot {
 
@@ -107,6 +109,46 @@ std::vector<std::string> aenderungsblock(const MailInput& input, const std::stri
     for (const Aenderung& aenderung : liste)
         block.push_back(aenderungsZeile(aenderung, input.ueberschriften));
     return block;
+}
+
+std::string termintitel(bool mitbetreuung, const std::string& stunde, const std::string& fach,
+                        const std::string& klassen) {
+    std::string titel = (mitbetreuung ? "Mitbetreuung " : "Vertretung ") + stunde + ". Std.";
+    for (const std::string* teil : {&fach, &klassen})
+        if (!teil->empty())
+            titel += " " + *teil;
+    return titel;
+}
+
+// The events of the teacher's rows, and of the earlier mail's rows that no longer hold: a
+// lesson of the earlier mail with more rows than now had events the later rows of that lesson
+// do not take over, so these are cancelled under their old UIDs.
+std::vector<Termin> termine(const MailInput& input) {
+    std::vector<Termin> liste;
+    std::map<std::string, int> jeStunde;
+    for (const TVZeile* zeile : zeilenDesLehrers(input.zeilen, input.aktuelleZeile)) {
+        const int n = ++jeStunde[zeile->Stunde];
+        std::string beschreibung;
+        for (const std::string& text :
+             mailZeilenText(*zeile, input.mailspalten, input.ueberschriften))
+            beschreibung += (beschreibung.empty() ? "" : "\n") + text;
+        liste.push_back(
+            {terminUid(input.aktDatum, input.lehrer.Kurzname, zeile->Stunde, n), zeile->Stunde,
+             false, termintitel(zeile->Mitbetreuung, zeile->Stunde, zeile->Fach, zeile->Klassen),
+             zeile->Raum, beschreibung});
+    }
+    std::map<std::string, int> frueher;
+    for (const Satzfelder& f :
+         fruehereMail(input.gesendeteMails, input.aktDatum, input.lehrer.Kurzname).zeilen) {
+        const int n = ++frueher[f.stunde];
+        if (n <= jeStunde[f.stunde])
+            continue;
+        liste.push_back({terminUid(input.aktDatum, input.lehrer.Kurzname, f.stunde, n), f.stunde,
+                         true,
+                         "Entfällt: "_cp + termintitel(f.mitbetreuung, f.stunde, "", f.klassen),
+                         f.raum, aenderungsZeile({false, f}, input.ueberschriften)});
+    }
+    return liste;
 }
 
 std::string format2(const char* pattern, int a, int b, int c, int d, int e) {
@@ -263,6 +305,14 @@ ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui) {
     plain.push_back(generiert);
     html.push_back("</body></html>");
     mail.sendStamp = format2("%.4d%.2d%.2d%.2d%.2d", t.year, t.month, t.day, t.hour, t.minute);
+    if (input.stundenzeiten) {
+        std::string ics =
+            kalenderDatei(input.aktDatum, termine(input), *input.stundenzeiten, utcJetzt());
+        if (!ics.empty())
+            mail.anhaenge.push_back({"Vertretungsplan-" + input.aktDatum + ".ics",
+                                     "text/calendar; charset=\"utf-8\"; method=PUBLISH",
+                                     std::move(ics)});
+    }
     return mail;
 }
 

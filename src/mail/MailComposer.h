@@ -2,6 +2,7 @@
 
 #include "plan/PlanDaten.h"
 #include "settings/Einstellungen.h"
+#include "smtp/MimeBody.h"
 
 #include <array>
 #include <string>
@@ -10,6 +11,7 @@
 namespace tafelbot {
 
 class UiPort;
+struct Stundenzeiten;
 
 // Everything the substitution mail of one teacher is made from. All texts are Windows-1252.
 struct MailInput {
@@ -26,6 +28,9 @@ struct MailInput {
     const std::string& datumText; // "22.02.2004"
     // A changed plan's mail lists what changed since the earlier mail (the setting Aenderungen).
     bool aenderungen = false;
+    // Set: the mail carries the teacher's rows of the date as calendar entries, timed by this
+    // lesson-time table (the setting Kalender).
+    const Stundenzeiten* stundenzeiten = nullptr;
 };
 
 // The mail as the HTML client transmits it, plus what the send panel and the records need.
@@ -35,7 +40,8 @@ struct ComposedMail {
     std::string sendPanelHeading;
     std::vector<std::string> htmlText;
     std::vector<std::string> plainText;
-    std::string sendStamp; // YYYYMMDDhhmm, the same minute as the "generiert" line
+    std::string sendStamp;                  // YYYYMMDDhhmm, the same minute as the "generiert" line
+    std::vector<MemoryAttachment> anhaenge; // the calendar entries, when asked for
 };
 
 // Composes the substitution mail of the current row's teacher. The only side effect is the

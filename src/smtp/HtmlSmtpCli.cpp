@@ -70,6 +70,7 @@ void THtmlSmtpCli::PrepareEmail() {
     input.htmlText = HtmlText;
     input.images = emailImages_;
     input.files = EmailFiles();
+    input.attachments = MemoryAttachments;
     input.charset = CharSet;
     input.htmlCharset = HtmlCharSet;
     htmlBody_.start(std::move(input), outerBoundary_, innerBoundary_);

@@ -18,6 +18,8 @@ public:
 
     std::vector<std::string> PlainText;
     std::vector<std::string> HtmlText;
+    // Attachments made in memory, after the attached files.
+    std::vector<MemoryAttachment> MemoryAttachments;
     // Charset declared for the HTML part.
     std::string HtmlCharSet = "iso-8859-1";
 

@@ -209,8 +209,11 @@ void HtmlMailBody::htmlSection(int lineNum, std::string& line) {
 
 void HtmlMailBody::partSection(int lineNum, std::string& line, bool& more) {
     const int d = lineNum - lineOffset_;
-    if (imageNumber_ <= input_.images.size() + input_.files.size()) {
+    const std::size_t fromFiles = input_.images.size() + input_.files.size();
+    if (imageNumber_ <= fromFiles) {
         filePart(lineNum, d, line);
+    } else if (imageNumber_ <= fromFiles + input_.attachments.size()) {
+        memoryPart(lineNum, d, line);
     } else if (d == 1) {
         line = "--" + outer_ + "--";
     } else {
@@ -256,6 +259,38 @@ void HtmlMailBody::filePart(int lineNum, int d, std::string& line) {
                 fileLines_.close();
                 fileDone_ = true;
             }
+        } else {
+            ++imageNumber_;
+            lineOffset_ = lineNum;
+        }
+        break;
+    }
+}
+
+void HtmlMailBody::memoryPart(int lineNum, int d, std::string& line) {
+    const MemoryAttachment& part =
+        input_.attachments[imageNumber_ - input_.images.size() - input_.files.size() - 1];
+    // Base64 lines of 72 characters, as for files.
+    constexpr std::size_t bytesPerLine = 54;
+    switch (d) {
+    case 1:
+        line = "--" + outer_;
+        break;
+    case 2:
+        line = "Content-Type: " + part.contentType + ";\r\n\tname=" + quoted(part.name);
+        break;
+    case 3:
+        line = "Content-Transfer-Encoding: base64";
+        break;
+    case 4:
+        line = "Content-Disposition: attachment;\r\n\tfilename=" + quoted(part.name);
+        break;
+    case 5:
+        break;
+    default:
+        if (const auto from = static_cast<std::size_t>(d - 6) * bytesPerLine;
+            from < part.data.size()) {
+            line = base64Encode(std::string_view(part.data).substr(from, bytesPerLine));
         } else {
             ++imageNumber_;
             lineOffset_ = lineNum;

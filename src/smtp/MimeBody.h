@@ -20,6 +20,13 @@ public:
         : SmtpException("Cannot open file '" + path + "'") {}
 };
 
+// An attachment made in memory (a calendar entry), sent like an attached file.
+struct MemoryAttachment {
+    std::string name;        // the file name the recipient sees
+    std::string contentType; // with its parameters, e.g. text/calendar; charset="utf-8"
+    std::string data;
+};
+
 // Throws AttachmentUnreadable for the first file that cannot be opened for reading, so that
 // a message is refused before any of it goes out.
 void checkReadable(const std::vector<std::string>& paths);
@@ -65,7 +72,7 @@ private:
 
 // An HTML mail with a plain-text alternative: multipart/related (outer boundary) holding a
 // multipart/alternative (inner boundary) of text/plain and text/html in quoted-printable form,
-// then one Base64 part per image (inline) and per file (attachment).
+// then one Base64 part per image (inline), per file and per memory attachment (attachment).
 class HtmlMailBody {
 public:
     struct Input {
@@ -73,6 +80,7 @@ public:
         std::vector<std::string> htmlText;
         std::vector<std::string> images;
         std::vector<std::string> files;
+        std::vector<MemoryAttachment> attachments;
         std::string charset;
         std::string htmlCharset;
     };
@@ -91,6 +99,7 @@ private:
     void htmlSection(int lineNum, std::string& line);
     void partSection(int lineNum, std::string& line, bool& more);
     void filePart(int lineNum, int d, std::string& line);
+    void memoryPart(int lineNum, int d, std::string& line);
 
     Input input_;
     std::string outer_;
