@@ -1,18 +1,8 @@
 #include "GuiTestSupport.h"
 #include "app/OAuthAnmeldung.h"
 #include "app/PasswordDialog.h"
-#include "app/ServerSettingsDialog.h"
-#include "settings/Cp1252.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
 #include <optional>
 
 using namespace tafelbot;

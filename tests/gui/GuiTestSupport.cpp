@@ -2,11 +2,8 @@
 
 #include "settings/SettingsFile.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace tafelbot::testing {

@@ -1,13 +1,25 @@
 #pragma once
 
+// What every desktop test drives: the window, its table and dialogs, and Qt Test.
 #include "app/MainWindow.h"
 #include "app/QtUi.h"
+#include "app/ServerSettingsDialog.h"
+#include "app/TablePanel.h"
+#include "settings/Cp1252.h"
 #include "settings/Einstellungen.h"
 #include "support/TestFiles.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
+#include <QToolButton>
 #include <QWidget>
 #include <deque>
 #include <functional>

@@ -2,22 +2,14 @@
 #include "app/DatumEingabe.h"
 #include "app/PeriodDialog.h"
 #include "app/Style.h"
-#include "app/TablePanel.h"
 
 #include <QAbstractItemView>
 #include <QCalendarWidget>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTest>
-#include <QToolButton>
 #include <cmath>
 
 using namespace tafelbot;
@@ -348,6 +340,12 @@ void MainWindowTest::pdfHasAPagePerTeacher() {
         p.fenster->druckenButton()->menu()->actions().at(1)->trigger();
         QVERIFY(vorschlag.endsWith(QStringLiteral("/Vertretungsplan-20261207.pdf")));
         QCOMPARE(seiten(datei), fall.seiten);
+        QProcess text; // the teacher's name heads the page; without an address only Müller's
+        text.start(QStringLiteral("pdftotext"), {datei, QStringLiteral("-")});
+        text.waitForFinished();
+        QCOMPARE(
+            QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Anna Huber")),
+            !fall.ohneAdresse);
     }
 }
 

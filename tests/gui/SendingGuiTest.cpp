@@ -2,17 +2,9 @@
 // text and through STARTTLS.
 #include "GuiTestSupport.h"
 #include "app/SendingView.h"
-#include "app/ServerSettingsDialog.h"
-#include "app/TablePanel.h"
 #include "support/SmtpTestServer.h"
 #include "support/TestCertificates.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
 #include <algorithm>
 #include <set>
 
@@ -130,20 +122,26 @@ void SendingGuiTest::testMailLeavesTheDialogAndRecordsNothing() {
 }
 
 // A server that never answers the mail's data: while the run waits for it (at most the time
-// limit), "Abbrechen" ends it at once and records nothing.
+// limit), "Abbrechen" ends it at once and records nothing; a run over two days stops with the
+// day it was in and gives the table both days back.
 void SendingGuiTest::cancelEndsTheWaitForASilentServer() {
     SmtpTestServer server({false, false, {"--stall-in-data"}});
     Programm p(anServer(server));
     const auto records = p.wf().werte.GesendeteMails;
-    QTest::mouseClick(p.fenster->tabelle()->linien()[0].nummer, Qt::LeftButton);
+    p.fenster->tageAuswahl()->setCurrentIndex(1);
+    ModalAnswerer frage;
+    frage.ok();
     QTest::mouseClick(p.fenster->sendenButton(), Qt::LeftButton);
     QPushButton* abbrechen = p.fenster->versand()->panel()->abbrechenButton();
     QVERIFY(abbrechen->isVisible() && abbrechen->isEnabled() && !p.wf().versandRuht());
     QCOMPARE(QApplication::focusWidget(), abbrechen);
     QTest::keyClick(abbrechen, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht(), 10000);
-    QVERIFY(p.fenster->werkzeugleiste()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(p.wf().versandRuht() && !p.wf().mehrtagesVersandLaeuft(), 10000);
+    QVERIFY(p.fenster->werkzeugleiste()->isVisible() && frage.unerwartet == 0);
     QCOMPARE(p.wf().werte.GesendeteMails, records);
+    QVERIFY(p.wf().log.lines().back().find("Tage ab dem 08.12.2026 wurden keine") !=
+            std::string::npos);
+    QVERIFY(p.wf().werte.AktDatum == "20261207" && p.wf().zeilen.Zeilen.size() == 27);
 }
 
 // "Tage: 2" mails Monday's and Tuesday's teachers after one question, a round per day, and
