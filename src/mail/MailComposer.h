@@ -45,7 +45,8 @@ struct ComposedMail {
 };
 
 // Composes the substitution mail of the current row's teacher. The only side effect is the
-// error box for a changed plan whose earlier record cannot be found. Reads the clock once.
+// error box for a changed plan whose earlier record cannot be found. Reads the local clock once
+// (and, for calendar entries, the UTC clock once).
 ComposedMail composeSubstitutionMail(const MailInput& input, UiPort& ui);
 
 // The table of a teacher's mail, as the HTML lines the mail holds: the mail headings, then every

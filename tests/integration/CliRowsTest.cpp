@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace tafelbot {
 namespace {
@@ -92,63 +93,42 @@ TEST(CliRows, OnlyTheDefaultSettingsFileIsCreatedAtAFirstStart) {
     EXPECT_EQ(testing::readFile(dir.file("bin/Tafelbot.ini")), inhalt);
 }
 
-// Exit status, stdout and stderr of each case of the command line's contract; no case changes
-// a settings file or creates one.
+// Replaces each `von` in `text` by `nach`.
+std::string ersetze(std::string text, const std::string& von, const std::string& nach) {
+    for (auto i = text.find(von); i != std::string::npos; i = text.find(von, i + nach.size()))
+        text.replace(i, von.size(), nach);
+    return text;
+}
+
+// Each case of data/aufrufe.txt; no case changes a settings file or creates one.
 TEST(CliRows, ExitStatusOfEachCase) {
-    struct Fall {
-        std::string argumente;
-        int status;
-        const char* out; // start of stdout
-        const char* err; // part of stderr
-    };
-    const std::string demo = "--ini demo.ini ";
-    const Fall faelle[] = {
-        {"--help", 0, "Aufruf: tafelbot-cli [--ini DATEI] BEFEHL", ""},
-        {"--ini fehlt.ini send --help", 0, "Aufruf: tafelbot-cli [--ini DATEI] send [--gpn", ""},
-        {demo + "rows --gpn '" + DemoGpn + "'", 0, "Vertretungen am 07.12.2026", ""},
-        {demo + "rows --gpn '" + DemoGpn + "' --period 7", 0, "Vertretungen am 07.12.2026",
-         "info: Die gpn-Datei hat keine Periode 7 (nur 1 bis 3); verwendet wird Periode 1.\n"},
-        {demo + "mails --gpn '" + DemoGpn + "' --teacher adl --out m", 0, "m/ADL.eml\n", ""},
-        {demo + "rows --gpn '" + DemoGpn + "' --period 2 --date 20270429 --days 3 --json", 0,
-         "[\n  {\n    \"log\": [",
-         "info: Die Periode \"2. Halbjahr\" endet am 30.04.2027; die Tage ab dem 03.05.2027 "
-         "werden nicht bearbeitet.\n"},
-        {demo + "rows --gpn fehlt.gpn", 1, "", "error: Die gpn-Datei \"fehlt.gpn\" wurde nicht"},
-        {demo + "mails --gpn fehlt.gpn --out m", 1, "", "Bitte --gpn DATEI angeben"},
-        {demo + "mails --gpn '" + DemoGpn + "' --teacher NIEMAND --out m", 2, "",
-         "\"NIEMAND\" gibt es in der gpn-Datei nicht. Bitte einen dieser Kurznamen angeben: "
-         "ADL BAU BEC "},
-        {"--ini fehlt.ini rows", 2, "", "error: Die Einstellungsdatei \"fehlt.ini\" gibt es nicht"},
-        {demo + "rows --date 20260231", 2, "", "error: --date braucht ein Datum, das es gibt"},
-        {demo + "rows --date 2026127", 2, "", "error: --date"},
-        {demo + "rows --period eins", 2, "", "error: --period"},
-        {demo + "rows --gpn", 2, "", "error: rows: unbekanntes oder unvollständiges Argument"},
-        {demo + "rows --yes", 2, "", "\"tafelbot-cli rows --help\""},
-        {demo + "mails", 2, "", "error: mails braucht --out"},
-        {demo + "print --gpn '" + DemoGpn + "'", 2, "", "error: print braucht --out"},
-        {demo + "rows --days 11", 2, "",
-         "error: --days braucht eine Anzahl Schultage von 1 bis 10"},
-        {demo + "send --timeout 0", 2, "", "error: --timeout"},
-        {demo + "rowz", 2, "", "error: unbekannter Befehl rowz"},
-        {"--bla rows", 2, "", "error: unbekannte oder unvollständige Option --bla"},
-        {"", 2, "", "error: Es fehlt der Befehl."},
-    };
     Schule s;
-    testing::writeFile(s.dir.file("demo.ini"),
-                       testing::readFile(TAFELBOT_SOURCE_DIR "/examples/demo.ini"));
-    for (const Fall& f : faelle) {
-        SCOPED_TRACE(f.argumente);
-        auto lauf = starteCli(s.dir, f.argumente);
-        EXPECT_EQ(lauf.status, f.status);
-        EXPECT_EQ(lauf.out.substr(0, std::string(f.out).size()), f.out);
-        EXPECT_NE(lauf.err.find(f.err), std::string::npos) << lauf.err;
-        if (f.status == 0) {
+    const std::string demoIni = testing::readFile(TAFELBOT_SOURCE_DIR "/examples/demo.ini");
+    testing::writeFile(s.dir.file("demo.ini"), demoIni);
+    std::istringstream faelle(testdaten("aufrufe.txt"));
+    std::string zeile;
+    while (std::getline(faelle, zeile) && zeile != "--") {
+    }
+    int anzahl = 0;
+    while (std::getline(faelle, zeile)) {
+        SCOPED_TRACE(zeile);
+        std::vector<std::string> f; // status, arguments, start of stdout, part of stderr
+        std::istringstream felder(" " + zeile + " ");
+        for (std::string feld; std::getline(felder, feld, '|');)
+            f.push_back(ersetze(feld.substr(1, feld.size() - 2), "\\n", "\n"));
+        ASSERT_EQ(f.size(), 4u);
+        auto lauf = starteCli(s.dir, ersetze(f[1], "DEMO", "'" + DemoGpn + "'"));
+        EXPECT_EQ(lauf.status, std::stoi(f[0]));
+        EXPECT_EQ(lauf.out.substr(0, f[2].size()), f[2]);
+        EXPECT_NE(lauf.err.find(f[3]), std::string::npos) << lauf.err;
+        if (lauf.status == 0) {
             EXPECT_EQ(lauf.err.find("error:"), std::string::npos) << lauf.err;
         }
-        EXPECT_EQ(testing::readFile(s.dir.file("demo.ini")),
-                  testing::readFile(TAFELBOT_SOURCE_DIR "/examples/demo.ini"));
+        EXPECT_EQ(testing::readFile(s.dir.file("demo.ini")), demoIni);
         EXPECT_FALSE(std::filesystem::exists(s.dir.file("fehlt.ini")));
+        ++anzahl;
     }
+    EXPECT_EQ(anzahl, 22);
 }
 
 } // namespace

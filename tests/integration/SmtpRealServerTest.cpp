@@ -86,9 +86,8 @@ std::string parsedWithoutDefects(const std::string& messageFile) {
     testing::writeFile(dir.file("html.txt"), utf8Lines(htmlText));
     testing::writeFile(dir.file("subject.txt"), cp1252ToUtf8(subject));
     std::string command = std::string(TAFELBOT_SYSTEM_PYTHON) + " " + TAFELBOT_SOURCE_DIR +
-                          "/tests/integration/check_mime.py '" + messageFile +
-                          "' --expect-plain '" + dir.file("plain.txt") + "' --expect-html '" +
-                          dir.file("html.txt") + "' --expect-subject \"$(cat '" +
+                          "/tests/integration/check_mime.py '" + messageFile + "' '" +
+                          dir.file("plain.txt") + "' '" + dir.file("html.txt") + "' \"$(cat '" +
                           dir.file("subject.txt") + "')\" > '" + dir.file("report.json") + "' 2>&1";
     int status = std::system(command.c_str());
     std::string report = testing::readFile(dir.file("report.json"));

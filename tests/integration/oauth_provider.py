@@ -28,11 +28,9 @@ from urllib.parse import parse_qsl, urlencode, urlsplit
 
 
 class Provider:
-    def __init__(self, access_token, interval, lifetime):
+    def __init__(self, access_token):
         self.lock = threading.Lock()
         self.access_token = access_token
-        self.interval = interval
-        self.lifetime = lifetime
         self.devices = {}  # device_code -> {"user_code", "client", "approved", "polls"}
         self.codes = {}  # authorization code -> {"challenge", "redirect_uri", "client"}
         self.refresh = {}  # refresh token -> client
@@ -44,7 +42,7 @@ class Provider:
         refresh = "rt-" + secrets.token_urlsafe(12)
         self.refresh[refresh] = client
         return 200, {"access_token": access, "refresh_token": refresh, "token_type": "Bearer",
-                     "expires_in": self.lifetime}
+                     "expires_in": 3600}
 
     def device(self, form):
         client = form.get("client_id", "")
@@ -53,7 +51,7 @@ class Provider:
         self.devices[code] = {"user_code": user, "client": client, "approved": False, "polls": 0}
         return 200, {"device_code": code, "user_code": user,
                      "verification_uri": "http://127.0.0.1/geraet", "expires_in": 900,
-                     "interval": self.interval}
+                     "interval": 1}
 
     def token(self, form):
         grant = form.get("grant_type")
@@ -116,9 +114,6 @@ class Provider:
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
-
-    def log_message(self, format, *args):
-        sys.stderr.write(format % args + "\n")
 
     def reply(self, status, body, content_type="application/json", headers=()):
         data = (json.dumps(body) if content_type == "application/json" else body).encode()
@@ -188,8 +183,6 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--access-token", help="the access token every grant issues")
-    parser.add_argument("--interval", type=int, default=1, help="device polling interval (s)")
-    parser.add_argument("--lifetime", type=int, default=3600, help="access token lifetime (s)")
     parser.add_argument("--tls-cert", help="serve https with this certificate")
     parser.add_argument("--tls-key")
     args = parser.parse_args()
@@ -199,7 +192,7 @@ def main():
         context.load_cert_chain(args.tls_cert, args.tls_key)
         server.socket = context.wrap_socket(server.socket, server_side=True)
     server.daemon_threads = True
-    server.provider = Provider(args.access_token, args.interval, args.lifetime)
+    server.provider = Provider(args.access_token)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print(server.server_address[1], flush=True)
     sys.stdin.read()

@@ -43,15 +43,15 @@ def oauth_fields(pairs):
 
 
 class Handler:
-    def __init__(self, maildir, user, password, refuse_password, bearer_token=None):
-        self.maildir = maildir
-        self.bearer_token = bearer_token.encode() if bearer_token else None
-        self.user = user.encode()
-        self.password = password.encode()
-        self.refuse_password = refuse_password
+    def __init__(self, args):
+        self.maildir = args.maildir
+        self.bearer_token = args.bearer_token.encode() if args.bearer_token else None
+        self.user = args.user.encode()
+        self.password = args.password.encode()
+        self.refuse_password = args.refuse_password
         self.count = 0
-        self.refused_recipients = set()
-        self.data_fault = None
+        self.refused_recipients = set(args.refuse_recipient)
+        self.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
 
     def authenticator(self, server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword) and not self.refuse_password
@@ -161,24 +161,14 @@ class Handler:
         return "250 Message accepted for delivery"
 
 
-def tls_context(args):
-    if not args.tls_cert:
-        return None
-    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    context.load_cert_chain(args.tls_cert, args.tls_key)
-    return context
-
-
 async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = Handler(args.maildir, args.user, args.password, args.refuse_password,
-                      args.bearer_token)
-    excluded = list(args.auth_exclude)
-    if not args.bearer_token:
-        excluded += ["XOAUTH2", "OAUTHBEARER"]
-    handler.refused_recipients = set(args.refuse_recipient)
-    handler.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
-    context = tls_context(args)
+    handler = Handler(args)
+    excluded = args.auth_exclude + ([] if args.bearer_token else ["XOAUTH2", "OAUTHBEARER"])
+    context = None
+    if args.tls_cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
 
     def factory():
         return SMTP(handler, hostname="mail.test", loop=loop,
