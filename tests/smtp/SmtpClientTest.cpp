@@ -90,8 +90,7 @@ TEST(SmtpClientTest, ConnectionsThatFailCompleteOnceAndLater) {
     }
     {
         // A server that never answers: the caller gives up and aborts; one completion.
-        ScriptedServer server;
-        server.awaitClose().start();
+        ScriptedServer server([](auto& peer) { peer.awaitClose(); });
         Session s(server);
         s.cli.Connect();
         s.cli.Abort();
