@@ -9,13 +9,16 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 
 bash scripts/install-deps.sh
+# A package left by an earlier version must not be the one that gets installed and checked.
+rm -f "$top"/build/package/tafelbot_*.deb
 cmake --workflow --preset package
-deb=$(ls "$top"/build/package/tafelbot_*.deb | head -n 1)
+deb=$(ls "$top"/build/package/tafelbot_*.deb)
 echo "Package: $deb"
 dpkg-deb --field "$deb" Package Version Depends Recommends
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq "$deb" > /dev/null
+# This very package, also over one an earlier check left installed with a higher number.
+apt-get install -y -qq --allow-downgrades "$deb" > /dev/null
 
 fail() { echo "package check failed: $*" >&2; exit 1; }
 
