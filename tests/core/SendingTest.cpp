@@ -358,14 +358,17 @@ TEST(SendingTest, BadRecipientsStopBeforeAConnectionAndTheTestMailIsNeverRecorde
 }
 
 // Every mode, with and without AUTH, and every AUTH method once over an encrypted connection,
-// against the server with the tests' own certificates. (Every method in the clear, and the mail
-// read back by Python's mail parser: tests/integration/SmtpRealServerTest.cpp.)
+// against the server with the tests' own certificates. Like every OpenSSL program, SSL_CERT_FILE
+// names the trusted store; a server given by its address is checked against the address in its
+// certificate. (Every method in the clear, and the mail read back by Python's mail parser:
+// tests/integration/SmtpRealServerTest.cpp.)
 TEST(SendingTest, EveryTlsModeAndEveryAuthMethodDeliverEncrypted) {
     struct Fall {
         std::vector<std::string> server;
         int sicherheit;
         int auth;
         const char* mechanismus;
+        bool umgebung = false; // trusted by SSL_CERT_FILE, server 127.0.0.1
     };
     // STARTTLS needs EHLO, even without AUTH; the automatic mode uses it when offered.
     const Fall faelle[] = {{StartTlsPflicht, smtpSecurityStartTls, 0, "null"},
@@ -373,15 +376,21 @@ TEST(SendingTest, EveryTlsModeAndEveryAuthMethodDeliverEncrypted) {
                            {TlsVonAnfang, smtpSecurityTls, 1, "\"PLAIN"},
                            {StartTlsPflicht, smtpSecurityStartTls, 2, "\"LOGIN"},
                            {{}, smtpSecurityAuto, 3, "\"CRAM-MD5"},
-                           {TlsVonAnfang, smtpSecurityTls, 4, "\"CRAM-SHA1"},
+                           {TlsVonAnfang, smtpSecurityTls, 4, "\"CRAM-SHA1", true},
                            {StartTlsPflicht, smtpSecurityStartTls, 5, "\"CRAM-SHA1"}};
     for (const Fall& fall : faelle) {
         SCOPED_TRACE(std::to_string(fall.sicherheit) + " " + fall.mechanismus);
         Sendeumgebung u(mitArgumenten(fall.server, &TestCertificates::get().good()));
-        u.w.werte.Server.SmtpServer = "localhost";
+        if (fall.umgebung) {
+            u.w.werte.Server.ZusatzCaDatei.clear();
+            ::setenv("SSL_CERT_FILE", TestCertificates::get().caFile().c_str(), 1);
+        } else {
+            u.w.werte.Server.SmtpServer = "localhost";
+        }
         u.w.werte.Server.Authentifizierung = fall.auth;
         u.w.werte.Server.Verbindungssicherheit = fall.sicherheit;
         u.sende();
+        ::unsetenv("SSL_CERT_FILE");
         EXPECT_EQ(u.ui.boxTexts("error"), Texte{});
         EXPECT_EQ(u.kette(), fall.auth ? " 0 10 11 2 4 5 6" : " 0 10 2 4 5 6");
         ASSERT_EQ(u.server.messageFiles().size(), 3u);
@@ -400,8 +409,9 @@ TEST(SendingTest, EveryTlsModeAndEveryAuthMethodDeliverEncrypted) {
     }
 }
 
-// A certificate that fails verification refuses the server with its reason, or lets it pass
-// with a warning at every mail when the exception is switched on.
+// A certificate that fails verification (also a good one when no store trusts its CA) refuses
+// the server with its reason, or lets it pass with a warning at every mail when the exception is
+// switched on.
 TEST(SendingTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEveryMail) {
     const auto& z = TestCertificates::get();
     struct Fall {
@@ -415,6 +425,8 @@ TEST(SendingTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEvery
                "ist nicht vertrauenswürdig (unable to get local issuer certificate)"_cp},
           Fall{&z.otherName(), TlsVonAnfang, "smtpConnect (Verbindung aufbauen)",
                "ist nicht für den Namen \"localhost\" ausgestellt (hostname mismatch)"_cp},
+          Fall{&z.good(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
+               "ist nicht vertrauenswürdig (unable to get local issuer certificate)"_cp},
           Fall{&z.expired(), StartTlsPflicht, "smtpEhlo (Begrüßung des Servers)"_cp,
                "ist abgelaufen (certificate has expired)"}}) {
         for (bool ausnahme : {false, true}) {
@@ -424,6 +436,8 @@ TEST(SendingTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEvery
             u.w.werte.Server.Authentifizierung = 2;
             u.w.werte.Server.Verbindungssicherheit = fall.server == TlsVonAnfang ? 3 : 0;
             u.w.werte.Server.ZertifikatUngeprueftAnnehmen = ausnahme;
+            if (fall.zertifikat == &z.good())
+                u.w.werte.Server.ZusatzCaDatei.clear();
             u.sende();
             const std::string grund = "Das Zertifikat des Servers " + fall.grund;
             if (!ausnahme) {
@@ -445,21 +459,6 @@ TEST(SendingTest, CertificatesThatFailVerificationAreRefusedOrWarnedAboutAtEvery
                                    "annehmen\" gewählt ist. <=========="_cp));
             EXPECT_NE(u.marken("TLS: ")[0].find("Zertifikat NICHT geprüft"_cp), std::string::npos);
         }
-    }
-}
-
-// Like every OpenSSL program, SSL_CERT_FILE names the trusted store. A server given by its
-// address is checked against the address in its certificate.
-TEST(SendingTest, TheTrustedStoreFollowsSslCertFile) {
-    for (bool umgebung : {false, true}) {
-        Sendeumgebung u(mitArgumenten(TlsVonAnfang, &TestCertificates::get().good()));
-        u.w.werte.Server.Verbindungssicherheit = smtpSecurityTls;
-        u.w.werte.Server.ZusatzCaDatei.clear();
-        if (umgebung)
-            ::setenv("SSL_CERT_FILE", TestCertificates::get().caFile().c_str(), 1);
-        u.sende();
-        ::unsetenv("SSL_CERT_FILE");
-        EXPECT_EQ(u.server.messageFiles().size(), umgebung ? 3u : 0u);
     }
 }
 
