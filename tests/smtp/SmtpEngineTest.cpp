@@ -374,7 +374,7 @@ TEST(SmtpEngineTest, TheBodyGoesOutInBufferSizedWritesUntilTheConnectionGoes) {
     t.out.clear();
     t.step("S: 354 go");
     EXPECT_EQ(t.out.size(), 65u); // 64 lines of 1000 bytes fill less than 44 chunks of 1460
-    t.step("S: 250 too early"); // only the reply to the final dot says the mail is delivered
+    t.step("S: 250 too early");   // only the reply to the final dot says the mail is delivered
     EXPECT_EQ(t.out.size(), 65u);
     t.step("sent");
     EXPECT_EQ(t.out.size(), 101u);

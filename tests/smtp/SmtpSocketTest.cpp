@@ -164,8 +164,8 @@ TEST(SmtpTlsFaultTest, AHandshakeThatGoesWrongEndsTheSessionWithItsReason) {
             SCOPED_TRACE(fault.reason);
             ScriptedServer server([&](Peer& peer) {
                 peer.send("220 mail.test\r\n");
-                peer.answer("EHLO client.test",
-                            "250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN");
+                EXPECT_EQ(peer.line(), "EHLO client.test");
+                peer.send("250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n");
                 EXPECT_EQ(peer.line(), "STARTTLS");
                 fault.script(peer);
             });
