@@ -51,12 +51,6 @@ std::string ScriptedServer::Peer::line() {
     return line;
 }
 
-void ScriptedServer::Peer::answer(const std::string& prefix, const std::string& reply) {
-    std::string got = line();
-    EXPECT_EQ(got.rfind(prefix, 0), 0u) << got << " where " << prefix << " was expected";
-    send(reply + "\r\n");
-}
-
 std::string ScriptedServer::Peer::bytes(std::size_t n) {
     while (pending_.size() < n && fill()) {
     }

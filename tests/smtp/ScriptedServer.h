@@ -24,8 +24,6 @@ public:
         void send(const std::string& bytes);
         // The next line without its CR LF; "<no line>" when none came in time.
         std::string line();
-        // Expects a line starting with `prefix` and answers with `reply` and CR LF.
-        void answer(const std::string& prefix, const std::string& reply);
         // Exactly n bytes, fewer when the client closes first.
         std::string bytes(std::size_t n);
         // Everything the client sends until it closes (also a server that never answers).

@@ -374,6 +374,8 @@ TEST(SmtpEngineTest, TheBodyGoesOutInBufferSizedWritesUntilTheConnectionGoes) {
     t.out.clear();
     t.step("S: 354 go");
     EXPECT_EQ(t.out.size(), 65u); // 64 lines of 1000 bytes fill less than 44 chunks of 1460
+    t.step("S: 250 too early");   // only the reply to the final dot says the mail is delivered
+    EXPECT_EQ(t.out.size(), 65u);
     t.step("sent");
     EXPECT_EQ(t.out.size(), 101u);
     EXPECT_EQ(t.out.back(), "C: .");
@@ -411,6 +413,10 @@ TEST(SmtpEngineTest, ABrokenSessionCompletesWithTheRightCode) {
         // Garbage instead of a reply is never taken for a success.
         {"garbage", {"connect", "S: 220 hi", "ehlo", "S: hello there"},
          {"done 0 0", "C: EHLO client.test", "done 10 500"}, "hello there"},
+        // Only the reply each step waits for counts: a 250 to DATA sends no body.
+        {"DATA answered without 354", {"connect", "S: 220 hi", "helo", "S: 250 ok", "data",
+         "S: 250 ok"}, {"done 0 0", "C: HELO client.test", "done 1 0", "C: DATA", "done 5 250"},
+         "250 ok"},
         {"a reset while waiting", {"connect", "S: 220 hi", "ehlo", "reset"},
          {"done 0 0", "C: EHLO client.test", "closed 10054", "done 10 10004"}, ""},
         {"abort while waiting for the banner", {"connect", "abort"},

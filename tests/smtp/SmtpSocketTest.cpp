@@ -1,0 +1,217 @@
+// The client face over its socket: the header it builds and what only a real connection shows
+// (a refused connect, a name not found, a silent server, servers that break the encryption).
+// The protocol itself is the engine's, tested by transcripts (SmtpEngineTest).
+
+#include "ScriptedServer.h"
+#include "smtp/MimeUtil.h"
+#include "smtp/SmtpAuth.h"
+#include "support/FixedClock.h"
+#include "support/SmtpSession.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace tafelbot {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing::calls;
+using testing::ScriptedServer;
+using Peer = ScriptedServer::Peer;
+using Codes = std::vector<int>;
+using Lines = std::vector<std::string>;
+
+struct Session : testing::SmtpSession<> {
+    explicit Session(const ScriptedServer& server, TSmtpSecurity security = smtpSecurityAuto)
+        : SmtpSession(server) {
+        cli.Security = security;
+        cli.AuthType = smtpAuthPlain;
+    }
+};
+
+// The header as Data and MessageLines build it: encoded words, address lists, the date and a
+// message identifier; values that could break out of their line are refused.
+TEST(SmtpClientTest, TheHeaderCarriesTheListedLinesWithEncodedWordsAndAMessageId) {
+    PollEventLoop loop;
+    TCustomSmtpClient cli(loop);
+    cli.FromName = "absender@schule.test";
+    cli.HdrFrom = "Schulb\xFCro <buero@schule.test>";
+    cli.HdrTo = "a@x.test; \"M\xFCller, Hans\" <hm@x.test>";
+    cli.HdrReplyTo = "antwort@schule.test";
+    cli.HdrSubject = "Vertretungsplan f\xFCr Montag";
+    cli.HdrSender = "B\xFCro <a@x.test>, Leitung <b@x.test>";
+    cli.HdrPriority = smtpPriorityLowest;
+    cli.SetContentType(smtpHtml);
+    cli.OnGetData = [](TCustomSmtpClient&, int n, std::string& line, int, bool& more) {
+        line = "body " + std::to_string(n);
+        more = n < 2;
+    };
+    Lines lines;
+    {
+        testing::FixedClock clock({2026, 12, 5, 8, 22, 26, 0, 6}, 1000);
+        lines = cli.MessageLines();
+    }
+    // The identifier: 16 random hex digits, the time, the sender's domain.
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_TRUE(std::regex_match(
+        lines[8], std::regex("Message-ID: <[0-9a-f]{16}\\.20261205082226@schule\\.test>")))
+        << lines[8];
+    lines[8] = "Message-ID: <id>";
+    EXPECT_EQ(lines, (Lines{"Reply-To: antwort@schule.test",
+                            "From: =?iso-8859-1?Q?Schulb=FCro?= <buero@schule.test>",
+                            "To: a@x.test,\r\n\t=?iso-8859-1?Q?M=FCller=2C_Hans?= <hm@x.test>",
+                            "Subject: =?iso-8859-1?Q?Vertretungsplan_f=FCr_Montag?=",
+                            "Sender: =?iso-8859-1?Q?B=FCro?= <a@x.test>, Leitung <b@x.test>",
+                            "Mime-Version: 1.0", "Content-Type: text/html; charset=\"iso-8859-1\"",
+                            "Date: Sat, 5 Dec 2026 08:22:26 GMT", "Message-ID: <id>",
+                            "X-Priority: 5", "Priority: non-urgent", "X-MSMail-Priority: Low",
+                            "X-Mailer: Wendra SMTP Component V2.45", "", "body 1"}));
+
+    cli.HdrSubject = "Hi\r\nBcc: victim@y.test";
+    EXPECT_THROW(cli.MessageLines(), SmtpException);
+    EXPECT_THROW(cli.Data(), SmtpException); // not connected either: nothing goes out
+}
+
+// What only a socket shows: a refused connect, a server that never answers, a name not found,
+// and a request that completes later, never inside the call.
+TEST(SmtpClientTest, ConnectionsThatFailCompleteOnceAndLater) {
+    using testing::thrownText;
+    {
+        PollEventLoop loop;
+        TCustomSmtpClient cli(loop);
+        EXPECT_EQ(thrownText([&] { cli.Connect(); }), "DNS lookup: invalid host name.");
+        EXPECT_EQ(cli.State(), smtpReady);
+        bool done = false;
+        cli.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest rq, std::uint16_t code) {
+            done = rq == smtpQuit && code == 0;
+        };
+        cli.Quit(); // not connected: completes with 0, but later
+        EXPECT_FALSE(done);
+        EXPECT_TRUE(loop.runUntil([&] { return done; }, 5s));
+    }
+    {
+        ScriptedServer unused;
+        Session s(unused);
+        s.cli.Port = ScriptedServer::unusedPort();
+        EXPECT_EQ(s.request(Connect), 10061);
+        EXPECT_EQ(s.cli.LastResponse(), "500 Connection refused (Winsock error #10061)");
+        EXPECT_EQ(s.cli.State(), smtpReady);
+    }
+    {
+        // A server that never answers: the caller gives up and aborts; one completion.
+        ScriptedServer server([](auto& peer) { peer.awaitClose(); });
+        Session s(server);
+        s.cli.Connect();
+        s.cli.Abort();
+        EXPECT_TRUE(s.loop.runUntil([&] { return s.completions == 1; }, 5s));
+        EXPECT_EQ(s.events, (Lines{"closed 0", "done 0 10004"}));
+        EXPECT_EQ(s.cli.State(), smtpReady);
+        EXPECT_TRUE(server.finish());
+    }
+    {
+        // A name that cannot be found reports the lookup's error, even when the caller aborts
+        // the client on the close that comes with it (as the send driver does).
+        ScriptedServer unused;
+        Session s(unused);
+        s.cli.Host = "a..b"; // refused by the resolver without asking a name server
+        s.cli.OnSessionClosed = [&](TCustomSmtpClient& cli, int error) {
+            s.events.push_back("closed " + std::to_string(error));
+            cli.Abort();
+        };
+        EXPECT_EQ(s.request(Connect), 11001);
+        EXPECT_EQ(s.events, (Lines{"closed 11001", "done 0 11001"}));
+        EXPECT_EQ(s.cli.LastResponse(), "500 Host not found (Winsock error #11001)");
+    }
+}
+
+// The client's last message starts with `reason` and the connection is gone.
+void expectStopped(const Session& s, ScriptedServer& server, const std::string& reason) {
+    EXPECT_EQ(s.cli.ErrorMessage().rfind(reason, 0), 0u) << s.cli.ErrorMessage();
+    EXPECT_EQ(s.cli.State(), smtpReady);
+    EXPECT_FALSE(s.cli.TlsActive());
+    EXPECT_TRUE(server.finish());
+}
+
+// Whatever follows in the clear never carries the password.
+void awaitCloseWithoutAuth(Peer& peer) {
+    EXPECT_EQ(peer.awaitClose().find("AUTH"), std::string::npos);
+}
+
+TEST(SmtpTlsFaultTest, AHandshakeThatGoesWrongEndsTheSessionWithItsReason) {
+    struct Fault {
+        std::function<void(Peer&)> script; // what follows the client's STARTTLS
+        int code;
+        std::string reason;
+    };
+    // Refusals and plain text slipped in after the 220 are the engine's (SmtpEngineTest).
+    const Fault faults[] = {
+        {[](Peer& peer) {
+             peer.send("220 go ahead\r\n");
+             peer.bytes(5);
+             peer.send("Kein TLS hier.\r\n");
+             awaitCloseWithoutAuth(peer);
+         },
+         tlsErrorProtocol, "900 Die verschl\xFCsselte Verbindung kam nicht zustande ("},
+        {[](Peer& peer) {
+             peer.send("220 go ahead\r\n");
+             peer.bytes(5);
+         },
+         tlsErrorProtocol,
+         "900 Der Server hat die Verbindung w\xE4hrend des TLS-Handshakes getrennt"},
+    };
+    for (const Fault& fault : faults) {
+        for (TSmtpSecurity security : {smtpSecurityAuto, smtpSecurityStartTls}) {
+            SCOPED_TRACE(fault.reason);
+            ScriptedServer server([&](Peer& peer) {
+                peer.send("220 mail.test\r\n");
+                EXPECT_EQ(peer.line(), "EHLO client.test");
+                peer.send("250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n");
+                EXPECT_EQ(peer.line(), "STARTTLS");
+                fault.script(peer);
+            });
+            Session s(server, security);
+            EXPECT_EQ(s.run({Connect, Ehlo, Auth}), (Codes{0, fault.code}));
+            EXPECT_EQ(s.events,
+                      (Lines{"done 0 0", "closed 0", "done 10 " + std::to_string(fault.code)}));
+            expectStopped(s, server, fault.reason);
+        }
+    }
+}
+
+TEST(SmtpTlsFaultTest, ServersWithoutTheEncryptionTheSettingDemandsAreLeft) {
+    {
+        ScriptedServer server([](Peer& peer) {
+            peer.bytes(5);
+            peer.send("220 mail.test ESMTP\r\n");
+            awaitCloseWithoutAuth(peer);
+        });
+        Session s(server, smtpSecurityTls);
+        EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});
+        EXPECT_EQ(s.events, (Lines{"closed 0", "done 0 900"}));
+        expectStopped(s, server, "900 Die verschl\xFCsselte Verbindung kam nicht zustande");
+    }
+    {
+        ScriptedServer server(awaitCloseWithoutAuth);
+        Session s(server, smtpSecurityTls);
+        s.cli.ExtraCaFile = "/nicht/da.pem";
+        EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});
+        expectStopped(s, server,
+                      "900 Die Datei der zus\xE4tzlichen Zertifizierungsstellen \"/nicht/da.pem\" "
+                      "kann nicht gelesen werden");
+    }
+}
+
+// In the automatic mode a password goes without TLS only to this machine; the setting "none"
+// sends it anywhere, as the user chose.
+TEST(SmtpTlsFaultTest, APlainPasswordOnlyToALoopbackAddressUnlessEncryptionIsSwitchedOff) {
+    const platform::Ipv4 school = 0x0A000005;
+    EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x7F000001));
+    EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x7F0000FE));
+    EXPECT_FALSE(PlainPasswordAllowed(smtpSecurityAuto, false, school));
+    EXPECT_FALSE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x80000001));
+    EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, true, school));
+    EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityNone, false, school));
+}
+
+} // namespace
+} // namespace tafelbot
