@@ -77,27 +77,18 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithFreshBoundariesAndOnGetD
                             outer + "\"";
         EXPECT_EQ(client.header(builtHeader), expectedHeader);
         EXPECT_EQ(seenByHandler, expectedHeader);
-        EXPECT_EQ(client.body(),
-                  (Lines{"This is a multipart MIME formatted message. Vorspann",
-                         "",
-                         "--" + outer,
-                         "Content-Type: multipart/alternative; boundary=\"" + inner + "\"",
-                         "",
-                         "--" + inner,
-                         "Content-Type: text/plain; charset=\"iso-8859-1\"",
-                         "Content-Transfer-Encoding: quoted-printable",
-                         "",
-                         "Gr=FC=DFe =3D 1",
-                         "",
-                         "--" + inner,
-                         "Content-Type: text/html; charset=\"iso-8859-1\"",
-                         "Content-Transfer-Encoding: quoted-printable",
-                         "",
-                         "<p>Plan</p>",
-                         "",
-                         "--" + inner + "--",
-                         "",
-                         "--" + outer + "--"}));
+        const std::string qp = "Content-Transfer-Encoding: quoted-printable";
+        // clang-format off
+        EXPECT_EQ(client.body(), (Lines{
+            "This is a multipart MIME formatted message. Vorspann", "",
+            "--" + outer, "Content-Type: multipart/alternative; boundary=\"" + inner + "\"", "",
+            "--" + inner, "Content-Type: text/plain; charset=\"iso-8859-1\"", qp, "",
+            "Gr=FC=DFe =3D 1", "",
+            "--" + inner, "Content-Type: text/html; charset=\"iso-8859-1\"", qp, "",
+            "<p>Plan</p>", "",
+            "--" + inner + "--", "",
+            "--" + outer + "--"}));
+        // clang-format on
         outers.push_back(outer);
     }
     EXPECT_NE(outers[0], outers[1]);
@@ -163,25 +154,16 @@ TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMix
     const std::string boundary = "= Multipart Boundary 1205260822";
     EXPECT_EQ(client.header(builtHeader)[2],
               "Content-Type: multipart/mixed;\r\n\tboundary=\"" + boundary + "\"");
-    const std::vector<std::string> expected = {"This is a multipart MIME message.",
-                                               "",
-                                               "--" + boundary,
-                                               "Content-Type: text/plain; charset=\"iso-8859-1\"",
-                                               "Content-Transfer-Encoding: 7bit",
-                                               "",
-                                               "Aus MailMessage",
-                                               "Text",
-                                               "",
-                                               "--" + boundary,
-                                               "Content-Type: text/plain;",
-                                               "\tname=\"plan.txt\"",
-                                               "Content-Transfer-Encoding: base64",
-                                               "Content-Disposition: attachment;",
-                                               "\tfilename=\"plan.txt\"",
-                                               "",
-                                               base64Encode("Plan"),
-                                               "",
-                                               "--" + boundary + "--"};
+    // clang-format off
+    const Lines expected = {
+        "This is a multipart MIME message.", "",
+        "--" + boundary, "Content-Type: text/plain; charset=\"iso-8859-1\"",
+        "Content-Transfer-Encoding: 7bit", "", "Aus MailMessage", "Text", "",
+        "--" + boundary, "Content-Type: text/plain;", "\tname=\"plan.txt\"",
+        "Content-Transfer-Encoding: base64", "Content-Disposition: attachment;",
+        "\tfilename=\"plan.txt\"", "", base64Encode("Plan"), "",
+        "--" + boundary + "--"};
+    // clang-format on
     EXPECT_EQ(client.body(), expected);
 
     // The next mails, plain without files and HTML, must not inherit that boundary.

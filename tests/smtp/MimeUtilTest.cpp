@@ -18,13 +18,11 @@ std::vector<std::string> splitCrLf(const std::string& item) {
 }
 
 TEST(Base64Test, StandardVectorsBothWaysAndToleranceForWhatAPeerSends) {
-    const std::vector<std::pair<std::string, std::string>> vectors = {{"", ""},
-                                                                      {"f", "Zg=="},
-                                                                      {"fo", "Zm8="},
-                                                                      {"foo", "Zm9v"},
-                                                                      {"foob", "Zm9vYg=="},
-                                                                      {"fooba", "Zm9vYmE="},
-                                                                      {"foobar", "Zm9vYmFy"}};
+    // clang-format off
+    const std::pair<std::string, std::string> vectors[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+    // clang-format on
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(base64Encode(plain), encoded) << plain;
         EXPECT_EQ(base64Decode(encoded), plain) << encoded;
@@ -79,16 +77,14 @@ TEST(HeaderWordTest, PlainAsciiStaysAndEverythingElseBecomesEncodedWords) {
 }
 
 TEST(ContentTypeTest, FollowsTheExtensionOfTheNameWithoutItsDirectory) {
-    const std::vector<std::pair<std::string, std::string>> table = {
-        {"C:\\Bilder\\Logo.GIF", "image/gif"},
-        {"/tmp/a.b/plan.htm", "text/html"},
-        {"x.HTML", "text/html"},
-        {"foto.jpeg", "image/jpeg"},
-        {"foto.jpg", "image/jpeg"},
-        {"bild.bmp", "image/bmp"},
-        {"liesmich.txt", "text/plain"},
+    // clang-format off
+    const std::pair<std::string, std::string> table[] = {
+        {"C:\\Bilder\\Logo.GIF", "image/gif"}, {"/tmp/a.b/plan.htm", "text/html"},
+        {"x.HTML", "text/html"}, {"foto.jpeg", "image/jpeg"}, {"foto.jpg", "image/jpeg"},
+        {"bild.bmp", "image/bmp"}, {"liesmich.txt", "text/plain"},
         {"archiv.txt.gz", "application/octet-stream"},
         {"/tmp/a.txt/Makefile", "application/octet-stream"}};
+    // clang-format on
     for (const auto& [name, type] : table)
         EXPECT_EQ(contentTypeForFile(name), type) << name;
     EXPECT_EQ(fileNameOnly("C:\\Bilder/Logo.gif"), "Logo.gif");

@@ -19,17 +19,14 @@ TEST(SmtpTextTest, ExtractsTheAddressFromEveryFormTheSettingsMayHold) {
         const char* name;
         const char* address;
     };
+    // clang-format off
     const Case cases[] = {
-        {"a@b.de", "a@b.de", "a@b.de"},
-        {"  Hans Meier <hm@b.de>", "Hans Meier", "hm@b.de"},
+        {"a@b.de", "a@b.de", "a@b.de"}, {"  Hans Meier <hm@b.de>", "Hans Meier", "hm@b.de"},
         {"\"Meier, Hans\" <hm@b.de>", "Meier, Hans", "hm@b.de"},
-        {"'Meier' hm@b.de", "Meier", "hm@b.de"},
-        {"Hans hm@b.de", "Hans", "hm@b.de"},
-        {"<hm@b.de>", "", "hm@b.de"},
-        {"Hans <hm@b.de", "Hans", "hm@b.de"},
-        {"Hans", "Hans", ""},
-        {"", "", ""},
-    };
+        {"'Meier' hm@b.de", "Meier", "hm@b.de"}, {"Hans hm@b.de", "Hans", "hm@b.de"},
+        {"<hm@b.de>", "", "hm@b.de"}, {"Hans <hm@b.de", "Hans", "hm@b.de"},
+        {"Hans", "Hans", ""}, {"", "", ""}};
+    // clang-format on
     for (const auto& c : cases) {
         ParsedAddress parsed = ParseAddress(c.text);
         EXPECT_EQ(parsed.displayName, c.name) << c.text;
