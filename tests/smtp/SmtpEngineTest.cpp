@@ -7,6 +7,7 @@
 #include "smtp/MimeUtil.h"
 #include "smtp/SmtpAuth.h"
 #include "smtp/TlsSession.h"
+#include "support/SmtpSession.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -427,14 +428,7 @@ TEST(SmtpEngineTest, ABrokenSessionCompletesWithTheRightCode) {
 }
 
 TEST(SmtpEngineTest, MisuseRaisesTheExactTexts) {
-    auto text = [](const std::function<void()>& call) -> std::string {
-        try {
-            call();
-        } catch (const SmtpException& e) {
-            return e.what();
-        }
-        return "no exception";
-    };
+    const auto text = testing::thrownText<SmtpException>;
     Transcript t;
     EXPECT_EQ(text([&] { t.engine.helo(); }), "SMTP component not connected");
     t.engine.quit(); // not connected: completes with 0
