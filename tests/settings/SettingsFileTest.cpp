@@ -21,11 +21,17 @@ namespace {
 using testing::RecordingUi;
 using Zeilen = std::vector<std::string>;
 
-Zeilen zeilenVon(const std::string& text) {
+Zeilen zeilenVon(const std::string& text, const std::string& ende = "\r\n") {
     Zeilen zeilen;
-    for (std::size_t a = 0, e; (e = text.find("\r\n", a)) != std::string::npos; a = e + 2)
+    for (std::size_t a = 0, e; (e = text.find(ende, a)) != std::string::npos; a = e + ende.size())
         zeilen.push_back(text.substr(a, e - a));
     return zeilen;
+}
+
+// A file under tests/settings/data (UTF-8, LF) as Windows-1252 lines.
+Zeilen datenZeilen(const std::string& name) {
+    return zeilenVon(
+        utf8ToCp1252(testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/" + name)), "\n");
 }
 
 const std::string Server = "* Mailserver-Einstellungen";
@@ -295,36 +301,18 @@ TEST_F(IniTest, NameValueSettingsRoundTripAndBadOnesAreNamed) {
     EXPECT_EQ(Zeilen(ab(nach("* Nach wie vielen", 2)), ab(nach(Server, 0))),
               (Zeilen{"", "Verbindungssicherheit=automatisch", "ZertifikatUngeprueftAnnehmen=0",
                       "ZusaetzlicheCaDatei=", ""}));
-    setzeStandardwerte(werte);
-    EXPECT_EQ(werte.Server.Zeitlimit, 60);
-    EXPECT_EQ(werte.Server.OAuthTenant, "organizations");
-    EXPECT_TRUE(werte.Aenderungen);
-    werte.Server.Verbindungssicherheit = 3;
-    werte.Server.ZertifikatUngeprueftAnnehmen = true;
-    werte.Server.ZusatzCaDatei = "C:\\Zertifikate\\Träger.pem"_cp;
-    werte.Server.Zeitlimit = 15;
-    werte.Server.OAuth = "custom";
-    werte.Server.OAuthClientId = "id-1";
-    werte.Server.OAuthClientSecret = "geheim";
-    werte.Server.OAuthTenant = "schule.example";
-    werte.Server.OAuthDeviceUrl = "http://127.0.0.1:9/device";
-    werte.Server.OAuthAuthUrl = "http://127.0.0.1:9/auth";
-    werte.Server.OAuthTokenUrl = "http://127.0.0.1:9/token";
-    werte.Server.OAuthScope = "a b";
-    werte.Aenderungen = false;
-    werte.Kalender = true;
-    werte.Stundenzeiten = "1=07:45-08:30;2=08:35-09:20";
-    werte.Fenster = Fensterlage{-8, 20, 1366, 900};
-    werte.Maximiert = true;
-    werte.FensterSpaltenbreiten = {35, 0, 120};
-    const Einstellungen vorher = werte;
-    const std::string text = iniInhalt(vorher);
-    ASSERT_TRUE(lies(text));
+    // Every line off its default: each must be known, read and written back in its place.
+    const Zeilen standard = datei;
+    datei.erase(ab(nach("* Nach wie vielen", 3)), ab(nach(Server, 0) - 1));
+    const Zeilen gesetzt = datenZeilen("name-wert.txt");
+    datei.insert(ab(nach("* Nach wie vielen", 3)), gesetzt.begin(), gesetzt.end());
+    ASSERT_TRUE(lies());
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(iniInhalt(werte), text); // a value not read back would be missing or differ
-    EXPECT_EQ(werte.Fenster, vorher.Fenster);
-    EXPECT_EQ(werte.FensterSpaltenbreiten, vorher.FensterSpaltenbreiten);
+    EXPECT_TRUE(werte.UnbekannteZusatzzeilen.empty());
+    EXPECT_EQ(iniInhalt(werte), testing::joinLines(datei));
+    EXPECT_EQ(werte.Fenster, (Fensterlage{-8, 20, 1366, 900}));
 
+    datei = standard;
     datei.insert(ab(nach(Server, 0)),
                  {"Zeitlimit=0", "OAuth=Google", "Fenster=1,2,3", "Spaltenbreiten=4,x",
                   "Kalender=ja", "Maximiert=1", "Verbindungssicherheit=irgendwie",
