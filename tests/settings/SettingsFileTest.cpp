@@ -281,12 +281,7 @@ TEST_F(IniTest, BadValuesAreReportedAndReadingGoesOn) {
 }
 
 TEST_F(IniTest, ThirteenLineServerBlockAndExtraSettingsLinesAreRead) {
-    setze("* Zusatzinformation", "e");
-    setze(Server, "kopie@schule.invalid", 13);
-    std::size_t block = nach(Server);
-    datei.erase(datei.begin() + static_cast<long>(block) + 13,
-                datei.begin() + static_cast<long>(block) + 15);
-    datei.insert(datei.begin() + static_cast<long>(block) - 1, "Sicherheit=automatisch");
+    datei = ausDaten("dreizehn-zeilen.txt");
     ASSERT_TRUE(lies());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(werte.Server.KopieAn, "kopie@schule.invalid");
