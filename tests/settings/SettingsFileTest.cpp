@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <tuple>
 
 namespace tafelbot {
 namespace {
@@ -21,21 +22,22 @@ namespace {
 using testing::RecordingUi;
 using Zeilen = std::vector<std::string>;
 
-Zeilen zeilenVon(const std::string& text) {
+Zeilen zeilenVon(const std::string& text, const std::string& ende = "\r\n") {
     Zeilen zeilen;
-    for (std::size_t a = 0, e; (e = text.find("\r\n", a)) != std::string::npos; a = e + 2)
+    for (std::size_t a = 0, e; (e = text.find(ende, a)) != std::string::npos; a = e + ende.size())
         zeilen.push_back(text.substr(a, e - a));
     return zeilen;
+}
+
+// A file under tests/settings/data (UTF-8, LF) as Windows-1252 lines.
+Zeilen datenZeilen(const std::string& name) {
+    return zeilenVon(
+        utf8ToCp1252(testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/" + name)), "\n");
 }
 
 const std::string Server = "* Mailserver-Einstellungen";
 const std::string Reihenfolge = "* Vtr-Nr.|Datum|Stunde|(Fach)|Fach|(Lehrer)|Vertreter|Klasse(n)|"
                                 "Raum|Vertr. von|Text|Mitbetreuung|eMail|gesendet|geandert|";
-
-std::string schreibFehler(const std::string& pfad) {
-    return "Fehler beim Schreiben der Datei \"" + pfad +
-           "\".\n\rSie haben evtl. keine Schreibberechtigung!";
-}
 
 class IniTest : public ::testing::Test {
 protected:
@@ -64,6 +66,14 @@ protected:
     void setze(const std::string& kommentar, const std::string& wert, std::size_t n = 1) {
         datei[nach(kommentar, n)] = wert;
     }
+    // A layout under tests/settings/data with the title and the password line of the defaults.
+    Zeilen ausDaten(const std::string& name) const {
+        Zeilen zeilen = datenZeilen(name);
+        zeilen[0] = datei[0];
+        std::replace(zeilen.begin(), zeilen.end(), std::string("(Kennwort)"),
+                     datei[nach(Server, 6)]);
+        return zeilen;
+    }
     // The error boxes as UTF-8, without the prefix that names the file.
     Zeilen fehler() const {
         std::string praefix = "Fehler beim Lesen der Datei \"" + pfad + "\".\n\r";
@@ -87,15 +97,10 @@ protected:
 TEST_F(IniTest, DefaultsAreWrittenInTheFixedLayout) {
     EXPECT_EQ(datei[0], "* Einstellungs-Datei für das Programm "_cp +
                             FixeTexte::programmNameVersion() + " von " + FixeTexte::autorZeile());
-    datei[0] = "(Titel)";
+    EXPECT_EQ(KennwortEntschluesseln(datei[nach(Server, 6)], KennwortSchluessel), "qzkrwmtn4");
     datei.pop_back();
-    datei.back() = "";
-    std::size_t kennwort = nach(Server, 6);
-    EXPECT_EQ(KennwortEntschluesseln(datei[kennwort], KennwortSchluessel), "qzkrwmtn4");
-    datei[kennwort] = "(Kennwort)";
-    // The rest as worked out by hand.
-    EXPECT_EQ(cp1252ToUtf8(testing::joinLines(datei, "\n")),
-              testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/standard-layout.txt"));
+    datei.back() = ""; // the rest as worked out by hand
+    EXPECT_EQ(datei, ausDaten("standard-layout.txt"));
 }
 
 TEST_F(IniTest, RoundTripKeepsEveryByteAndThePasswordLine) {
@@ -126,17 +131,16 @@ TEST_F(IniTest, RoundTripKeepsEveryByteAndThePasswordLine) {
 
 TEST_F(IniTest, MissingFileIsWrittenReadBackAndWelcomed) {
     ASSERT_TRUE(IniLesen(werte, pfad, ui));
-    EXPECT_EQ(ui.boxes,
-              (std::vector<RecordingUi::Box>{
-                  {"info", utf8ToCp1252("Herzlich Willkommen beim Programm " +
-                                        cp1252ToUtf8(FixeTexte::programmNameVersion()) + " von " +
-                                        cp1252ToUtf8(FixeTexte::autorZeile()) +
-                                        "!\n\r\n\rDie Einstellungen für dieses Programm finden "
-                                        "Sie in der INI-Datei\n\r\"" +
-                                        pfad +
-                                        "\".\n\rDort können Sie Änderungen (z.B. Reihenfolge, "
-                                        "Beschriftung oder Breite der Tabellenspalten) "
-                                        "vornehmen.")}}));
+    EXPECT_EQ(
+        ui.boxTexts("info"),
+        Zeilen{
+            "Herzlich Willkommen beim Programm " + FixeTexte::programmNameVersion() + " von " +
+            FixeTexte::autorZeile() +
+            "!\n\r\n\rDie Einstellungen für dieses Programm finden Sie in der INI-Datei\n\r\""_cp +
+            pfad +
+            "\".\n\rDort können Sie Änderungen (z.B. Reihenfolge, Beschriftung oder Breite "
+            "der Tabellenspalten) vornehmen."_cp});
+    EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(testing::readFile(pfad), iniInhalt(werte));
     EXPECT_EQ(werte.AktDatum, "20041020");
     EXPECT_EQ(ui.redraws.back(), ViewPart::ServerSettings);
@@ -145,7 +149,9 @@ TEST_F(IniTest, MissingFileIsWrittenReadBackAndWelcomed) {
     RecordingUi zweites;
     std::string fehlt = dir.file("fehlt/Tafelbot.ini");
     EXPECT_FALSE(IniLesen(werte, fehlt, zweites));
-    EXPECT_EQ(zweites.boxes, (std::vector<RecordingUi::Box>{{"error", schreibFehler(fehlt)}}));
+    EXPECT_EQ(zweites.boxTexts("error"),
+              Zeilen{"Fehler beim Schreiben der Datei \"" + fehlt +
+                     "\".\n\rSie haben evtl. keine Schreibberechtigung!"});
 }
 
 TEST_F(IniTest, LineEndsBlanksCommentsAndAByteOrderMarkDoNotMatter) {
@@ -184,39 +190,34 @@ TEST_F(IniTest, OrderLineIsRenumberedIntoBothColumnLists) {
 }
 
 TEST_F(IniTest, FaultsThatEndTheReadingKeepTheRestAtItsDefaults) {
-    struct Fall {
-        std::string kommentar, wert;
-        std::size_t n;
-        std::string meldung;
-    };
-    const std::string fehlen = "Es fehlen wichtige Daten!";
-    for (const Fall& fall :
-         std::vector<Fall>{{"* aktuelles Datum:", "2004102", 1, "Falsches Datum!"},
-                           {"* aktuelles Datum:", "200410200", 1, "Falsches Datum!"},
-                           {Reihenfolge, "0,0,2,7,9,6,1,3,8,5,4,10,11,12", 1,
-                            "Falsche Daten bei der Reihenfolge der Kategorien!"},
-                           {Reihenfolge, "0,0,2,7,9,6,1,3,8,5,4,10,11,12,1x", 1,
-                            "Falsche Daten bei der Reihenfolge der Kategorien!"},
-                           {"* Spaltenbreiten", "35,0,40", 2,
-                            "Falsche Daten bei den Spaltenbreiten der Kategorien!"},
-                           {"* Samstags-Schule", "(Ende)", 1, fehlen},
-                           {Server, "(Ende)", 0, fehlen}}) {
+    const std::string fehlen = "Es fehlen wichtige Daten!",
+                      reihe = "Falsche Daten bei der Reihenfolge der Kategorien!";
+    for (auto [kommentar, wert, n, meldung] :
+         std::vector<std::tuple<std::string, std::string, std::size_t, std::string>>{
+             {"* aktuelles Datum:", "2004102", 1, "Falsches Datum!"},
+             {"* aktuelles Datum:", "200410200", 1, "Falsches Datum!"},
+             {Reihenfolge, "0,0,2,7,9,6,1,3,8,5,4,10,11,12", 1, reihe},
+             {Reihenfolge, "0,0,2,7,9,6,1,3,8,5,4,10,11,12,1x", 1, reihe},
+             {"* Spaltenbreiten", "35,0,40", 2,
+              "Falsche Daten bei den Spaltenbreiten der Kategorien!"},
+             {"* Samstags-Schule", "(Ende)", 1, fehlen},
+             {Server, "(Ende)", 0, fehlen}}) {
         SetUp();
         ui = RecordingUi();
         setze("* gp-Untis-Datei:", "plan.gpn");
         setze("* Nach wie vielen", "99");
-        if (fall.wert == "(Ende)")
-            datei.resize(nach(fall.kommentar, fall.n));
+        if (wert == "(Ende)")
+            datei.resize(nach(kommentar, n));
         else
-            setze(fall.kommentar, fall.wert, fall.n);
-        EXPECT_FALSE(lies()) << fall.wert;
-        EXPECT_EQ(fehler(), Zeilen{fall.meldung}) << fall.wert;
+            setze(kommentar, wert, n);
+        EXPECT_FALSE(lies()) << wert;
+        EXPECT_EQ(fehler(), Zeilen{meldung}) << wert;
         EXPECT_EQ(werte.GpnDatei, "plan.gpn");
         EXPECT_EQ(werte.Reihenfolge[2], 2);
         EXPECT_EQ(werte.Server.Kennwort, "qzkrwmtn4");
         EXPECT_TRUE(werte.GesendeteMails.empty());
         EXPECT_EQ(testing::readFile(pfad), testing::joinLines(datei)) << "nothing is written back";
-        EXPECT_EQ(werte.LoeschTage, fall.kommentar == Server ? 99 : 30);
+        EXPECT_EQ(werte.LoeschTage, kommentar == Server ? 99 : 30);
     }
 
     // Inside the server block every missing line is reported; the lines present count.
@@ -230,20 +231,17 @@ TEST_F(IniTest, FaultsThatEndTheReadingKeepTheRestAtItsDefaults) {
     EXPECT_EQ(werte.Server.Port, "25");
 }
 
+// Bad values and Name=Value lines are named and keep their default, the reading goes on;
+// unknown lines survive a save, spelling is forgiven.
 TEST_F(IniTest, BadValuesAreReportedAndReadingGoesOn) {
-    setze("* Periode:", "x");
-    setze("* Fehlermedlung", "ja");
-    setze("* Samstags-Schule", "2");
-    setze("* Verwenden der Lehrer", "true");
-    setze("* Soll bei einer Verlegung", "-1");
-    setze("* Nach wie vielen", "dreißig");
-    for (auto [n, wert] : std::vector<std::pair<std::size_t, std::string>>{
-             {4, "ja"}, {5, "12ab"}, {9, "7"}, {10, "x"}, {11, "2"}, {13, "1"}})
-        setze(Server, wert, n + 1);
+    datei = ausDaten("falsche-werte.txt");
     ASSERT_TRUE(lies());
     auto zeile = [](const char* art, int n) {
         return std::string(art) + " in Zeile " + std::to_string(n) +
                " der Mailserver-Einstellungen!";
+    };
+    auto falsch = [](const char* z) {
+        return "Falsche Daten in der Einstellung \"" + std::string(z) + "\"!";
     };
     EXPECT_EQ(
         fehler(),
@@ -253,31 +251,37 @@ TEST_F(IniTest, BadValuesAreReportedAndReadingGoesOn) {
                 "Falsche Information über Lehrer-Langnamen!",
                 "Falsche Information über Datumsangabe bei Verlegung am selben Tag!",
                 "Falsche Zahl an Tagen, nach denen Infos über gesendete Mails gelöscht werden!",
-                zeile("Falsche Daten", 4), zeile("Falsche Daten", 5), zeile("Unerlaubte Zahl", 9),
-                zeile("Falsche Daten", 10), zeile("Falsche Daten", 11)}));
+                falsch("Zeitlimit=0"), falsch("Fenster=1,2,3"), falsch("Spaltenbreiten=4,x"),
+                falsch("Kalender=ja"), falsch("Verbindungssicherheit=irgendwie"),
+                falsch("ZertifikatUngeprueftAnnehmen=ja"), zeile("Falsche Daten", 4),
+                zeile("Falsche Daten", 5), zeile("Unerlaubte Zahl", 9), zeile("Falsche Daten", 10),
+                zeile("Falsche Daten", 11)}));
     EXPECT_EQ(werte.Periode, 1);
     EXPECT_TRUE(werte.FehlermeldungBeimEinlesen);
     EXPECT_TRUE(werte.LehrerLangnamen);
     EXPECT_EQ(werte.LoeschTage, 30);
+    EXPECT_EQ(werte.Server.Zeitlimit, 60);
+    EXPECT_EQ(werte.Server.OAuth, "google");
+    EXPECT_EQ(werte.Server.Verbindungssicherheit, 2);
+    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
+    EXPECT_FALSE(werte.Fenster);
+    EXPECT_TRUE(werte.FensterSpaltenbreiten.empty());
+    EXPECT_TRUE(werte.Maximiert);
     EXPECT_FALSE(werte.Server.KennwortSpeichern);
     EXPECT_EQ(werte.Server.Kennwort, "");
     EXPECT_EQ(werte.Server.Authentifizierung + werte.Server.Prioritaet, 0);
     EXPECT_TRUE(werte.Server.ZusatztextAnhaengen);
     EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-
     ui = RecordingUi();
     setze(Server, "-1", 11);
     lies();
-    EXPECT_EQ(fehler().at(9), zeile("Unerlaubte Zahl", 10));
+    EXPECT_EQ(fehler().at(15), zeile("Unerlaubte Zahl", 10));
+    datei = zeilenVon(iniInhalt(werte));
+    EXPECT_EQ(datei.at(nach(Server, 0) - 2), "Zukunft=Einstellung einer neueren Version");
 }
 
 TEST_F(IniTest, ThirteenLineServerBlockAndExtraSettingsLinesAreRead) {
-    setze("* Zusatzinformation", "e");
-    setze(Server, "kopie@schule.invalid", 13);
-    std::size_t block = nach(Server);
-    datei.erase(datei.begin() + static_cast<long>(block) + 13,
-                datei.begin() + static_cast<long>(block) + 15);
-    datei.insert(datei.begin() + static_cast<long>(block) - 1, "Sicherheit=automatisch");
+    datei = ausDaten("dreizehn-zeilen.txt");
     ASSERT_TRUE(lies());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(werte.Server.KopieAn, "kopie@schule.invalid");
@@ -288,71 +292,23 @@ TEST_F(IniTest, ThirteenLineServerBlockAndExtraSettingsLinesAreRead) {
 
 // Name=Value lines stand between the days value and the server block, where older versions skip
 // every line up to the server comment. The security lines were always written; the others only
-// when they differ from their default, so a file that does not use them looks as it did. Bad
-// values are named and keep their default, unknown lines survive a save, spelling is forgiven.
-TEST_F(IniTest, NameValueSettingsRoundTripAndBadOnesAreNamed) {
+// when they differ from their default, so a file that does not use them looks as it did.
+TEST_F(IniTest, NameValueSettingsRoundTrip) {
     auto ab = [&](std::size_t i) { return datei.begin() + static_cast<long>(i); };
-    EXPECT_EQ(Zeilen(ab(nach("* Nach wie vielen", 2)), ab(nach(Server, 0))),
-              (Zeilen{"", "Verbindungssicherheit=automatisch", "ZertifikatUngeprueftAnnehmen=0",
-                      "ZusaetzlicheCaDatei=", ""}));
-    setzeStandardwerte(werte);
-    EXPECT_EQ(werte.Server.Zeitlimit, 60);
-    EXPECT_EQ(werte.Server.OAuthTenant, "organizations");
-    EXPECT_TRUE(werte.Aenderungen);
-    werte.Server.Verbindungssicherheit = 3;
-    werte.Server.ZertifikatUngeprueftAnnehmen = true;
-    werte.Server.ZusatzCaDatei = "C:\\Zertifikate\\Träger.pem"_cp;
-    werte.Server.Zeitlimit = 15;
-    werte.Server.OAuth = "custom";
-    werte.Server.OAuthClientId = "id-1";
-    werte.Server.OAuthClientSecret = "geheim";
-    werte.Server.OAuthTenant = "schule.example";
-    werte.Server.OAuthDeviceUrl = "http://127.0.0.1:9/device";
-    werte.Server.OAuthAuthUrl = "http://127.0.0.1:9/auth";
-    werte.Server.OAuthTokenUrl = "http://127.0.0.1:9/token";
-    werte.Server.OAuthScope = "a b";
-    werte.Aenderungen = false;
-    werte.Kalender = true;
-    werte.Stundenzeiten = "1=07:45-08:30;2=08:35-09:20";
-    werte.Fenster = Fensterlage{-8, 20, 1366, 900};
-    werte.Maximiert = true;
-    werte.FensterSpaltenbreiten = {35, 0, 120};
-    const Einstellungen vorher = werte;
-    const std::string text = iniInhalt(vorher);
-    ASSERT_TRUE(lies(text));
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(iniInhalt(werte), text); // a value not read back would be missing or differ
-    EXPECT_EQ(werte.Fenster, vorher.Fenster);
-    EXPECT_EQ(werte.FensterSpaltenbreiten, vorher.FensterSpaltenbreiten);
-
-    datei.insert(ab(nach(Server, 0)),
-                 {"Zeitlimit=0", "OAuth=Google", "Fenster=1,2,3", "Spaltenbreiten=4,x",
-                  "Kalender=ja", "Maximiert=1", "Verbindungssicherheit=irgendwie",
-                  "ZertifikatUngeprueftAnnehmen=ja", "Zukunft=Einstellung einer neueren Version",
-                  "  Verbindungssicherheit =  starttls "});
-    ui = RecordingUi();
+    // Every line off its default: each must be known, read and written back in its place.
+    const Zeilen standard = datei;
+    datei.erase(ab(nach("* Nach wie vielen", 3)), ab(nach(Server, 0) - 1));
+    const Zeilen gesetzt = datenZeilen("name-wert.txt");
+    datei.insert(ab(nach("* Nach wie vielen", 3)), gesetzt.begin(), gesetzt.end());
     ASSERT_TRUE(lies());
-    auto falsch = [](const char* zeile) {
-        return "Falsche Daten in der Einstellung \"" + std::string(zeile) + "\"!";
-    };
-    EXPECT_EQ(fehler(),
-              (Zeilen{falsch("Zeitlimit=0"), falsch("Fenster=1,2,3"), falsch("Spaltenbreiten=4,x"),
-                      falsch("Kalender=ja"), falsch("Verbindungssicherheit=irgendwie"),
-                      falsch("ZertifikatUngeprueftAnnehmen=ja")}));
-    EXPECT_EQ(werte.Server.Zeitlimit, 60);
-    EXPECT_EQ(werte.Server.OAuth, "google");
-    EXPECT_EQ(werte.Server.Verbindungssicherheit, 2);
-    EXPECT_FALSE(werte.Server.ZertifikatUngeprueftAnnehmen);
-    EXPECT_FALSE(werte.Fenster);
-    EXPECT_TRUE(werte.FensterSpaltenbreiten.empty());
-    EXPECT_TRUE(werte.Maximiert);
-    EXPECT_EQ(werte.GesendeteMails, Zeilen{satz});
-    datei = zeilenVon(iniInhalt(werte));
-    EXPECT_EQ(datei.at(nach(Server, 0) - 2), "Zukunft=Einstellung einer neueren Version");
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(werte.UnbekannteZusatzzeilen.empty());
+    EXPECT_EQ(iniInhalt(werte), testing::joinLines(datei));
+    EXPECT_EQ(werte.Fenster, (Fensterlage{-8, 20, 1366, 900}));
 
     // A file of an older version: the defaults, nothing reported.
+    datei = standard;
     datei.erase(ab(nach("* Nach wie vielen", 3)), ab(nach(Server, 0)));
-    ui = RecordingUi();
     ASSERT_TRUE(lies());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(werte.Server.Verbindungssicherheit, 0);
@@ -418,49 +374,43 @@ TEST_F(IniTest, FailedWritesAreRetriedAndNameTheirCause) {
     const std::string vorher = testing::readFile(pfad);
     werte.GesendeteMails.push_back(satz);
     const std::string praefix = "Fehler beim Schreiben der Datei \"" + pfad + "\".\n\r";
-    struct Fall {
-        int fehler, anzahl;
-        Schreibfehler ergebnis;
-        std::string grund;
-    };
-    for (const Fall& fall : std::vector<Fall>{
+    for (auto [code, anzahl, ergebnis, grund] :
+         std::vector<std::tuple<int, int, Schreibfehler, std::string>>{
              {ENOSPC, 2, Schreibfehler::keiner, ""},
              {ENOSPC, 3, Schreibfehler::datentraegerVoll,
               "Der Datenträger ist voll. Bitte schaffen Sie Platz und speichern Sie erneut."},
              {EACCES, 3, Schreibfehler::keineBerechtigung,
               "Sie haben evtl. keine Schreibberechtigung!"}}) {
         testing::writeFile(pfad, vorher);
-        verweigerung = fall.fehler;
-        verweigerteSchritte = fall.anzahl;
+        verweigerung = code;
+        verweigerteSchritte = anzahl;
         platform::setSaveStepHookForTesting(verweigere);
         Schreibergebnis e = IniSpeichern(werte, pfad);
         platform::setSaveStepHookForTesting(nullptr);
-        EXPECT_EQ(e.fehler, fall.ergebnis) << fall.anzahl;
-        EXPECT_EQ(cp1252ToUtf8(e.meldung), fall.grund.empty() ? "" : praefix + fall.grund);
-        EXPECT_EQ(testing::readFile(pfad) == vorher, !fall.grund.empty());
+        EXPECT_EQ(e.fehler, ergebnis) << anzahl;
+        EXPECT_EQ(cp1252ToUtf8(e.meldung), grund.empty() ? "" : praefix + grund);
+        EXPECT_EQ(testing::readFile(pfad) == vorher, !grund.empty());
     }
 
+    namespace fs = std::filesystem;
+    const fs::perms nurLesen =
+        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
     testing::writeFile(pfad, vorher);
-    std::filesystem::permissions(pfad, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
+    fs::permissions(pfad, nurLesen);
     EXPECT_FALSE(IniSchreiben(werte, pfad, ui));
     EXPECT_EQ(ui.boxTexts("error"),
               Zeilen{praefix + "Die Datei ist schreibgeschützt. Bitte heben Sie den "
                                "Schreibschutz auf und speichern Sie erneut."_cp});
     EXPECT_EQ(testing::readFile(pfad), vorher);
-    EXPECT_EQ(std::filesystem::status(pfad).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                  std::filesystem::perms::others_read);
+    EXPECT_EQ(fs::status(pfad).permissions() & fs::perms::all, nurLesen);
 
     // What a save killed before its rename left behind goes with the next save.
-    std::filesystem::permissions(pfad, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
+    fs::permissions(pfad, fs::perms::owner_write, fs::perm_options::add);
     testing::writeFile(pfad + ".tmp-Ab12Cd", "halb");
     testing::writeFile(pfad + ".tmp-fremd", "bleibt");
     ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
-    EXPECT_FALSE(std::filesystem::exists(pfad + ".tmp-Ab12Cd"));
-    EXPECT_TRUE(std::filesystem::exists(pfad + ".tmp-fremd"));
+    EXPECT_FALSE(fs::exists(pfad + ".tmp-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(pfad + ".tmp-fremd"));
 }
 
 TEST_F(IniTest, UnreadableFileIsReported) {
