@@ -1,3 +1,4 @@
+#include "platform/Platform.h"
 #include "platform/SecretStore.h"
 
 #include <cerrno>
@@ -154,28 +155,11 @@ bool writePrivateFile(const std::string& path, const std::string& contents, std:
 }
 
 std::optional<std::string> readPrivateFile(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            *error = systemError("Kann die Datei nicht lesen:", path);
-        return std::nullopt;
-    }
-    std::string contents;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = systemError("Kann die Datei nicht lesen:", path);
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        contents.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    std::string reason;
+    std::optional<std::string> contents = readFile(path, &reason);
+    // A missing file only means nobody signed in yet; readFile leaves errno as it failed.
+    if (!contents && errno != ENOENT)
+        *error = "Kann die Datei nicht lesen: \"" + path + "\": " + reason;
     return contents;
 }
 

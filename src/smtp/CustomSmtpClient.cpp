@@ -35,11 +35,6 @@ bool isPlainAscii(const std::string& text) {
     });
 }
 
-void checkNoLineBreak(const std::string& value, const char* name) {
-    if (HoldsLineBreakOrNul(value))
-        throw SmtpException(std::string("Invalid character (CR, LF or NUL) in ") + name);
-}
-
 } // namespace
 
 TCustomSmtpClient::TCustomSmtpClient(EventLoop& loop)
@@ -307,7 +302,7 @@ std::string TCustomSmtpClient::helloName() {
             throw ESocketException("Winsock.GetHostName failed");
         name = *host;
     }
-    checkNoLineBreak(name, "SignOn");
+    CheckNoLineBreak(name, "SignOn");
     std::replace(name.begin(), name.end(), ' ', '_');
     return name;
 }
@@ -317,7 +312,7 @@ std::string TCustomSmtpClient::helloName() {
 void TCustomSmtpClient::startMessage() {
     for (const auto* value :
          {&HdrFrom, &HdrTo, &HdrCc, &HdrReplyTo, &HdrReturnPath, &HdrSubject, &HdrSender})
-        checkNoLineBreak(*value, "a header value");
+        CheckNoLineBreak(*value, "a header value");
     PrepareEmail();
     hdrLines_.clear();
     if (!OwnHeaders)

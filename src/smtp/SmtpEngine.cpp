@@ -68,11 +68,6 @@ std::string winsockReplyLine(int error) {
     return "500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
 }
 
-void checkNoLineBreak(const std::string& value, const char* name) {
-    if (HoldsLineBreakOrNul(value))
-        throw SmtpException(std::string("Invalid character (CR, LF or NUL) in ") + name);
-}
-
 } // namespace
 
 bool PlainPasswordAllowed(TSmtpSecurity security, bool tlsActive, platform::Ipv4 peer) {
@@ -290,25 +285,29 @@ void SmtpEngine::ehlo() {
 void SmtpEngine::vrfy() {
     checkReady();
     checkConnected();
-    checkNoLineBreak(settings.vrfyName, "HdrTo");
+    CheckNoLineBreak(settings.vrfyName, "HdrTo");
     command(smtpVrfy, Phase::Vrfy, "VRFY " + settings.vrfyName, {250});
 }
 
 void SmtpEngine::mailFrom() {
     checkReady();
     checkConnected();
-    checkNoLineBreak(settings.fromName, "FromName");
+    CheckNoLineBreak(settings.fromName, "FromName");
     command(smtpMailFrom, Phase::MailFrom,
             "MAIL FROM:<" + ParseAddress(settings.fromName).address + ">", {250});
+}
+
+void SmtpEngine::checkRecipients() const {
+    if (settings.rcptName.empty())
+        throw SmtpException("RcptName list is empty");
+    for (const auto& entry : settings.rcptName)
+        CheckNoLineBreak(entry, "RcptName");
 }
 
 void SmtpEngine::rcptTo() {
     checkReady();
     checkConnected();
-    if (settings.rcptName.empty())
-        throw SmtpException("RcptName list is empty");
-    for (const auto& entry : settings.rcptName)
-        checkNoLineBreak(entry, "RcptName");
+    checkRecipients();
     recipients_.clear();
     for (const auto& entry : settings.rcptName)
         recipients_.push_back(ParseAddress(entry).address);
@@ -904,21 +903,20 @@ void SmtpEngine::open() {
         steps_ = stepBit(smtpConnect) | stepBit(smtpEhlo);
     else
         steps_ = stepBit(smtpConnect) | stepBit(smtpHelo);
-    combinedResult_ = 0;
-    requestResult_ = 0;
-    combined_ = true;
-    runNextStep(true);
+    startCombined();
 }
 
 void SmtpEngine::mail() {
     checkReady();
     checkConnected();
-    if (settings.rcptName.empty())
-        throw SmtpException("RcptName list is empty");
-    for (const auto& entry : settings.rcptName)
-        checkNoLineBreak(entry, "RcptName");
+    checkRecipients();
     request_ = smtpMail;
     steps_ = stepBit(smtpMailFrom) | stepBit(smtpRcptTo) | stepBit(smtpData);
+    startCombined();
+}
+
+// Open and Mail run their steps one after the other as one request with one completion.
+void SmtpEngine::startCombined() {
     combinedResult_ = 0;
     requestResult_ = 0;
     combined_ = true;

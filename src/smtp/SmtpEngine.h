@@ -165,6 +165,7 @@ private:
 
     void checkReady() const;
     void checkConnected() const;
+    void checkRecipients() const;
     void beginRequest(TSmtpRequest request);
     // Sends a command and waits for its reply in `phase`; `shown` replaces a secret in the log,
     // `before` goes out in the same write ahead of it (the last body lines before ".").
@@ -207,6 +208,7 @@ private:
     void quitReplied();
 
     void runNextStep(bool raiseErrors);
+    void startCombined();
     void runStep(TSmtpRequest step);
     void combinedStepDone(int code);
 

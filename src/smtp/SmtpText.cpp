@@ -1,5 +1,7 @@
 #include "smtp/SmtpText.h"
 
+#include "smtp/SmtpTypes.h"
+
 #include <cstdio>
 
 namespace tafelbot {
@@ -92,6 +94,11 @@ std::vector<std::string> SplitAddressList(std::string_view text) {
 
 bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+void CheckNoLineBreak(const std::string& value, const char* name) {
+    if (HoldsLineBreakOrNul(value))
+        throw SmtpException(std::string("Invalid character (CR, LF or NUL) in ") + name);
 }
 
 ReplyCode ParseReplyCode(std::string_view line) {

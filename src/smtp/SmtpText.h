@@ -26,6 +26,8 @@ std::vector<std::string> SplitAddressList(std::string_view text);
 // True when the text holds CR, LF or NUL, which would let it break out of its command or
 // header line.
 bool HoldsLineBreakOrNul(std::string_view text);
+// Throws SmtpException naming the property: a value that would end or split a command line.
+void CheckNoLineBreak(const std::string& value, const char* name);
 
 // The code of a reply line and whether more lines of the reply follow ("250-"). A line that
 // does not start with a code from 100 to 599 counts as a final 500.
