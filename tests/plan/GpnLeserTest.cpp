@@ -9,6 +9,7 @@
 #include "ui/Befunde.h"
 #include "ui/InfoLog.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
@@ -28,12 +29,6 @@ using testing::TempDir;
 using testing::writeFile;
 
 using Zeilen = std::vector<std::string>;
-
-// "00L" and "Le" (field 6 first name, field 15 address) of one teacher.
-Zeilen lehrerZeilen(const std::string& kurz, const std::string& lang,
-                    const std::string& vorname = "", const std::string& email = "") {
-    return {"00L," + kurz + "," + lang, "Le,,,,," + vorname + ",,,,,,,,," + email};
-}
 
 // The lines of a text whose lines each end in "\n".
 Zeilen zeilenVon(const std::string& text) {
@@ -110,22 +105,11 @@ struct LeserUmgebung {
     bool lies(const Zeilen& zeilen) { return liesInhalt(joinLines(zeilen)); }
 
     Zeilen logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
-    // The data errors of the log, each as its two lines joined by " | " without the second
-    // line's indent of 17 blanks.
-    Zeilen meldungen() const {
-        Zeilen ergebnis;
-        const auto& z = log.lines();
-        for (std::size_t i = 0; i + 1 < z.size(); ++i) {
-            if (z[i].rfind("=======> ", 0) != 0)
-                continue;
-            EXPECT_EQ(z[i + 1].substr(0, 17), std::string(17, ' '));
-            ergebnis.push_back(z[i].substr(9) + " | " + z[i + 1].substr(17));
-        }
-        return ergebnis;
-    }
 };
 
 using namespace std::string_literals;
+
+const std::string Einzug(17, ' '); // of a message's second line in the log
 
 const std::string Faelle = TAFELBOT_SOURCE_DIR "/tests/plan/data/faelle/";
 
@@ -135,48 +119,24 @@ std::string fall(const std::string& name) {
     return testing::readFile(Faelle + name + ".gpn");
 }
 
-TEST(GpnLeser, AMissingFileChangesNothing) {
+// A missing file changes nothing and says so; a file without periods empties the period list
+// and disables the button. At most 20 periods show at once.
+TEST(GpnLeser, WhatALaterReadLeavesAndManyPeriods) {
     LeserUmgebung u;
-    u.werte.LehrerLangnamen = false; // and the teacher list leaves out placeholders
-    ASSERT_TRUE(u.liesInhalt(
-        fall("kleine-schule") +
-        joinLines(lehrerZeilen("?", "NN", "", "x@schule.example") + lehrerZeilen("*", "Alle"))));
-    EXPECT_EQ(u.lehrerListe, (Zeilen{"+ MUE", "-  SCH"}));
-    auto logVorher = u.logZeilen();
+    ASSERT_TRUE(u.liesInhalt(fall("perioden")));
+    const Zeilen plan = plantext(u.plan), log = u.logZeilen(), perioden = u.perioden;
     u.werte.GpnDatei = u.dir.file("fehlt.gpn");
     EXPECT_FALSE(u.liesDatei());
     EXPECT_EQ(u.ui.boxTexts("info"), (Zeilen{"Bitte wählen Sie zunächst Ihre "
                                              "gp-Untis-Stundenplan-Datei aus!"_cp}));
-    EXPECT_EQ(u.logZeilen(), logVorher);
-    EXPECT_EQ(u.plan.Lehrer.size(), 4u);
-    EXPECT_EQ(u.lehrerListe.size(), 2u);
-}
+    EXPECT_EQ(u.logZeilen(), log);
+    EXPECT_EQ(plantext(u.plan), plan);
+    EXPECT_EQ(u.perioden, perioden);
+    EXPECT_TRUE(u.button);
+    ASSERT_TRUE(u.liesInhalt(fall("kleine-schule")));
+    EXPECT_FALSE(u.button);
+    EXPECT_TRUE(u.perioden.empty());
 
-// Three periods (period 4 asked for: the case files). VOR and lesson 90 come before any period
-// line: never taken. "0pL,1-2" and "0pL,3": list 1 serves periods 1 and 2, list 2 period 3; the
-// later "0pL,2" starts a new run, where the matched list starts again from none.
-TEST(GpnLeser, PeriodsSelectTeacherListsAndLessonsAndAreCorrected) {
-    // Period asked for, period in force, the plan read.
-    using Fall = std::tuple<int, int, Zeilen>;
-    for (auto [periode, inKraft, erwartet] :
-         {Fall{1, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}},
-          Fall{2, 2, {"L EINS|Eins||", "L DREI|Drei||", "U 1 EINS 5a/DE"}},
-          Fall{3, 3, {"L ZWEI|Zwei||", "U 3 ZWEI 7a/EN"}},
-          Fall{-3, 1, {"L EINS|Eins||", "U 1 EINS 5a/DE"}}}) {
-        LeserUmgebung u;
-        u.werte.Periode = periode;
-        ASSERT_TRUE(u.liesInhalt(fall("perioden")));
-        EXPECT_EQ(plantext(u.plan), erwartet) << "period " << periode;
-        EXPECT_EQ(u.werte.Periode, inKraft);
-        EXPECT_EQ(u.logZeilen()[2],
-                  "Ausgewählte Periode: "_cp + std::to_string(inKraft) + " (von 3)");
-        EXPECT_EQ(u.auswahl, inKraft - 1);
-        // A later file without periods empties the list and disables the button.
-        ASSERT_TRUE(u.liesInhalt(fall("kleine-schule")));
-        EXPECT_FALSE(u.button);
-        EXPECT_TRUE(u.perioden.empty());
-    }
-    LeserUmgebung u;
     Zeilen z;
     for (int i = 1; i <= 25; ++i)
         z.push_back("0P," + std::to_string(i) + ",P" + std::to_string(i) + ",2026080,x");
@@ -242,7 +202,12 @@ Zeilen zeilentext(const Zeilenliste& zeilen) {
 //   kleine-schule      quoted fields keep their commas and lose their quotes; a file without
 //                      periods corrects the period to 1 without a word
 //   gueltig            every kind of record once, without a fault
-//   perioden           three periods, period 4 asked for: the first in force (more: below)
+//   perioden           three periods, period 4 asked for: the first in force. VOR and lesson 90
+//                      come before any period line: never taken. "0pL,1-2" and "0pL,3": list 1
+//                      serves periods 1 and 2, list 2 period 3; the later "0pL,2" starts a new
+//                      run, where the matched list starts again from none
+//   perioden-2, -3     the same file, periods 2 and 3 asked for
+//   perioden-minus3    period -3 asked for: the first in force
 //   abgeschnitten      the valid file cut off in a quoted text: refused, the period kept
 //   uz-spalten         the column forms of "Uz" lines: blanks, fields from 9 on, teacher numbers
 //                      no teacher of the lesson has
@@ -252,23 +217,25 @@ Zeilen zeilentext(const Zeilenliste& zeilen) {
 //   datensatzfehler    errors in move, substitution and class records, field by field; the
 //                      records stay, and the rows built after them say nothing more
 //   grosse-zahlen      integers beyond 32 bits and class numbers beyond the line
-//   zeilen             rows of the date: names, the replaced lesson's subject (the replaced
+//   zeilen             short names (the teacher list leaves out the placeholders ? and *), the
+//                      rows of the date: the replaced lesson's subject (the replaced
 //                      teacher's share of that lesson number), unknown teachers, classless
 //                      rows (a break before the period; left out when of kind F), the display
 //                      order by teacher, then by period text byte-wise
 //   zeilen-verweise    moves (the last of a number counts; the same day without its date) and
-//                      broken references: logged, built all the same, the box after the rows
-//   zeilen-verweise-still  the same with the date on the same day and without the box
+//                      broken references: logged, built all the same, the box after the rows;
+//                      a class record without its substitution: the reader's box
+//   zeilen-verweise-still  the same with the date on the same day and without either box
 //   zeilen-gesendet    the records of the date decide sent, changed and to send: passed over
 //                      when later, ending at an earlier one, one changed row changes all rows
 //                      of its teacher (not of another with the same long name), never for a
 //                      teacher without an address; a notice row for each mailed teacher without
 //                      rows, at the end
 TEST(GpnLeser, EachCaseFile) {
-    for (const char* name :
-         {"kleine-schule", "gueltig", "perioden", "abgeschnitten", "uz-spalten", "uz-kurz",
-          "unterrichtszeilen", "datensatzfehler", "grosse-zahlen", "zeilen", "zeilen-verweise",
-          "zeilen-verweise-still", "zeilen-gesendet"}) {
+    for (const char* name : {"kleine-schule", "gueltig", "perioden", "abgeschnitten", "uz-spalten",
+                             "uz-kurz", "unterrichtszeilen", "datensatzfehler", "grosse-zahlen",
+                             "perioden-2", "perioden-3", "perioden-minus3", "zeilen",
+                             "zeilen-verweise", "zeilen-verweise-still", "zeilen-gesendet"}) {
         SCOPED_TRACE(name);
         const Zeilen erwartet = zeilenVon(testing::readFile(Faelle + name + ".txt"));
         const auto ergebnisse = std::find_if(erwartet.begin(), erwartet.end(),
@@ -318,18 +285,6 @@ TEST(GpnLeser, EachCaseFile) {
     }
 }
 
-// (The box, with the switch on: the case files.)
-TEST(GpnLeser, TheSwitchSilencesTheErrorBoxAndAReadStartsAfresh) {
-    LeserUmgebung u;
-    u.werte.FehlermeldungBeimEinlesen = false;
-    ASSERT_TRUE(u.liesInhalt(fall("kleine-schule") + "Vk,,5c\r\n"));
-    EXPECT_TRUE(u.plan.FehlerGefunden);
-    EXPECT_TRUE(u.ui.boxes.empty());
-    ASSERT_TRUE(u.liesInhalt(fall("kleine-schule")));
-    EXPECT_FALSE(u.plan.FehlerGefunden);
-    EXPECT_EQ(u.logZeilen()[2], "1. Einlesen der Lehrerdaten ...");
-}
-
 // Files that are broken, odd or large: the reader must log, keep going and never misbehave.
 
 const Zeilen GueltigerPlan = {"L A|Anna|Anna|a@schule.example|@", "U 1 A 5a,5b/DE",
@@ -363,10 +318,10 @@ TEST(GpnEingabe, AMegabyteLineIsReadInOnePiece) {
     std::string viele;
     for (int i = 0; i < 350000; ++i)
         viele += ",2";
-    ASSERT_TRUE(u.lies(
-        lehrerZeilen("A", "Anna") +
-        Zeilen{"0U,1", "Uf,,DE", "Uk,,5a,,5b", "Ul,,A", "Uz 1     1,,,,,,,," + viele.substr(1),
-               "0V,1,20261207,1,A,,,,," + std::string(1 << 20, 'x'), "Vk,,5a" + viele}));
+    ASSERT_TRUE(
+        u.lies(Zeilen{"00L,A,Anna", "0U,1", "Uf,,DE", "Uk,,5a,,5b", "Ul,,A",
+                      "Uz 1     1,,,,,,,," + viele.substr(1),
+                      "0V,1,20261207,1,A,,,,," + std::string(1 << 20, 'x'), "Vk,,5a" + viele}));
     EXPECT_EQ(u.plan.Unterrichte.at(0).Klassen.size(), 350000u * 3 - 1);
     EXPECT_EQ(u.plan.Vertretungen.at(0).Text.size(), 1u << 20);
     EXPECT_EQ(u.plan.Vertretungen.at(0).Klassen.size(), 2u + 350000u * 2);
@@ -380,12 +335,16 @@ TEST(GpnEingabe, AFileOfOnlyUzLinesTouchesNothing) {
     z.push_back("Uz");
     ASSERT_TRUE(u.liesInhalt(joinLines(z) + fall("gueltig")));
     EXPECT_EQ(plantext(u.plan), GueltigerPlan);
-    auto m = u.meldungen();
-    EXPECT_EQ(Zeilen(m.end() - 2, m.end()),
-              (Zeilen{"FEHLER in der gpn-Datei in Zeile 3000: | Die Lehrernummer 1 im uZ-Datensatz "
-                      "passt zu keinem Lehrer des Unterrichts! Die Zeile wird ignoriert.",
-                      "FEHLER in der gpn-Datei in Zeile 3002 Spalte 3: | Falsche Nummer in \"\" im "
-                      "uZ-Datensatz!"}));
+    const Zeilen
+        log = u.logZeilen(),
+        fehler = {
+            "=======> FEHLER in der gpn-Datei in Zeile 3000:",
+            Einzug +
+                "Die Lehrernummer 1 im uZ-Datensatz passt zu keinem Lehrer des Unterrichts! Die "
+                "Zeile wird ignoriert.",
+            "=======> FEHLER in der gpn-Datei in Zeile 3002 Spalte 3:",
+            Einzug + "Falsche Nummer in \"\" im uZ-Datensatz!"};
+    EXPECT_NE(std::search(log.begin(), log.end(), fehler.begin(), fehler.end()), log.end());
     EXPECT_EQ(u.log.lines().size(), InfoLog::MaxLines + 1); // the log keeps its cap
 }
 
@@ -435,7 +394,7 @@ TEST(GpnEingabe, AFileThatIsNotWholeIsRefusedWithItsReason) {
         // The whole log and box: the case file "abgeschnitten".
         EXPECT_EQ(u.status, GpnErgebnis::Status::Unvollstaendig);
         EXPECT_EQ(u.logZeilen().size(), 5u);
-        EXPECT_EQ(u.logZeilen().at(3), std::string(17, ' ') + text);
+        EXPECT_EQ(u.logZeilen().at(3), Einzug + text);
         ASSERT_EQ(u.ui.boxes.size(), 1u);
         EXPECT_NE(u.ui.boxes[0].text.find("\n\r" + text + "\n\r"), std::string::npos);
         EXPECT_EQ(plantext(u.plan), vorher);
@@ -455,9 +414,11 @@ TEST(GpnEingabe, AFileThatChangesWhileItIsReadIsRefused) {
     };
     EXPECT_FALSE(u.liesInhalt(inhalt));
     EXPECT_EQ(u.status, GpnErgebnis::Status::Unvollstaendig);
-    EXPECT_EQ(u.meldungen(),
-              Zeilen{"FEHLER: Die gpn-Datei ist unvollständig oder wird gerade "
-                     "geschrieben! | Sie hat sich während des Lesens verändert."_cp});
+    const Zeilen log = u.logZeilen();
+    EXPECT_EQ(Zeilen(log.begin() + 2, log.begin() + 4),
+              (Zeilen{"=======> FEHLER: Die gpn-Datei ist unvollständig oder wird gerade "
+                      "geschrieben!"_cp,
+                      Einzug + "Sie hat sich während des Lesens verändert."_cp}));
     EXPECT_TRUE(u.plan.Lehrer.empty());
     // Read again once it stays as it is.
     ASSERT_TRUE(u.liesDatei());

@@ -79,7 +79,7 @@ TEST(ZeilenBauer, RecordsReadBackAsTheKeysTheyAreComparedWith) {
         ErzeugeZeilen({werte, plan, befunde, zeilen, {}});
         for (const TVZeile& z : zeilen.Zeilen)
             EXPECT_TRUE(z.Gesendet && !z.Geaendert && !z.Senden) << z.Schluessel;
-        EXPECT_EQ(zeilen.Zeilen.size(), 3u);
+        EXPECT_EQ(zeilen.ZeilenFolge, (std::vector<int>{0, 1, 2})); // the rows built anew
         EXPECT_TRUE(befunde.boxen.empty());
         EXPECT_TRUE(ui.boxes.empty());
     }
