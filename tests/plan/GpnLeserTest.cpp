@@ -70,10 +70,7 @@ struct LeserUmgebung {
     InfoLog log{ui};
     Einstellungen werte;
     Plan plan;
-    Zeilen perioden;
-    int auswahl = -1;
-    int sichtbar = 0;
-    bool button = false;
+    PeriodenWahl perioden;
     Zeilen lehrerListe;
     TempDir dir;
     std::function<void()> nachDemLesen;
@@ -91,10 +88,7 @@ struct LeserUmgebung {
             return false;
         plan = std::move(e.plan);
         werte.Periode = e.periode;
-        perioden = e.perioden.liste;
-        auswahl = e.perioden.auswahl;
-        sichtbar = e.perioden.sichtbar;
-        button = e.perioden.buttonAktiv;
+        perioden = e.perioden;
         lehrerListe = e.lehrerListe;
         return true;
     }
@@ -124,27 +118,27 @@ std::string fall(const std::string& name) {
 TEST(GpnLeser, WhatALaterReadLeavesAndManyPeriods) {
     LeserUmgebung u;
     ASSERT_TRUE(u.liesInhalt(fall("perioden")));
-    const Zeilen plan = plantext(u.plan), log = u.logZeilen(), perioden = u.perioden;
+    const Zeilen plan = plantext(u.plan), log = u.logZeilen(), perioden = u.perioden.liste;
     u.werte.GpnDatei = u.dir.file("fehlt.gpn");
     EXPECT_FALSE(u.liesDatei());
     EXPECT_EQ(u.ui.boxTexts("info"), (Zeilen{"Bitte wählen Sie zunächst Ihre "
                                              "gp-Untis-Stundenplan-Datei aus!"_cp}));
     EXPECT_EQ(u.logZeilen(), log);
     EXPECT_EQ(plantext(u.plan), plan);
-    EXPECT_EQ(u.perioden, perioden);
-    EXPECT_TRUE(u.button);
+    EXPECT_EQ(u.perioden.liste, perioden);
+    EXPECT_TRUE(u.perioden.buttonAktiv);
     ASSERT_TRUE(u.liesInhalt(fall("kleine-schule")));
-    EXPECT_FALSE(u.button);
-    EXPECT_TRUE(u.perioden.empty());
+    EXPECT_FALSE(u.perioden.buttonAktiv);
+    EXPECT_TRUE(u.perioden.liste.empty());
 
     Zeilen z;
     for (int i = 1; i <= 25; ++i)
         z.push_back("0P," + std::to_string(i) + ",P" + std::to_string(i) + ",2026080,x");
     u.werte.Periode = 25;
     ASSERT_TRUE(u.liesInhalt(joinLines(z) + fall("kleine-schule")));
-    EXPECT_EQ(u.perioden[0], "P1 (0.08.26 - ..)");
-    EXPECT_EQ(u.sichtbar, 20);
-    EXPECT_EQ(u.auswahl, 24);
+    EXPECT_EQ(u.perioden.liste[0], "P1 (0.08.26 - ..)");
+    EXPECT_EQ(u.perioden.sichtbar, 20);
+    EXPECT_EQ(u.perioden.auswahl, 24);
 }
 
 // The settings of a case: the lines of NAME.txt before its first "-- " line, each "Name=Wert":
@@ -257,9 +251,10 @@ TEST(GpnLeser, EachCaseFile) {
         Zeilen t = einstellungen + Zeilen{gelesen ? "-- gelesen" : "-- nicht gelesen"} +
                    plantext(u.plan) + Zeilen{"-- Lehrerliste"} + u.lehrerListe;
         t.push_back("-- Periode " + std::to_string(u.werte.Periode) + ", Auswahl " +
-                    std::to_string(u.auswahl) + ", sichtbar " + std::to_string(u.sichtbar) +
-                    ", Knopf " + (u.button ? "an" : "aus"));
-        t.insert(t.end(), u.perioden.begin(), u.perioden.end());
+                    std::to_string(u.perioden.auswahl) + ", sichtbar " +
+                    std::to_string(u.perioden.sichtbar) + ", Knopf " +
+                    (u.perioden.buttonAktiv ? "an" : "aus"));
+        t.insert(t.end(), u.perioden.liste.begin(), u.perioden.liste.end());
         if (gelesen) {
             Befunde befunde;
             Zeilenliste zeilen;
@@ -399,7 +394,7 @@ TEST(GpnEingabe, AFileThatIsNotWholeIsRefusedWithItsReason) {
         EXPECT_NE(u.ui.boxes[0].text.find("\n\r" + text + "\n\r"), std::string::npos);
         EXPECT_EQ(plantext(u.plan), vorher);
         EXPECT_EQ(u.werte.Periode, 2);
-        EXPECT_EQ(u.perioden.size(), 2u);
+        EXPECT_EQ(u.perioden.liste.size(), 2u);
     }
 }
 
