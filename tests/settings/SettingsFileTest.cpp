@@ -112,7 +112,6 @@ TEST_F(IniTest, APasswordLineChangesOnlyWithThePassword) {
     ASSERT_TRUE(IniLesen(werte, pfad, ui));
     std::string neu = zeilenVon(testing::readFile(pfad))[nach(Server, 6)];
     EXPECT_NE(neu, datei[nach(Server, 6)]);
-    EXPECT_EQ((neu.size() - 8) % 3, 0u);
     EXPECT_EQ(werte.Server.Kennwort, "neu\xe4");
     std::string gelesen = testing::readFile(pfad);
     ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
