@@ -3,75 +3,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace tafelbot::testing {
 
-namespace {
-
-bool readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 5000) == 1;
-}
-
-} // namespace
-
-ScriptedServer::Peer::~Peer() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-void ScriptedServer::Peer::send(const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return; // the client is gone: its side of the test says what that means
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-bool ScriptedServer::Peer::fill() {
-    char buffer[4096];
-    ssize_t n = readable(fd_) ? ::recv(fd_, buffer, sizeof buffer, 0) : -1;
-    if (n > 0)
-        pending_.append(buffer, static_cast<std::size_t>(n));
-    return n > 0;
-}
-
-std::string ScriptedServer::Peer::line() {
-    std::size_t end;
-    while ((end = pending_.find("\r\n")) == std::string::npos)
-        if (!fill())
-            return "<no line>";
-    std::string line = pending_.substr(0, end);
-    pending_.erase(0, end + 2);
-    return line;
-}
-
-std::string ScriptedServer::Peer::bytes(std::size_t n) {
-    while (pending_.size() < n && fill()) {
-    }
-    std::string taken = pending_.substr(0, n);
-    pending_.erase(0, taken.size());
-    return taken;
-}
-
-std::string ScriptedServer::Peer::awaitClose() {
-    while (fill()) {
-    }
-    return std::exchange(pending_, {});
-}
-
-void ScriptedServer::Peer::reset() {
-    linger hard{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    ::close(std::exchange(fd_, -1));
-}
-
-ScriptedServer::ScriptedServer(Script script) {
+ScriptedServer::ScriptedServer(std::vector<std::string> script) : script_(std::move(script)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -82,30 +20,78 @@ ScriptedServer::ScriptedServer(Script script) {
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         throw std::runtime_error("ScriptedServer: cannot listen on 127.0.0.1");
     port_ = ntohs(address.sin_port);
-    if (script)
-        script_ = std::async(std::launch::async, [this, script = std::move(script)] {
-            if (!readable(listener_)) {
-                ADD_FAILURE() << "no client connected";
-                return;
-            }
-            Peer peer(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC));
-            script(peer);
-        });
 }
 
 ScriptedServer::~ScriptedServer() {
-    finish();
-    if (listener_ >= 0)
-        ::close(listener_);
+    watch_.reset();
+    for (int fd : {peer_, listener_})
+        if (fd >= 0)
+            ::close(fd);
 }
 
-bool ScriptedServer::finish() {
-    if (!script_.valid())
-        return true;
-    if (script_.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-        return false;
-    script_.get();
-    return true;
+void ScriptedServer::runOn(EventLoop& loop) {
+    watch_ = loop.watchSocket(listener_, [this, &loop](bool, bool) {
+        peer_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        watch_ = loop.watchSocket(peer_, [this](bool, bool) { read(); });
+        watch_->setInterest(true, false);
+        play();
+    });
+    watch_->setInterest(true, false);
+}
+
+void ScriptedServer::read() {
+    char buffer[4096];
+    ssize_t n = ::recv(peer_, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+        watch_->setInterest(false, false); // the client is gone
+        return;
+    }
+    received_.append(buffer, static_cast<std::size_t>(n));
+    play();
+}
+
+void ScriptedServer::play() {
+    for (; peer_ >= 0 && next_ < script_.size(); ++next_) {
+        const std::string& step = script_[next_];
+        const std::string text = step.substr(step.find(' ') + 1);
+        if (step.rfind("> ", 0) == 0) {
+            std::string lines = text + "|";
+            for (std::size_t bar; (bar = lines.find('|')) != std::string::npos;)
+                lines.replace(bar, 1, "\r\n");
+            send(lines);
+        } else if (step.rfind("+ ", 0) == 0) {
+            send(text);
+        } else if (step.rfind("< ", 0) == 0) {
+            std::size_t end = received_.find("\r\n", taken_);
+            if (end == std::string::npos)
+                return;
+            EXPECT_EQ(received_.substr(taken_, end - taken_), text);
+            taken_ = end + 2;
+        } else if (step.rfind("read ", 0) == 0) {
+            if (received_.size() < taken_ + std::stoul(text))
+                return;
+            taken_ += std::stoul(text);
+        } else {
+            close(step == "reset");
+        }
+    }
+}
+
+void ScriptedServer::send(const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t n = ::send(peer_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            return; // the client is gone: its side of the test says what that means
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void ScriptedServer::close(bool reset) {
+    linger hard{1, 0};
+    if (reset)
+        ::setsockopt(peer_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    watch_.reset();
+    ::close(std::exchange(peer_, -1));
 }
 
 std::string ScriptedServer::unusedPort() {

@@ -1,59 +1,53 @@
 #pragma once
 
-// A peer on 127.0.0.1 for the socket and SMTP tests. It accepts one connection and runs its
-// script on a thread of its own with blocking calls, each limited to a few seconds, so that a
-// client that stays silent fails the test instead of hanging it. A script checks what arrives
-// with the usual EXPECT macros; the connection closes in order when the script returns.
+// A peer on 127.0.0.1 for the socket and SMTP tests, played on the test's own loop: it accepts
+// one connection and goes through its script as the client's bytes come in. Steps:
+//   "> a|b"    sends the lines a and b, each with CR LF
+//   "+ text"   sends text as it is, without a line end
+//   "< text"   the next line from the client must be text (checked with EXPECT_EQ)
+//   "read 5"   waits for the next 5 bytes
+//   "close", "reset"   ends the connection in order or with a reset
+// After the last step it keeps reading until the client closes.
 
-#include <cstdint>
-#include <functional>
-#include <future>
+#include "smtp/EventLoop.h"
+
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tafelbot::testing {
 
 class ScriptedServer {
 public:
-    class Peer {
-    public:
-        explicit Peer(int fd) : fd_(fd) {}
-        ~Peer();
-        Peer(const Peer&) = delete;
-        Peer& operator=(const Peer&) = delete;
-
-        void send(const std::string& bytes);
-        // The next line without its CR LF; "<no line>" when none came in time.
-        std::string line();
-        // Exactly n bytes, fewer when the client closes first.
-        std::string bytes(std::size_t n);
-        // Everything the client sends until it closes (also a server that never answers).
-        std::string awaitClose();
-        // Closes with a reset instead of the orderly goodbye.
-        void reset();
-
-    private:
-        bool fill();
-        int fd_;
-        std::string pending_;
-    };
-    using Script = std::function<void(Peer&)>;
-
-    // Without a script nobody accepts: a listener that only lends its port.
-    explicit ScriptedServer(Script script = {});
+    // Listens at once; accepts only on a loop it runs on.
+    explicit ScriptedServer(std::vector<std::string> script = {});
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
+    void runOn(EventLoop& loop);
     std::string portText() const { return std::to_string(port_); }
-    // Waits for the script to end; false when it did not end within ten seconds.
-    bool finish();
+    bool played() const { return next_ == script_.size(); }
+    // Every byte the client sent.
+    const std::string& received() const { return received_; }
     // A port on 127.0.0.1 where nobody listens.
     static std::string unusedPort();
 
 private:
+    void accept();
+    void read();
+    void play();
+    void send(const std::string& bytes);
+    void close(bool reset);
+
+    std::vector<std::string> script_;
+    std::size_t next_ = 0;
     int listener_ = -1;
-    std::uint16_t port_ = 0;
-    std::future<void> script_; // last: waits for the script before the members above go
+    int peer_ = -1;
+    int port_ = 0;
+    std::string received_;
+    std::size_t taken_ = 0; // of received_, by the steps so far
+    std::unique_ptr<SocketWatch> watch_;
 };
 
 } // namespace tafelbot::testing

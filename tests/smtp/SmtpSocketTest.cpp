@@ -17,13 +17,13 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing::calls;
 using testing::ScriptedServer;
-using Peer = ScriptedServer::Peer;
 using Codes = std::vector<int>;
 using Lines = std::vector<std::string>;
 
 struct Session : testing::SmtpSession<> {
-    explicit Session(const ScriptedServer& server, TSmtpSecurity security = smtpSecurityAuto)
+    explicit Session(ScriptedServer& server, TSmtpSecurity security = smtpSecurityAuto)
         : SmtpSession(server) {
+        server.runOn(loop);
         cli.Security = security;
         cli.AuthType = smtpAuthPlain;
     }
@@ -99,14 +99,13 @@ TEST(SmtpClientTest, ConnectionsThatFailCompleteOnceAndLater) {
     }
     {
         // A server that never answers: the caller gives up and aborts; one completion.
-        ScriptedServer server([](auto& peer) { peer.awaitClose(); });
+        ScriptedServer server({"read 1"});
         Session s(server);
         s.cli.Connect();
         s.cli.Abort();
         EXPECT_TRUE(s.loop.runUntil([&] { return s.completions == 1; }, 5s));
         EXPECT_EQ(s.events, (Lines{"closed 0", "done 0 10004"}));
         EXPECT_EQ(s.cli.State(), smtpReady);
-        EXPECT_TRUE(server.finish());
     }
     {
         // A name that cannot be found reports the lookup's error, even when the caller aborts
@@ -124,74 +123,47 @@ TEST(SmtpClientTest, ConnectionsThatFailCompleteOnceAndLater) {
     }
 }
 
-// The client's last message starts with `reason` and the connection is gone.
-void expectStopped(const Session& s, ScriptedServer& server, const std::string& reason) {
+// The client's last message starts with `reason`, the connection is gone, and whatever followed
+// in the clear never carried the password.
+void expectStopped(const Session& s, const ScriptedServer& server, const std::string& reason) {
     EXPECT_EQ(s.cli.ErrorMessage().rfind(reason, 0), 0u) << s.cli.ErrorMessage();
     EXPECT_EQ(s.cli.State(), smtpReady);
     EXPECT_FALSE(s.cli.TlsActive());
-    EXPECT_TRUE(server.finish());
-}
-
-// Whatever follows in the clear never carries the password.
-void awaitCloseWithoutAuth(Peer& peer) {
-    EXPECT_EQ(peer.awaitClose().find("AUTH"), std::string::npos);
+    EXPECT_TRUE(server.played());
+    EXPECT_EQ(server.received().find("AUTH"), std::string::npos);
 }
 
 TEST(SmtpTlsFaultTest, AHandshakeThatGoesWrongEndsTheSessionWithItsReason) {
-    struct Fault {
-        std::function<void(Peer&)> script; // what follows the client's STARTTLS
-        int code;
-        std::string reason;
+    // What follows the client's STARTTLS, and the reason given. Refusals and plain text slipped
+    // in after the 220 are the engine's (SmtpEngineTest).
+    const std::pair<std::string, std::string> faults[] = {
+        {"> Kein TLS hier.", "900 Die verschl\xFCsselte Verbindung kam nicht zustande ("},
+        {"close", "900 Der Server hat die Verbindung w\xE4hrend des TLS-Handshakes getrennt"},
     };
-    // Refusals and plain text slipped in after the 220 are the engine's (SmtpEngineTest).
-    const Fault faults[] = {
-        {[](Peer& peer) {
-             peer.send("220 go ahead\r\n");
-             peer.bytes(5);
-             peer.send("Kein TLS hier.\r\n");
-             awaitCloseWithoutAuth(peer);
-         },
-         tlsErrorProtocol, "900 Die verschl\xFCsselte Verbindung kam nicht zustande ("},
-        {[](Peer& peer) {
-             peer.send("220 go ahead\r\n");
-             peer.bytes(5);
-         },
-         tlsErrorProtocol,
-         "900 Der Server hat die Verbindung w\xE4hrend des TLS-Handshakes getrennt"},
-    };
-    for (const Fault& fault : faults) {
+    for (const auto& [fault, reason] : faults) {
         for (TSmtpSecurity security : {smtpSecurityAuto, smtpSecurityStartTls}) {
-            SCOPED_TRACE(fault.reason);
-            ScriptedServer server([&](Peer& peer) {
-                peer.send("220 mail.test\r\n");
-                EXPECT_EQ(peer.line(), "EHLO client.test");
-                peer.send("250-mail.test\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n");
-                EXPECT_EQ(peer.line(), "STARTTLS");
-                fault.script(peer);
-            });
+            SCOPED_TRACE(reason);
+            ScriptedServer server({"> 220 mail.test", "< EHLO client.test",
+                                   "> 250-mail.test|250-STARTTLS|250 AUTH PLAIN LOGIN",
+                                   "< STARTTLS", "> 220 go ahead", "read 5", fault});
             Session s(server, security);
-            EXPECT_EQ(s.run({Connect, Ehlo, Auth}), (Codes{0, fault.code}));
-            EXPECT_EQ(s.events,
-                      (Lines{"done 0 0", "closed 0", "done 10 " + std::to_string(fault.code)}));
-            expectStopped(s, server, fault.reason);
+            EXPECT_EQ(s.run({Connect, Ehlo, Auth}), (Codes{0, tlsErrorProtocol}));
+            EXPECT_EQ(s.events, (Lines{"done 0 0", "closed 0", "done 10 900"}));
+            expectStopped(s, server, reason);
         }
     }
 }
 
 TEST(SmtpTlsFaultTest, ServersWithoutTheEncryptionTheSettingDemandsAreLeft) {
     {
-        ScriptedServer server([](Peer& peer) {
-            peer.bytes(5);
-            peer.send("220 mail.test ESMTP\r\n");
-            awaitCloseWithoutAuth(peer);
-        });
+        ScriptedServer server({"read 5", "> 220 mail.test ESMTP"});
         Session s(server, smtpSecurityTls);
         EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});
         EXPECT_EQ(s.events, (Lines{"closed 0", "done 0 900"}));
         expectStopped(s, server, "900 Die verschl\xFCsselte Verbindung kam nicht zustande");
     }
     {
-        ScriptedServer server(awaitCloseWithoutAuth);
+        ScriptedServer server;
         Session s(server, smtpSecurityTls);
         s.cli.ExtraCaFile = "/nicht/da.pem";
         EXPECT_EQ(s.run({Connect}), Codes{tlsErrorProtocol});

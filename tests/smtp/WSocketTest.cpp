@@ -50,9 +50,10 @@ struct SocketFixture : ::testing::Test {
         };
     }
 
-    void connectTo(const std::string& port) {
+    void connectTo(ScriptedServer& server) {
+        server.runOn(loop);
         socket.SetAddr("127.0.0.1");
-        socket.SetPort(port);
+        socket.SetPort(server.portText());
         socket.Connect();
     }
 
@@ -143,12 +144,8 @@ TEST_F(SocketFixture, MisuseRaisesTheExactTextsOrGoesToOnError) {
 }
 
 TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
-    std::string payload, got;
-    ScriptedServer server([&](auto& peer) {
-        got = peer.bytes(5000);
-        peer.send("ok");
-        peer.awaitClose();
-    });
+    std::string payload;
+    ScriptedServer server({"read 5000", "+ ok"});
     for (int i = 0; i < 5000; ++i)
         payload += static_cast<char>('a' + i % 26);
     socket.OnSessionConnected = [&](TWSocket& s, int e) {
@@ -156,18 +153,16 @@ TEST_F(SocketFixture, FiveThousandBytesGoOutWithOneDataSentAfterAllOfIt) {
         EXPECT_EQ(s.SendStr(payload), 5000);
         EXPECT_FALSE(has("sent 0")) << "OnDataSent ran inside Send";
     };
-    connectTo(server.portText());
+    connectTo(server);
     EXPECT_EQ(socket.State(), wsConnecting);
     ASSERT_TRUE(loop.runUntil([&] { return received == "ok"; }, 5s));
     EXPECT_EQ(count("sent 0"), 1);
-    socket.Close();
-    ASSERT_TRUE(server.finish());
-    EXPECT_EQ(got, payload);
+    EXPECT_EQ(server.received(), payload);
 }
 
 TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAndTheDefaultsComeBack) {
     std::string text(3000, 'z');
-    ScriptedServer server([&](auto& peer) { peer.send(text); });
+    ScriptedServer server({"+ " + text, "close"});
     std::vector<std::pair<TSocketState, TSocketState>> changes;
     socket.OnChangeState = [&](TWSocket&, TSocketState from, TSocketState to) {
         changes.push_back({from, to});
@@ -176,7 +171,7 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAndTheDefaultsComeBack
     EXPECT_EQ(socket.Proto(), "udp");
     socket.SetProto("tcp");
     socket.LingerOnOff = wsLingerOff;
-    connectTo(server.portText());
+    connectTo(server);
     EXPECT_EQ(thrownText([&] { socket.SetAddr("10.0.0.1"); }), "Cannot change Addr if not closed");
     EXPECT_THROW(socket.SetLocalAddr("127.0.0.1"), ESocketException);
     ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
@@ -198,18 +193,9 @@ TEST_F(SocketFixture, APeerThatClosesGivesOneSessionClosedAndTheDefaultsComeBack
     EXPECT_EQ(count("closed 0"), 1);
 }
 
-TEST_F(SocketFixture, ARefusedConnectAndAResetPeerReportTheirErrorNumbers) {
-    connectTo(ScriptedServer::unusedPort());
-    ASSERT_TRUE(loop.runUntil([&] { return has("closed 10061"); }, 5s));
-    EXPECT_EQ(events.front(), "connected 10061");
-    EXPECT_EQ(socket.State(), wsClosed);
-
-    events.clear();
-    ScriptedServer server([](auto& peer) {
-        peer.bytes(2);
-        peer.reset();
-    });
-    connectTo(server.portText());
+TEST_F(SocketFixture, AResetPeerReportsItsErrorNumber) {
+    ScriptedServer server({"read 2", "reset"});
+    connectTo(server);
     ASSERT_TRUE(loop.runUntil([&] { return has("connected 0"); }, 5s));
     socket.SendStr("hi");
     ASSERT_TRUE(loop.runUntil(
@@ -219,10 +205,7 @@ TEST_F(SocketFixture, ARefusedConnectAndAResetPeerReportTheirErrorNumbers) {
 
 TEST_F(SocketFixture, LineModeOffersOneLineAtATimeAndWatchesTheLimit) {
     // Lines split across reads are the splitter's (SmtpEngineTest, RepliesThatArrive...).
-    ScriptedServer server([](auto& peer) {
-        peer.send("one\r\ntwo\r\nthree\r\n" + std::string(40, 'x'));
-        peer.awaitClose();
-    });
+    ScriptedServer server({"+ one\r\ntwo\r\nthree\r\n" + std::string(40, 'x')});
     std::vector<std::string> lines;
     std::vector<int> exceeded;
     socket.SetLineMode(true);
@@ -232,21 +215,14 @@ TEST_F(SocketFixture, LineModeOffersOneLineAtATimeAndWatchesTheLimit) {
         exceeded.push_back(length);
         clear = true;
     };
-    connectTo(server.portText());
+    connectTo(server);
     ASSERT_TRUE(loop.runUntil([&] { return !exceeded.empty(); }, 5s));
     EXPECT_EQ(lines, (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
     EXPECT_EQ(exceeded, std::vector<int>{40});
-    socket.Close();
 }
 
 TEST_F(SocketFixture, LineEditAndEchoAndAThrowingHandlerThatEndsInAnAbort) {
-    std::string echo;
-    ScriptedServer server([&](auto& peer) {
-        peer.send("ab\bc\r\n");
-        echo = peer.bytes(6);
-        peer.send("boom\r\n");
-        peer.awaitClose();
-    });
+    ScriptedServer server({"> ab\bc", "read 6", "> boom"});
     std::vector<std::string> lines;
     socket.SetLineMode(true);
     socket.LineEdit = true;
@@ -261,13 +237,12 @@ TEST_F(SocketFixture, LineEditAndEchoAndAThrowingHandlerThatEndsInAnAbort) {
         caught = e.what();
         EXPECT_TRUE(canClose);
     };
-    connectTo(server.portText());
+    connectTo(server);
     ASSERT_TRUE(loop.runUntil([&] { return has("closed 0"); }, 5s));
     EXPECT_EQ(lines, (std::vector<std::string>{"ac\r\n", "boom\r\n"}));
     EXPECT_EQ(caught, "handler failed");
     EXPECT_EQ(socket.State(), wsClosed);
-    ASSERT_TRUE(server.finish());
-    EXPECT_EQ(echo, "ab\bc\r\n");
+    EXPECT_EQ(server.received(), "ab\bc\r\n");
 }
 
 TEST(PollEventLoopTest, PostedTasksRunLaterTimersCanBeCancelledOtherThreadsWakeTheLoop) {
