@@ -1,5 +1,6 @@
 #include "mail/MailComposer.h"
 
+#include "mail/Kalender.h"
 #include "plan/Versandsatz.h"
 #include "platform/Platform.h"
 #include "settings/Cp1252.h"
@@ -55,9 +56,30 @@ std::vector<std::string> erwartet(const std::string& name) {
 class MailComposerTest : public ::testing::Test {
 protected:
     ComposedMail compose(int aktuelle = 0) {
-        MailInput input{zeilen,   aktuelle, lehrer,   mailspalten, ueberschriften, zusatztext,
-                        zusatzAn, records,  aktDatum, wochentag,   datumText,      aenderungen};
+        MailInput input{zeilen,     aktuelle,    lehrer,  mailspalten, ueberschriften,
+                        zusatztext, zusatzAn,    records, aktDatum,    wochentag,
+                        datumText,  aenderungen, zeiten};
         return composeSubstitutionMail(input, ui);
+    }
+
+    // The content lines of the calendar attachment, unfolded.
+    std::vector<std::string> kalender() {
+        const Stundenzeiten stunden =
+            leseStundenzeiten("1=07:45-08:30;4=10:30-11:15;5=11:35-12:20");
+        zeiten = &stunden;
+        ComposedMail mail = compose();
+        zeiten = nullptr;
+        EXPECT_EQ(mail.anhaenge.size(), 1u);
+        EXPECT_EQ(mail.anhaenge[0].contentType, "text/calendar; charset=\"utf-8\"; method=PUBLISH");
+        std::string text = mail.anhaenge[0].data;
+        for (auto falte = text.find("\r\n "); falte != std::string::npos;
+             falte = text.find("\r\n "))
+            text.erase(falte, 3);
+        std::vector<std::string> inhalt;
+        std::istringstream strom(text);
+        for (std::string z; std::getline(strom, z);)
+            inhalt.push_back(z.substr(0, z.size() - 1));
+        return inhalt;
     }
 
     testing::FixedClock clock{{2026, 12, 7, 6, 45, 59, 0, 1}};
@@ -75,6 +97,7 @@ protected:
     std::string wochentag = "Montag";
     std::string datumText = "07.12.2026";
     bool aenderungen = true;
+    const Stundenzeiten* zeiten = nullptr;
 };
 
 TEST_F(MailComposerTest, TeacherWithTwoRowsGetsOneTableAndTwoPlainBlocks) {
@@ -202,9 +225,15 @@ TEST_F(MailComposerTest, ChangedPlanNamesTheEarlierMailOrAsksOnceWhenItIsUnknown
     EXPECT_TRUE(hat(mail.plainText, stale + "??.??.???? um ??.?? Uhr zugeschickt wurde,"));
 }
 
-TEST_F(MailComposerTest, ColumnListsDecideTheColumns) {
-    zeilen.Zeilen = {zeile("Müller"_cp, "3", 12)};
+// The column list decides the columns; plan data and names are escaped in the HTML part, the
+// additional text is the user's own HTML.
+TEST_F(MailComposerTest, ColumnsEscapingAndTheAdditionalText) {
+    lehrer.Langname = "O'Neil & <Co>";
+    lehrer.Vorname = "\"Jo\"";
+    zeilen.Zeilen = {zeile(lehrer.Langname, "3", 12)};
     zeilen.Zeilen[0].VerlegtVon = "01.12. / 2";
+    zeilen.Zeilen[0].Klassen = "5<a>";
+    zeilen.Zeilen[0].Text = "R&D";
     zeilen.ZeilenFolge = {0};
 
     mailspalten = spalten({8, -1, 2, 4}); // ends at the first -1
@@ -213,44 +242,103 @@ TEST_F(MailComposerTest, ColumnListsDecideTheColumns) {
     EXPECT_EQ(mail.htmlText[6], "<tr><td>R1</td></tr>");
     EXPECT_EQ(mail.plainText[5], "Raum:   R1");
     EXPECT_EQ(mail.plainText[6], "");
+    EXPECT_FALSE(hat(mail.htmlText, zusatztext) || hat(mail.plainText, zusatztext));
 
+    zusatzAn = true;
     mailspalten = spalten({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     mail = compose();
+    EXPECT_EQ(mail.htmlText[2], "<br>Vertretungsplan-Information für <b>O'Neil &amp; "
+                                "&lt;Co&gt; &quot;Jo&quot;"_cp);
     EXPECT_EQ(mail.htmlText[5], "<tr><td>Nr</td><td>Datum</td><td>Std.</td><td>statt Fach</td>"
                                 "<td>Fach</td><td>Vertr. für</td><td>Vertretung</td>"
                                 "<td>Klasse</td><td>Raum</td><td>verlegt von</td><td>Text</td>"
                                 "<td>Mitbetreuung</td></tr>"_cp);
-    EXPECT_EQ(mail.htmlText[6], "<tr><td>12</td><td>07.12.</td><td>3</td><td>D</td><td>M</td>"
-                                "<td>Kurz</td><td>Müller</td><td>5a</td><td>R1</td>"
-                                "<td>01.12. / 2</td><td>frei </td><td>nein</td></tr>"_cp);
-    EXPECT_EQ(mail.plainText[5], "Nr:   12");
-    EXPECT_EQ(mail.plainText[14], "verlegt von:   01.12. / 2");
-    EXPECT_EQ(mail.plainText[16], "Mitbetreuung:   nein");
-    EXPECT_EQ(mail.plainText[17], "");
-}
-
-// Plan data and names are escaped in the HTML part; the additional text is the user's own HTML.
-TEST_F(MailComposerTest, EscapingAndTheAdditionalText) {
-    lehrer.Langname = "O'Neil & <Co>";
-    lehrer.Vorname = "\"Jo\"";
-    zeilen.Zeilen = {zeile(lehrer.Langname, "3", 12)};
-    zeilen.Zeilen[0].Klassen = "5<a>";
-    zeilen.Zeilen[0].Text = "R&D";
-    zeilen.ZeilenFolge = {0};
-    EXPECT_FALSE(hat(compose().htmlText, zusatztext) || hat(compose().plainText, zusatztext));
-
-    zusatzAn = true;
-    ComposedMail mail = compose();
-    EXPECT_EQ(mail.htmlText[2], "<br>Vertretungsplan-Information für <b>O'Neil &amp; "
-                                "&lt;Co&gt; &quot;Jo&quot;"_cp);
-    EXPECT_EQ(mail.htmlText[6], "<tr><td>3</td><td>5&lt;a&gt;</td><td>R&amp;D </td>"
-                                "<td>nein</td></tr>");
+    EXPECT_EQ(mail.htmlText[6],
+              "<tr><td>12</td><td>07.12.</td><td>3</td><td>D</td><td>M</td>"
+              "<td>Kurz</td><td>O'Neil &amp; &lt;Co&gt;</td><td>5&lt;a&gt;</td>"
+              "<td>R1</td><td>01.12. / 2</td><td>R&amp;D </td><td>nein</td></tr>");
     EXPECT_EQ(mail.plainText[0], "Vertretungsplan-Information für O'Neil & <Co> \"Jo\""_cp);
-    EXPECT_EQ(mail.plainText[6], "Klasse:   5<a>");
+    const std::vector<std::string> block(mail.plainText.begin() + 5, mail.plainText.begin() + 20);
+    EXPECT_EQ(block, (std::vector<std::string>{
+                         "Nr:   12", "Datum:   07.12.", "Std.:   3", "statt Fach:   D", "Fach:   M",
+                         "Vertr. für:   Kurz"_cp, "Vertretung:   O'Neil & <Co>", "Klasse:   5<a>",
+                         "Raum:   R1", "verlegt von:   01.12. / 2", "Text:   R&D",
+                         "Mitbetreuung:   nein", "", zusatztext, ""}));
     const std::vector<std::string> html(mail.htmlText.begin() + 7, mail.htmlText.begin() + 10);
     EXPECT_EQ(html, (std::vector<std::string>{"</tr></table><br><br>", zusatztext, "<br><br>"}));
-    const std::vector<std::string> plain(mail.plainText.begin() + 9, mail.plainText.begin() + 12);
-    EXPECT_EQ(plain, (std::vector<std::string>{"", zusatztext, ""}));
+}
+
+// The rows of a calendar test: Müller's, in display order, with a text to escape.
+void termin(Zeilenliste& zeilen, const std::string& stunde, int nr, const std::string& raum) {
+    TVZeile z = zeile("Müller"_cp, stunde, nr);
+    z.Raum = raum;
+    z.Text = "Heft, S. 3; Nr. 4";
+    zeilen.Zeilen.push_back(mitSchluessel(z));
+    zeilen.ZeilenFolge.push_back(static_cast<int>(zeilen.ZeilenFolge.size()));
+}
+
+std::vector<std::string> mit(const std::vector<std::string>& zeilen, const std::string& anfang) {
+    std::vector<std::string> treffer;
+    for (const std::string& z : zeilen)
+        if (z.rfind(anfang, 0) == 0)
+            treffer.push_back(z.substr(anfang.size()));
+    return treffer;
+}
+
+TEST_F(MailComposerTest, CalendarOneEventPerRowTimedFromTheLessonTable) {
+    termin(zeilen, "1", 12, "R1");
+    termin(zeilen, "4/5", 13, "Hof"); // a range spans both lessons
+    termin(zeilen, "1", 14, "R2");    // a second row in a lesson is an event of its own
+    termin(zeilen, "9", 15, "");      // no time in the table: all day
+    const auto ics = kalender();
+    EXPECT_EQ(mit(ics, "UID:"), (std::vector<std::string>{
+                                    "20261207-1-1-MUE@tafelbot", "20261207-4%2F5-1-MUE@tafelbot",
+                                    "20261207-1-2-MUE@tafelbot", "20261207-9-1-MUE@tafelbot"}));
+    EXPECT_EQ(mit(ics, "DTSTART;"), (std::vector<std::string>{"TZID=Europe/Berlin:20261207T074500",
+                                                              "TZID=Europe/Berlin:20261207T103000",
+                                                              "TZID=Europe/Berlin:20261207T074500",
+                                                              "VALUE=DATE:20261207"}));
+    EXPECT_EQ(mit(ics, "DTEND;")[1], "TZID=Europe/Berlin:20261207T122000");
+    EXPECT_EQ(mit(ics, "DTEND;")[3], "VALUE=DATE:20261208");
+    EXPECT_EQ(mit(ics, "SUMMARY:")[1], "Vertretung 4/5. Std. M 5a");
+    EXPECT_EQ(mit(ics, "DESCRIPTION:")[0],
+              "Std.:   1\\nKlasse:   5a\\nText:   Heft\\, S. 3\\; Nr. 4\\nMitbetreuung:   nein");
+    EXPECT_EQ(mit(ics, "STATUS:"), std::vector<std::string>(4, "CONFIRMED"));
+    EXPECT_EQ(mit(ics, "TZID:"), std::vector<std::string>{"Europe/Berlin"});
+    EXPECT_EQ(mit(ics, "DTSTAMP:")[0], "20261207T064559Z");
+}
+
+TEST_F(MailComposerTest, CalendarOfALaterMailUpdatesUnderTheSameUidsAndCancelsWhatVanished) {
+    termin(zeilen, "1", 12, "R1");
+    termin(zeilen, "1", 14, "R2");
+    termin(zeilen, "3", 15, "R3");
+    const auto erste = kalender();
+    for (const TVZeile& z : zeilen.Zeilen) // as the send records them: the last row first
+        records.insert(records.begin(), z.Schluessel + ",202612070645");
+    zeilen = {};
+    termin(zeilen, "1", 12,
+           "R9"); // the room changed; the second row of lesson 1 and lesson 3 vanished
+    zeilen.Zeilen[0].Geaendert = true;
+    clock.now.minute = 50;
+    const auto spaetere = kalender();
+
+    const auto uids = mit(erste, "UID:");
+    EXPECT_EQ(mit(spaetere, "UID:"), uids);
+    EXPECT_EQ(mit(spaetere, "STATUS:"),
+              (std::vector<std::string>{"CONFIRMED", "CANCELLED", "CANCELLED"}));
+    EXPECT_EQ(mit(spaetere, "LOCATION:"), (std::vector<std::string>{"R9", "R2", "R3"}));
+    EXPECT_GT(std::stol(mit(spaetere, "SEQUENCE:")[0]), std::stol(mit(erste, "SEQUENCE:")[0]));
+}
+
+TEST_F(MailComposerTest, CalendarOnlyWithTheSettingAndTheMailUnchanged) {
+    termin(zeilen, "1", 12, "R1");
+    const ComposedMail ohne = compose();
+    const Stundenzeiten keine;
+    zeiten = &keine;
+    const ComposedMail mitKalender = compose();
+    EXPECT_TRUE(ohne.anhaenge.empty());
+    EXPECT_EQ(ohne.htmlText, mitKalender.htmlText);
+    EXPECT_EQ(ohne.plainText, mitKalender.plainText);
 }
 
 } // namespace
