@@ -81,7 +81,6 @@ TEST(SendBufferTest, FillsChunksOf1460BytesAndFreesThemAsTheyAreSent) {
     buffer.Remove(2);
     buffer.Append(" world");
     EXPECT_EQ(buffer.Front(), "llo world");
-    EXPECT_EQ(TBuffer(0).Capacity(), 1514u);
 }
 
 TEST(WSocketResolveTest, TellsDottedAddressesAndResolvesPortsAndProtocols) {
@@ -102,8 +101,6 @@ TEST(WSocketResolveTest, TellsDottedAddressesAndResolvesPortsAndProtocols) {
               "WSocketResolveHost: '' Invalid Hostname.");
     EXPECT_EQ(thrownText([&] { WSocketResolvePort("", "tcp"); }),
               "WSocketResolvePort: Invalid Port.");
-    EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
-    EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
     EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
 }
 
