@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""A send run of 50 teachers against a server that fails at random points (fault_server.py):
+"""A send run of 50 teachers against a server that fails at random points (smtp_server.py with
+--fault-seed):
 whatever fails, every teacher is recorded with exactly its rows or not at all, a mail the server
 accepted is always recorded, and later runs send exactly the rest, each teacher once.
 
 Usage: send_faults_test.py TAFELBOT_CLI
 """
 
+import json
 import os
 import subprocess
 import sys
@@ -13,10 +15,10 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path[:0] = [HERE, os.path.join(ROOT, "tests", "integration"), os.path.join(ROOT, "examples")]
+sys.path[:0] = [os.path.join(ROOT, "tests", "integration"), os.path.join(ROOT, "examples")]
 import cli_send_test  # noqa: E402
-import fault_server  # noqa: E402
 import generate_demo  # noqa: E402
+import smtp_server  # noqa: E402
 from cli_send_test import School, by_teacher, read  # noqa: E402
 
 TEACHERS = 50
@@ -25,15 +27,11 @@ ADDRESS_OF = {generate_demo.adresse(i): generate_demo.kurzname(i) for i in range
 
 class SendFaultTest(unittest.TestCase):
 
-    def fault_school(self, seed, rate, teachers=TEACHERS):
-        return School(self, "--seed", str(seed), "--rate", str(rate), server=os.path.join(HERE, "fault_server.py"),
-                      teachers=teachers)
-
     def accepted(self, school):
-        return [ADDRESS_OF[r] for entry in school.jsonl("accepted.jsonl") for r in entry["rcpt"]]
+        return [ADDRESS_OF[r] for _, envelope in school.messages() for r in envelope["rcpt_tos"]]
 
     def test_every_fault_leaves_whole_records_and_later_runs_send_exactly_the_rest(self):
-        school = self.fault_school(seed=13, rate=0.4)
+        school = School(self, "--fault-seed", "13", "--fault-rate", "0.4", teachers=TEACHERS)
         keys = by_teacher(r["Schluessel"] for r in school.rows())
         self.assertEqual(len(keys), TEACHERS)
         for attempt in range(120):
@@ -49,9 +47,10 @@ class SendFaultTest(unittest.TestCase):
                 break
             self.assertEqual(result.returncode, 1, context)
         self.assertEqual(sorted(self.accepted(school)), sorted(keys))
-        faults = {(f["step"], f["kind"]) for f in school.jsonl("faults.jsonl")}
+        with open(os.path.join(school.maildir, "faults.jsonl"), encoding="utf-8") as log:
+            faults = {(f["step"], f["kind"]) for f in map(json.loads, log)}
         # The seed reaches every step, and a stall at least once.
-        self.assertEqual({step for step, _ in faults if step}, set(fault_server.STEPS))
+        self.assertEqual({step for step, _ in faults if step}, set(smtp_server.STEPS))
         self.assertIn("stall", {kind for _, kind in faults})
 
     @unittest.skipUnless(subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode == 0,
@@ -62,7 +61,7 @@ class SendFaultTest(unittest.TestCase):
         for fault, command in (("full", "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null"),
                                ("read-only", "mount -o remount,ro \"$1\"")):
             with self.subTest(fault):
-                school = self.fault_school(seed=0, rate=0, teachers=3)
+                school = School(self, teachers=3)
                 before = read(school.ini)
                 mount = os.path.join(school.dir.name, "mnt")
                 os.mkdir(mount)

@@ -1,11 +1,9 @@
 #!/usr/bin/python3
 """Parses one mail as a mail program would and reports what it finds, as JSON on stdout.
 
-Usage: check_mime.py MAIL PLAIN HTML SUBJECT: the decoded texts must equal the UTF-8 files PLAIN
-and HTML, the subject must be SUBJECT. Report: "defects" (every defect the parser notes in
-headers or parts, lines longer than RFC 5322 allows, texts or a subject that differ), "headers"
-(decoded), "plain" and "html" (the decoded text of the first text part of each kind),
-"attachments" (file name, content id, data as hex). Exit status 0 without defects, 1 with.
+Usage: check_mime.py MAIL. Report: "defects" (every defect the parser notes in headers or parts,
+lines longer than RFC 5322 allows), "headers" (decoded), "plain" and "html" (the decoded text of
+the first text part of each kind), "attachments" (file name, content id, data as hex).
 """
 
 import email
@@ -46,19 +44,6 @@ def check(raw):
     return report
 
 
-def main(mail, plain, html, subject):
-    with open(mail, "rb") as source:
-        report = check(source.read())
-    for key, path in (("plain", plain), ("html", html)):
-        with open(path, encoding="utf-8", newline="") as source:
-            if report[key] != source.read():
-                report["defects"].append(f"{key} differs from the expected text")
-    if report["headers"].get("Subject") != subject:
-        report["defects"].append("subject differs from the expected text")
-    json.dump(report, sys.stdout, ensure_ascii=False, indent=1)
-    print()
-    return 1 if report["defects"] else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:]))
+    with open(sys.argv[1], "rb") as mail:
+        json.dump(check(mail.read()), sys.stdout, ensure_ascii=False, indent=1)

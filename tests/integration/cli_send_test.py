@@ -55,13 +55,12 @@ class School:
     (server block lines changed by `block`, lines put before it by `before`), or with `teachers`
     the plain school of that many teachers from the demo's generator."""
 
-    def __init__(self, test, *options, server=os.path.join(HERE, "smtp_server.py"), teachers=None,
-                 block=None, before=()):
+    def __init__(self, test, *options, teachers=None, block=None, before=()):
         self.dir = tempfile.TemporaryDirectory()
         test.addCleanup(self.dir.cleanup)
         self.maildir = os.path.join(self.dir.name, "mails")
         os.mkdir(self.maildir)
-        port = start(test, server, self.maildir, *options)
+        port = start(test, os.path.join(HERE, "smtp_server.py"), self.maildir, *options)
         self.ini = os.path.join(self.dir.name, "Tafelbot.ini")
         self.env = dict(os.environ)
         if teachers:
@@ -98,11 +97,6 @@ class School:
         names = sorted(n[:-4] for n in os.listdir(self.maildir) if n.endswith(".eml"))
         return [(read(os.path.join(self.maildir, n + ".eml")),
                  json.loads(read(os.path.join(self.maildir, n + ".json")))) for n in names]
-
-    def jsonl(self, name):
-        path = os.path.join(self.maildir, name)
-        return [json.loads(line) for line in read(path, "r").splitlines()] if os.path.exists(
-            path) else []
 
 
 def demo_with_login(test, *options):

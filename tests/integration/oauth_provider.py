@@ -2,8 +2,8 @@
 """A small OAuth 2.0 provider on 127.0.0.1 for the sign-in tests: device grant, code grant with a
 PKCE check, refresh with rotation, and each of the faults a real provider shows.
 
-Serves https with --tls-cert and --tls-key. Prints its port on the first line of stdout and runs until stdin closes. The client id chooses
-how it behaves:
+Serves https with --tls-cert and --tls-key. Prints its port on the first line of stdout and runs
+until stdin closes. Every path answers GET and POST alike. The client id chooses how it behaves:
   schule    everything works; the device code waits for /approve?user_code=... (GET or POST)
   langsam   the first poll answers slow_down
   ablehnen  the user refuses consent (device: access_denied; browser: error=access_denied)
@@ -12,7 +12,7 @@ how it behaves:
   kaputt    the token endpoint answers 200 with text that is not JSON
   stumm     the token endpoint never answers
 --access-token makes every access token issued that one, which the SMTP server's --bearer-token
-accepts. GET /revoke ends every refresh token; GET /stats counts the requests.
+accepts. /revoke ends every refresh token; /stats counts the requests.
 """
 
 import argparse
@@ -34,7 +34,7 @@ class Provider:
         self.devices = {}  # device_code -> {"user_code", "client", "approved", "polls"}
         self.codes = {}  # authorization code -> {"challenge", "redirect_uri", "client"}
         self.refresh = {}  # refresh token -> client
-        self.stats = {"device": 0, "polls": 0, "refreshes": 0, "codes": 0}
+        self.stats = {"refreshes": 0, "codes": 0}
         self.stop = threading.Event()
 
     def issue(self, client):
@@ -46,7 +46,6 @@ class Provider:
 
     def device(self, form):
         client = form.get("client_id", "")
-        self.stats["device"] += 1
         code, user = secrets.token_urlsafe(16), "ABCD-" + str(len(self.devices) + 1000)
         self.devices[code] = {"user_code": user, "client": client, "approved": False, "polls": 0}
         return 200, {"device_code": code, "user_code": user,
@@ -69,7 +68,6 @@ class Provider:
         return 400, {"error": "unsupported_grant_type"}
 
     def poll(self, form):
-        self.stats["polls"] += 1
         entry = self.devices.get(form.get("device_code", ""))
         if entry is None or entry["client"] != form.get("client_id"):
             return 400, {"error": "invalid_grant"}
@@ -100,7 +98,7 @@ class Provider:
     def authorize(self, query):
         """The browser's visit: the user consents at once (or, for "ablehnen", refuses)."""
         if query.get("code_challenge_method") != "S256" or not query.get("code_challenge"):
-            return None
+            return 400, {"error": "invalid_request"}
         target = {"state": query.get("state", "")}
         if query.get("client_id") == "ablehnen":
             target["error"] = "access_denied"
@@ -109,11 +107,51 @@ class Provider:
             self.codes[code] = {"challenge": query["code_challenge"], "client": query["client_id"],
                                 "redirect_uri": query.get("redirect_uri")}
             target["code"] = code
-        return query["redirect_uri"] + "?" + urlencode(target)
+        return 302, query["redirect_uri"] + "?" + urlencode(target)
+
+    def approve(self, query):
+        """The user types the code into the provider's page and consents."""
+        for entry in self.devices.values():
+            if entry["user_code"] == query.get("user_code"):
+                entry["approved"] = True
+                return 200, {"approved": True}
+        return 404, {"error": "unknown user code"}
+
+    def revoke(self, _):
+        self.refresh.clear()
+        return 200, {"revoked": True}
 
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        self.answer(urlsplit(self.path).query)
+
+    def do_POST(self):
+        self.answer(self.rfile.read(int(self.headers.get("Content-Length", "0"))).decode())
+
+    def answer(self, fields):
+        """Every path alike by GET (fields in the query) and POST (fields in the form)."""
+        provider, path = self.server.provider, urlsplit(self.path).path
+        form = dict(parse_qsl(fields))
+        client = form.get("client_id", "")
+        if path == "/token" and client == "stumm":
+            provider.stop.wait(60)
+            return
+        if path == "/token" and client == "kaputt":
+            return self.reply(200, "<html>Wartung</html>", "text/html")
+        if path == "/token" and client == "fehler":
+            return self.reply(500, {"error": "server_error", "error_description": "down"})
+        routes = {"/device": provider.device, "/token": provider.token,
+                  "/approve": provider.approve, "/authorize": provider.authorize,
+                  "/revoke": provider.revoke,
+                  "/stats": lambda _: (200, provider.stats)}
+        with provider.lock:
+            status, body = routes.get(path, lambda _: (404, {"error": "not_found"}))(form)
+        if status == 302:
+            return self.reply(302, "", "text/plain", [("Location", body)])
+        self.reply(status, body)
 
     def reply(self, status, body, content_type="application/json", headers=()):
         data = (json.dumps(body) if content_type == "application/json" else body).encode()
@@ -124,60 +162,6 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.end_headers()
         self.wfile.write(data)
-
-    def do_POST(self):
-        provider = self.server.provider
-        length = int(self.headers.get("Content-Length", "0"))
-        form = dict(parse_qsl(self.rfile.read(length).decode()))
-        client = form.get("client_id", "")
-        path = urlsplit(self.path).path
-        if path == "/token" and client == "stumm":
-            provider.stop.wait(60)
-            return
-        if path == "/token" and client == "kaputt":
-            return self.reply(200, "<html>Wartung</html>", "text/html")
-        if path == "/token" and client == "fehler":
-            return self.reply(500, {"error": "server_error", "error_description": "down"})
-        if path == "/approve":
-            return self.approve(form)
-        if path in ("/revoke", "/stats"):
-            return self.do_GET()
-        with provider.lock:
-            if path == "/device":
-                status, body = provider.device(form)
-            elif path == "/token":
-                status, body = provider.token(form)
-            else:
-                status, body = 404, {"error": "not_found"}
-        self.reply(status, body)
-
-    def approve(self, query):
-        """The user types the code into the provider's page and consents."""
-        with self.server.provider.lock:
-            for entry in self.server.provider.devices.values():
-                if entry["user_code"] == query.get("user_code"):
-                    entry["approved"] = True
-                    return self.reply(200, {"approved": True})
-        self.reply(404, {"error": "unknown user code"})
-
-    def do_GET(self):
-        provider = self.server.provider
-        parts = urlsplit(self.path)
-        query = dict(parse_qsl(parts.query))
-        if parts.path == "/approve":
-            return self.approve(query)
-        with provider.lock:
-            if parts.path == "/authorize":
-                location = provider.authorize(query)
-                if location is None:
-                    return self.reply(400, {"error": "invalid_request"})
-                return self.reply(302, "", "text/plain", [("Location", location)])
-            if parts.path == "/revoke":
-                provider.refresh.clear()
-                return self.reply(200, {"revoked": True})
-            if parts.path == "/stats":
-                return self.reply(200, provider.stats)
-        self.reply(404, {"error": "not_found"})
 
 
 def main():
@@ -197,7 +181,6 @@ def main():
     print(server.server_address[1], flush=True)
     sys.stdin.read()
     server.provider.stop.set()
-    server.shutdown()
 
 
 if __name__ == "__main__":

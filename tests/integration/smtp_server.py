@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """An SMTP server on 127.0.0.1 for the integration tests, built on aiosmtpd.
 
-It prints the port the system chose as its first line and ends on SIGTERM or when its standard
-input closes. Every message is stored as MAILDIR/NNNN.eml (dot-stuffing undone) with
-MAILDIR/NNNN.json beside it: envelope, AUTH mechanism and login, whether and how it was encrypted.
+It prints the port the system chose as its first line and ends when its standard input closes.
+Every message is stored as MAILDIR/NNNN.eml (dot-stuffing undone) with MAILDIR/NNNN.json beside
+it: envelope, AUTH mechanism and login, whether and how it was encrypted.
 CRAM-MD5 and CRAM-SHA1, which check the HMAC of their challenge, join aiosmtpd's PLAIN and LOGIN;
 with --bearer-token so do XOAUTH2 and OAUTHBEARER (RFC 7628), which accept the account with that
 access token and answer any other with a 334 carrying a JSON error, then 535 (--auth-exclude MECH
@@ -12,6 +12,9 @@ With a certificate it offers STARTTLS, or TLS from the first byte with --implici
 without --auth-require-tls: aiosmtpd counts only STARTTLS as encryption for AUTH).
 Faults: --refuse-recipient answers 550 to that address; --drop-in-data closes the connection
 once a message's data has arrived, --stall-in-data never answers it; neither stores the message.
+With --fault-seed each connection draws from a generator seeded so either no fault or one fault
+at one of STEPS: a 4xx or 5xx reply, a dropped connection, or (at most --stalls times in all) no
+reply at all; MAILDIR/faults.jsonl gets one line per connection: {"step": ..., "kind": ...}.
 """
 
 import argparse
@@ -22,7 +25,7 @@ import hashlib
 import hmac
 import json
 import os
-import signal
+import random
 import ssl
 import sys
 import time
@@ -30,6 +33,22 @@ import time
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, auth_mechanism
 
 OAUTH_ERROR = b'{"status":"401","schemes":"bearer","scope":"https://mail.test/"}'
+PASSWORD = b"geheim"
+# The steps of a session where a fault may strike, and the kinds of fault each allows: the
+# greeting, EHLO/HELO, MAIL, RCPT, the DATA command, the middle of the data (dropped after the
+# 354), after the final "." (before the reply), and QUIT (after a mail was accepted).
+STEPS = {
+    "greeting": ("4xx", "5xx", "drop", "stall"),
+    "hello": ("4xx", "5xx", "drop"),
+    "mail": ("4xx", "5xx", "drop", "stall"),
+    "rcpt": ("4xx", "5xx", "drop"),
+    "data": ("4xx", "5xx", "drop"),
+    "in-data": ("drop",),
+    "after-dot": ("4xx", "5xx", "drop", "stall"),
+    "quit": ("4xx", "drop", "stall"),
+}
+REPLY = {"4xx": "451 4.3.0 Voruebergehender Fehler, bitte spaeter erneut versuchen",
+         "5xx": "554 5.3.0 Abgelehnt"}
 
 
 def oauth_fields(pairs):
@@ -47,16 +66,14 @@ class Handler:
         self.maildir = args.maildir
         self.bearer_token = args.bearer_token.encode() if args.bearer_token else None
         self.user = args.user.encode()
-        self.password = args.password.encode()
         self.refuse_password = args.refuse_password
         self.count = 0
         self.refused_recipients = set(args.refuse_recipient)
-        self.data_fault = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
 
     def authenticator(self, server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword) and not self.refuse_password
               and hmac.compare_digest(auth_data.login, self.user)
-              and hmac.compare_digest(auth_data.password, self.password))
+              and hmac.compare_digest(auth_data.password, PASSWORD))
         if not ok:
             return AuthResult(success=False, handled=False)
         return AuthResult(success=True,
@@ -68,7 +85,7 @@ class Handler:
         if not isinstance(answer, bytes):
             return AuthResult(success=False)
         login, _, response = answer.rpartition(b" ")
-        expected = hmac.new(self.password, challenge, digest).hexdigest().encode()
+        expected = hmac.new(PASSWORD, challenge, digest).hexdigest().encode()
         if (self.refuse_password or not hmac.compare_digest(login, self.user)
                 or not hmac.compare_digest(response, expected)):
             return AuthResult(success=False, handled=False)
@@ -141,11 +158,9 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        if self.data_fault == "drop":
-            server.transport.abort()
-            return "451 dropped"
-        if self.data_fault == "stall":
-            await asyncio.sleep(3600)
+        outcome = await server.fault_at("after-dot")
+        if outcome is not None:
+            return outcome
         self.count += 1
         base = os.path.join(self.maildir, f"{self.count:04d}")
         with open(base + ".eml", "wb") as out:
@@ -161,9 +176,95 @@ class Handler:
         return "250 Message accepted for delivery"
 
 
+class Faults:
+    """The fault of each connection: the fixed one of --drop-in-data or --stall-in-data, or one
+    drawn by the seeded generator."""
+
+    def __init__(self, args):
+        fixed = "drop" if args.drop_in_data else "stall" if args.stall_in_data else None
+        self.fixed = ("after-dot" if fixed else None, fixed)
+        self.random = None if args.fault_seed is None else random.Random(args.fault_seed)
+        self.rate = args.fault_rate
+        self.stalls_left = args.stalls
+        self.log = os.path.join(args.maildir, "faults.jsonl")
+
+    def draw(self):
+        if self.random is None:
+            return self.fixed
+        fault = (None, None)
+        if self.random.random() < self.rate:
+            step = self.random.choice(sorted(STEPS))
+            kinds = [k for k in STEPS[step] if k != "stall" or self.stalls_left > 0]
+            fault = (step, self.random.choice(kinds))
+            if fault[1] == "stall":
+                self.stalls_left -= 1
+        with open(self.log, "a", encoding="utf-8") as out:
+            out.write(json.dumps({"step": fault[0], "kind": fault[1]}) + "\n")
+        return fault
+
+
+class FaultySMTP(SMTP):
+    """aiosmtpd's session with at most one fault, (step, kind), on its connection."""
+
+    def __init__(self, handler, fault, **options):
+        super().__init__(handler, **options)
+        self.step, self.kind = fault
+
+    async def fault_at(self, step):
+        """None to go on; otherwise the reply to give ("" when the connection is gone)."""
+        if step != self.step:
+            return None
+        self.step = None  # once per connection
+        if self.kind == "drop":
+            self.transport.abort()
+            return ""
+        if self.kind == "stall":
+            await asyncio.sleep(3600)
+        return REPLY[self.kind]
+
+    async def answered(self, step, command, arg):
+        outcome = await self.fault_at(step)
+        if outcome is None:
+            await getattr(super(), "smtp_" + command)(arg)
+        elif outcome:
+            await self.push(outcome)
+
+    async def push(self, status):
+        if self.step == "greeting" and status.startswith("220 "):
+            outcome = await self.fault_at("greeting")
+            if outcome:
+                await super().push(outcome.replace("451", "421"))
+                self.transport.close()
+            return
+        await super().push(status)
+
+    async def smtp_EHLO(self, arg):
+        await self.answered("hello", "EHLO", arg)
+
+    async def smtp_HELO(self, arg):
+        await self.answered("hello", "HELO", arg)
+
+    async def smtp_MAIL(self, arg):
+        await self.answered("mail", "MAIL", arg)
+
+    async def smtp_RCPT(self, arg):
+        await self.answered("rcpt", "RCPT", arg)
+
+    async def smtp_QUIT(self, arg):
+        await self.answered("quit", "QUIT", arg)
+
+    async def smtp_DATA(self, arg):
+        if self.step == "in-data" and self.envelope.rcpt_tos:
+            await super().push("354 End data with <CR><LF>.<CR><LF>")
+            await self.fault_at("in-data")
+            return
+        await self.answered("data", "DATA", arg)
+
+
 async def serve(args):
     loop = asyncio.get_running_loop()
     handler = Handler(args)
+    faults = Faults(args)
     excluded = args.auth_exclude + ([] if args.bearer_token else ["XOAUTH2", "OAUTHBEARER"])
     context = None
     if args.tls_cert:
@@ -171,39 +272,19 @@ async def serve(args):
         context.load_cert_chain(args.tls_cert, args.tls_key)
 
     def factory():
-        return SMTP(handler, hostname="mail.test", loop=loop,
-                    authenticator=handler.authenticator,
-                    auth_required=args.require_auth,
-                    auth_require_tls=args.auth_require_tls,
-                    auth_exclude_mechanism=excluded,
-                    tls_context=None if args.implicit_tls else context,
-                    require_starttls=args.require_starttls)
+        return FaultySMTP(handler, faults.draw(), hostname="mail.test", loop=loop,
+                          authenticator=handler.authenticator,
+                          auth_required=args.require_auth,
+                          auth_require_tls=args.auth_require_tls,
+                          auth_exclude_mechanism=excluded,
+                          tls_context=None if args.implicit_tls else context,
+                          require_starttls=args.require_starttls)
 
     server = await loop.create_server(factory, host="127.0.0.1", port=0,
                                       ssl=context if args.implicit_tls else None)
     print(server.sockets[0].getsockname()[1], flush=True)
-
-    stop = loop.create_future()
-
-    def finish():
-        if not stop.done():
-            stop.set_result(None)
-
-    loop.add_signal_handler(signal.SIGTERM, finish)
-    loop.add_signal_handler(signal.SIGINT, finish)
-
-    def stdin_readable():
-        if not os.read(sys.stdin.fileno(), 4096):
-            loop.remove_reader(sys.stdin.fileno())
-            finish()
-
-    try:
-        loop.add_reader(sys.stdin.fileno(), stdin_readable)
-    except (OSError, ValueError):
-        pass  # standard input is no pipe: only a signal ends the server
-    await stop
+    await loop.run_in_executor(None, sys.stdin.buffer.read)
     server.close()
-    await server.wait_closed()
 
 
 def main():
@@ -211,7 +292,6 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("maildir")
     parser.add_argument("--user", default="konto")
-    parser.add_argument("--password", default="geheim")
     parser.add_argument("--require-auth", action="store_true")
     parser.add_argument("--refuse-password", action="store_true")
     parser.add_argument("--tls-cert")
@@ -225,6 +305,9 @@ def main():
     faults = parser.add_mutually_exclusive_group()
     faults.add_argument("--drop-in-data", action="store_true")
     faults.add_argument("--stall-in-data", action="store_true")
+    faults.add_argument("--fault-seed", type=int)
+    parser.add_argument("--fault-rate", type=float, default=0.3, help="share of faulty connections")
+    parser.add_argument("--stalls", type=int, default=2, help="stalls in all, at most")
     args = parser.parse_args()
     if args.implicit_tls and not args.tls_cert:
         parser.error("--implicit-tls needs --tls-cert and --tls-key")

@@ -7,46 +7,33 @@ first mail was recorded: the events keep their UIDs, the vanished lesson comes a
 Usage: calendar_test.py TAFELBOT_CLI
 """
 
-import csv
 import datetime
 import email
 import email.policy
-import json
 import os
-import subprocess
 import sys
-import tempfile
 import unittest
 
 import icalendar
 
-DEMO = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
-                    "examples")
-CLI = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "integration"))
+import cli_send_test  # noqa: E402
+from cli_send_test import DEMO, read, teacher  # noqa: E402
+
 TIMES = "1=07:45-08:30; 2=08:35-09:20;3=09:40-10:25;4=10:30-11:15;5=12:00-1245;" \
         "6=12:25-13:10;7=13:15-14:00;8=14:00-14:45"
+RECORDS = "* Bisher gesendete eMails:\r\n"
 
 
-def read(path):
-    with open(path, "rb") as source:
-        return source.read()
-
-
-class School:
-    """The demo school in a directory of its own, with the calendar switched on."""
+class School(cli_send_test.School):
+    """The demo school with the calendar switched on, a plan of its own and no mail sent yet."""
 
     def __init__(self, test):
-        self.dir = tempfile.TemporaryDirectory()
-        test.addCleanup(self.dir.cleanup)
+        super().__init__(test, before=["Kalender=1", "Stundenzeiten=" + TIMES])
         self.gpn = os.path.join(self.dir.name, "plan.gpn")
         self.plan(lambda line: line)
-        lines = read(os.path.join(DEMO, "demo.ini")).decode("cp1252").split("\n")
-        lines[3] = self.gpn + "\r"
-        server = next(i for i, l in enumerate(lines) if l.startswith("* Mailserver"))
-        records = next(i for i, l in enumerate(lines) if l.startswith("* Bisher gesendete"))
-        self.head = lines[:server] + ["Kalender=1\r", "Stundenzeiten=" + TIMES + "\r"] + \
-            lines[server:records + 1]
-        self.records([])
+        self.record([])
 
     def plan(self, change):
         """The demo plan, each line passed through `change`."""
@@ -54,22 +41,16 @@ class School:
         with open(self.gpn, "wb") as target:
             target.write("\n".join(change(l) for l in lines).encode("cp1252"))
 
-    def records(self, records):
-        self.ini = os.path.join(self.dir.name, "Tafelbot.ini")
+    def record(self, records):
+        """The settings with exactly these sent-mail records."""
+        head = read(self.ini).decode("cp1252").split(RECORDS)[0] + RECORDS
         with open(self.ini, "wb") as target:
-            target.write("\n".join(self.head + [r + "\r" for r in records] + [""]).encode("cp1252"))
-
-    def run(self, *args):
-        return subprocess.run([CLI, "--ini", self.ini, *args, "--date", "20261207"],
-                              capture_output=True, text=True, timeout=120)
-
-    def rows(self):
-        return json.loads(self.run("rows", "--json").stdout)["rows"]
+            target.write((head + "".join(r + "\r\n" for r in records)).encode("cp1252"))
 
     def calendars(self):
         """Each mailed teacher's calendar, and what the run said on stderr."""
         out = os.path.join(self.dir.name, "mails")
-        done = self.run("mails", "--out", out)
+        done = self.cli("mails", "--gpn", self.gpn, "--out", out)
         assert done.returncode == 0, done.stderr
         calendars = {}
         for name in os.listdir(out):
@@ -79,10 +60,6 @@ class School:
                 calendars[name[:-4]] = icalendar.Calendar.from_ical(parts[0].get_payload(decode=True))
             os.remove(os.path.join(out, name))
         return calendars, done.stderr
-
-
-def teacher_of(row):
-    return next(csv.reader([row["Schluessel"]]))[3]
 
 
 def events(calendar):
@@ -96,12 +73,12 @@ class CalendarTest(unittest.TestCase):
         self.assertEqual(log.count('Der Eintrag "5=12:00-1245"'), 1, log)  # once, not per mail
         rows = school.rows()
 
-        for teacher, calendar in first.items():
+        for kurz, calendar in first.items():
             self.assertEqual(calendar["METHOD"], "PUBLISH")
             zone = calendar.walk("VTIMEZONE")
             self.assertEqual([str(z["TZID"]) for z in zone], ["Europe/Berlin"])
-            mine = [r for r in rows if teacher_of(r) == teacher and r["Stunde"] != "-1"]
-            self.assertEqual(len(events(calendar)), len(mine), teacher)
+            mine = [r for r in rows if teacher(r["Schluessel"]) == kurz and r["Stunde"] != "-1"]
+            self.assertEqual(len(events(calendar)), len(mine), kurz)
             for event in calendar.walk("VEVENT"):
                 self.assertEqual(event["STATUS"], "CONFIRMED")
                 lesson = str(event["UID"]).split("-")[1]
@@ -114,7 +91,7 @@ class CalendarTest(unittest.TestCase):
 
         # The first mails are recorded as a send records them; then lesson 5 of ADL moves to
         # another day and the room of lesson 1 changes.
-        school.records([r["Schluessel"] + ",202612060715" for r in rows if r["HatEMail"]])
+        school.record([r["Schluessel"] + ",202612060715" for r in rows if r["HatEMail"]])
         school.plan(lambda l: l.replace(",20261207,", ",20261208,") if l.startswith("0V,354,") else
                     l.replace(",Aula,", ",A105,") if l.startswith("0V,343,") else l)
         later, _ = school.calendars()
@@ -128,5 +105,5 @@ class CalendarTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    CLI = sys.argv.pop(1)
+    cli_send_test.CLI = sys.argv.pop(1)
     unittest.main()
