@@ -5,6 +5,7 @@
 
 #include "smtp/PollEventLoop.h"
 #include "support/FixedClock.h"
+#include "support/SmtpSession.h"
 #include "support/TestFiles.h"
 
 #include <cstdio>
@@ -165,13 +166,11 @@ TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMix
 TEST_F(HtmlSmtpCliTest, FileListsKeepTrimmedExistingNamesAndUnreadableOnesRefuseTheMessage) {
     testing::writeFile(dir.file("a.gif"), "GIF89a");
     const std::string missing = dir.file("fehlt.gif");
-    try {
-        client.SetEmailImages(
-            {"  " + dir.file("a.gif") + " ", "", " ", missing, dir.file("a.gif")});
-        ADD_FAILURE() << "no exception";
-    } catch (const SmtpException& e) {
-        EXPECT_EQ(std::string(e.what()), "File not found '" + missing + "'");
-    }
+    EXPECT_EQ(testing::thrownText<SmtpException>([&] {
+                  client.SetEmailImages(
+                      {"  " + dir.file("a.gif") + " ", "", " ", missing, dir.file("a.gif")});
+              }),
+              "File not found '" + missing + "'");
     EXPECT_EQ(client.EmailImages(), std::vector<std::string>{dir.file("a.gif")});
     EXPECT_THROW(client.SetEmailFiles({missing}), SmtpException);
     EXPECT_TRUE(client.EmailFiles().empty());
