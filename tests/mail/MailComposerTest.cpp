@@ -2,7 +2,6 @@
 
 #include "mail/Kalender.h"
 #include "plan/Versandsatz.h"
-#include "platform/Platform.h"
 #include "settings/Cp1252.h"
 #include "support/FixedClock.h"
 #include "support/RecordingUi.h"
