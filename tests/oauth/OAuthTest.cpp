@@ -200,8 +200,8 @@ TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
         EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.error;
         EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error));
     }
-    EXPECT_EQ(provider.post("/stats")["codes"],
-              1); // the tampered redirect never reached the provider
+    // The tampered redirect never reached the provider.
+    EXPECT_EQ(provider.post("/stats")["codes"], 1);
 }
 
 // A sign-in without a browser on the screen takes the device grant and is stored for its
