@@ -41,33 +41,22 @@ TEST(ServerSettingsModel, AdditionalTextIsJoinedIntoOneLineOfAtMost254Characters
     }
 }
 
-TEST(ServerSettingsModel, ListsAreSavedByExactTextAndLoadedByIndex) {
+// Every list field walks the same rows (the priority: tests/gui/DialogTest.cpp). An index no
+// item has loads as no text; a text no item has (case matters) saves as 0.
+TEST(ServerSettingsModel, ListsAreLoadedByIndexAndSavedByExactText) {
     testing::RecordingUi ui;
-    ServerSettingsModel model;
-    TEinstellungen server;
-    server.Authentifizierung = 4;
-    server.Prioritaet = 5;
-    model.laden(server);
-    EXPECT_EQ(model.Authentifizierung, "CramSHA1");
-    EXPECT_EQ(model.Prioritaet, "Lowest");
-
-    model.Authentifizierung = "AutoSelect";
-    model.Prioritaet = "Normal";
-    model.uebernehmen(server, ui);
-    EXPECT_EQ(server.Authentifizierung, 5);
-    EXPECT_EQ(server.Prioritaet, 3);
-
-    model.Authentifizierung = "login"; // case matters
-    model.Prioritaet = "";
-    model.uebernehmen(server, ui);
-    EXPECT_EQ(server.Authentifizierung, 0);
-    EXPECT_EQ(server.Prioritaet, 0);
-
-    server.Authentifizierung = 9; // an index no item has loads as no text and saves as 0
-    model.laden(server);
-    EXPECT_EQ(model.Authentifizierung, "");
-    model.uebernehmen(server, ui);
-    EXPECT_EQ(server.Authentifizierung, 0);
+    for (const auto& [index, geladen, getippt, gespeichert] :
+         std::vector<std::tuple<int, std::string, std::string, int>>{
+             {4, "CramSHA1", "AutoSelect", 5}, {9, "", "login", 0}, {1, "Plain", "", 0}}) {
+        TEinstellungen server;
+        server.Authentifizierung = index;
+        ServerSettingsModel model;
+        model.laden(server);
+        EXPECT_EQ(model.Authentifizierung, geladen);
+        model.Authentifizierung = getippt;
+        model.uebernehmen(server, ui);
+        EXPECT_EQ(server.Authentifizierung, gespeichert);
+    }
     EXPECT_TRUE(ui.boxes.empty());
 }
 

@@ -16,8 +16,7 @@ QStringList imDialog(Programm& p, int boxen,
                      const std::function<void(app::ServerSettingsDialog*)>& schritte) {
     ModalAnswerer antworten;
     antworten.add([&](QWidget* w) {
-        for (int i = 0; i < boxen; ++i)
-            antworten.ok();
+        antworten.ok(boxen);
         auto* dialog = qobject_cast<app::ServerSettingsDialog*>(w);
         QVERIFY(dialog != nullptr);
         schritte(dialog);
@@ -64,7 +63,6 @@ void DialogTest::cancelRestoresTheFileAndOkRewritesItCuttingAnOverlongText() {
                 d->mailText()->toPlainText().isEmpty() && liste->currentText().isEmpty());
         QCOMPARE(d->authentifizierung()->currentText() + d->prioritaet()->currentText(),
                  QStringLiteral("CramMD5Low"));
-        QCOMPARE(d->verbindungssicherheit()->count(), 4);
         QCOMPARE(d->verbindungssicherheit()->currentText(),
                  QStringLiteral("STARTTLS erforderlich"));
         QVERIFY(d->zertifikatUngeprueft()->isChecked() && !d->kopieAn()->isEnabled());

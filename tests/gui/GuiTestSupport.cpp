@@ -12,12 +12,13 @@ ModalAnswerer::ModalAnswerer() {
     QTimer::singleShot(10, this, &ModalAnswerer::pruefe);
 }
 
-void ModalAnswerer::ok() {
-    add([](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        QVERIFY(box != nullptr);
-        box->buttons().constFirst()->click();
-    });
+void ModalAnswerer::ok(int anzahl) {
+    for (int i = 0; i < anzahl; ++i)
+        add([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box != nullptr);
+            box->buttons().constFirst()->click();
+        });
 }
 
 void ModalAnswerer::pruefe() {

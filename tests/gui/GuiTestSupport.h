@@ -36,8 +36,8 @@ public:
 
     ModalAnswerer();
     void add(Antwort antwort) { antworten_.push_back(std::move(antwort)); }
-    // A message box answered with its first button (OK, or Yes).
-    void ok();
+    // `anzahl` message boxes answered with their first button (OK, or Yes).
+    void ok(int anzahl = 1);
 
     QStringList texte; // texts of the message boxes seen, line breaks as "\n"
     int unerwartet = 0;

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <cmath>
 
@@ -40,8 +39,7 @@ int sichtbareZeilen(Programm& p) {
 // Types a date and Enter; returns the texts of the boxes that came, each answered with OK.
 QStringList tippe(Programm& p, const QString& text, int boxen) {
     ModalAnswerer antworten;
-    for (int i = 0; i < boxen; ++i)
-        antworten.ok();
+    antworten.ok(boxen);
     p.fenster->datumFeld()->selectAll();
     QTest::keyClicks(p.fenster->datumFeld(), text);
     QTest::keyClick(p.fenster->datumFeld(), Qt::Key_Return);
@@ -76,8 +74,6 @@ void MainWindowTest::startShowsTheRowsInGermanAndARowNumberTogglesTheHighlight()
     QCOMPARE(sichtbareZeilen(p), 7);
     QVERIFY(p.fenster->tabelle()->scrollBar()->isVisible() &&
             !p.fenster->busyHinweis()->isVisible());
-    QVERIFY(p.fenster->infoLog()->toPlainText().contains(
-        QStringLiteral("Ausgewählte Periode: 1 (von 2)")));
     // Müller has no e-mail address: no tick box, no sent/changed markers, but co-supervision's.
     QCOMPARE(lehrer(p, 3), QStringLiteral("Müller"));
     QVERIFY(linie(p, 0).haken->isVisible() && linie(p, 0).haken->isChecked());
@@ -314,13 +310,6 @@ void MainWindowTest::severalDaysFollowOneAnotherWithTheirDates() {
 // "Als PDF speichern": a page per teacher with rows, or only for those without an address.
 void MainWindowTest::pdfHasAPagePerTeacher() {
     Programm p;
-    auto seiten = [](const QString& datei) {
-        QProcess pdfinfo;
-        pdfinfo.start(QStringLiteral("pdfinfo"), {datei});
-        pdfinfo.waitForFinished();
-        static const QRegularExpression zahl(QStringLiteral("\nPages: +(\\d+)\n"));
-        return zahl.match(QString::fromUtf8(pdfinfo.readAllStandardOutput())).captured(1).toInt();
-    };
     const struct {
         int tage;
         bool ohneAdresse;
@@ -339,13 +328,12 @@ void MainWindowTest::pdfHasAPagePerTeacher() {
         };
         p.fenster->druckenButton()->menu()->actions().at(1)->trigger();
         QVERIFY(vorschlag.endsWith(QStringLiteral("/Vertretungsplan-20261207.pdf")));
-        QCOMPARE(seiten(datei), fall.seiten);
-        QProcess text; // the teacher's name heads the page; without an address only Müller's
-        text.start(QStringLiteral("pdftotext"), {datei, QStringLiteral("-")});
-        text.waitForFinished();
-        QCOMPARE(
-            QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Anna Huber")),
-            !fall.ohneAdresse);
+        QProcess pdftotext; // pages end in a form feed; the teacher's name heads the page
+        pdftotext.start(QStringLiteral("pdftotext"), {datei, QStringLiteral("-")});
+        pdftotext.waitForFinished();
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        QCOMPARE(text.count('\f'), fall.seiten);
+        QCOMPARE(text.contains(QStringLiteral("Anna Huber")), !fall.ohneAdresse); // Müller's only
     }
 }
 

@@ -67,11 +67,12 @@ protected:
         const Stundenzeiten stunden =
             leseStundenzeiten("1=07:45-08:30;4=10:30-11:15;5=11:35-12:20");
         zeiten = &stunden;
-        ComposedMail mail = compose();
+        mitKalender = compose();
         zeiten = nullptr;
-        EXPECT_EQ(mail.anhaenge.size(), 1u);
-        EXPECT_EQ(mail.anhaenge[0].contentType, "text/calendar; charset=\"utf-8\"; method=PUBLISH");
-        std::string text = mail.anhaenge[0].data;
+        EXPECT_EQ(mitKalender.anhaenge.size(), 1u);
+        EXPECT_EQ(mitKalender.anhaenge[0].contentType,
+                  "text/calendar; charset=\"utf-8\"; method=PUBLISH");
+        std::string text = mitKalender.anhaenge[0].data;
         for (auto falte = text.find("\r\n "); falte != std::string::npos;
              falte = text.find("\r\n "))
             text.erase(falte, 3);
@@ -98,6 +99,7 @@ protected:
     std::string datumText = "07.12.2026";
     bool aenderungen = true;
     const Stundenzeiten* zeiten = nullptr;
+    ComposedMail mitKalender; // the mail of the last kalender()
 };
 
 TEST_F(MailComposerTest, TeacherWithTwoRowsGetsOneTableAndTwoPlainBlocks) {
@@ -306,6 +308,11 @@ TEST_F(MailComposerTest, CalendarOneEventPerRowTimedFromTheLessonTable) {
     EXPECT_EQ(mit(ics, "STATUS:"), std::vector<std::string>(4, "CONFIRMED"));
     EXPECT_EQ(mit(ics, "TZID:"), std::vector<std::string>{"Europe/Berlin"});
     EXPECT_EQ(mit(ics, "DTSTAMP:")[0], "20261207T064559Z");
+    // Without the setting: no attachment, and the mail is the same.
+    const ComposedMail ohne = compose();
+    EXPECT_TRUE(ohne.anhaenge.empty());
+    EXPECT_EQ(ohne.htmlText, mitKalender.htmlText);
+    EXPECT_EQ(ohne.plainText, mitKalender.plainText);
 }
 
 TEST_F(MailComposerTest, CalendarOfALaterMailUpdatesUnderTheSameUidsAndCancelsWhatVanished) {
@@ -328,17 +335,6 @@ TEST_F(MailComposerTest, CalendarOfALaterMailUpdatesUnderTheSameUidsAndCancelsWh
               (std::vector<std::string>{"CONFIRMED", "CANCELLED", "CANCELLED"}));
     EXPECT_EQ(mit(spaetere, "LOCATION:"), (std::vector<std::string>{"R9", "R2", "R3"}));
     EXPECT_GT(std::stol(mit(spaetere, "SEQUENCE:")[0]), std::stol(mit(erste, "SEQUENCE:")[0]));
-}
-
-TEST_F(MailComposerTest, CalendarOnlyWithTheSettingAndTheMailUnchanged) {
-    termin(zeilen, "1", 12, "R1");
-    const ComposedMail ohne = compose();
-    const Stundenzeiten keine;
-    zeiten = &keine;
-    const ComposedMail mitKalender = compose();
-    EXPECT_TRUE(ohne.anhaenge.empty());
-    EXPECT_EQ(ohne.htmlText, mitKalender.htmlText);
-    EXPECT_EQ(ohne.plainText, mitKalender.plainText);
 }
 
 } // namespace

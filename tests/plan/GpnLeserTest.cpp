@@ -96,7 +96,6 @@ struct LeserUmgebung {
         writeFile(werte.GpnDatei, inhalt);
         return liesDatei();
     }
-    bool lies(const Zeilen& zeilen) { return liesInhalt(joinLines(zeilen)); }
 
     Zeilen logZeilen() const { return {log.lines().begin(), log.lines().end()}; }
 };
@@ -145,27 +144,22 @@ TEST(GpnLeser, WhatALaterReadLeavesAndManyPeriods) {
 // Datum (else 20261207), Periode (else 4), the switches LehrerLangnamen,
 // DatumBeiVerlegungAmSelbenTag and FehlermeldungBeimEinlesen (0/1), GesendeteMail (one record
 // each, newest date first) and Plan (the .gpn of another case).
-std::string setze(Einstellungen& werte, const Zeilen& zeilen) {
+std::string setze(Einstellungen& w, const Zeilen& zeilen) {
     std::string plan;
-    const std::map<std::string, bool*> schalter = {
-        {"LehrerLangnamen", &werte.LehrerLangnamen},
-        {"DatumBeiVerlegungAmSelbenTag", &werte.DatumBeiVerlegungAmSelbenTag},
-        {"FehlermeldungBeimEinlesen", &werte.FehlermeldungBeimEinlesen}};
+    using Setzer = std::function<void(const std::string&)>;
+    const std::map<std::string, Setzer> setzer = {
+        {"Datum", [&](const std::string& v) { w.AktDatum = v; }},
+        {"Periode", [&](const std::string& v) { w.Periode = std::stoi(v); }},
+        {"LehrerLangnamen", [&](const std::string& v) { w.LehrerLangnamen = v == "1"; }},
+        {"DatumBeiVerlegungAmSelbenTag",
+         [&](const std::string& v) { w.DatumBeiVerlegungAmSelbenTag = v == "1"; }},
+        {"FehlermeldungBeimEinlesen",
+         [&](const std::string& v) { w.FehlermeldungBeimEinlesen = v == "1"; }},
+        {"GesendeteMail", [&](const std::string& v) { w.GesendeteMails.push_back(v); }},
+        {"Plan", [&](const std::string& v) { plan = v; }}};
     for (const std::string& zeile : zeilen) {
         const auto gleich = zeile.find('=');
-        const std::string name = zeile.substr(0, gleich), wert = zeile.substr(gleich + 1);
-        if (schalter.contains(name))
-            *schalter.at(name) = wert == "1";
-        else if (name == "Datum")
-            werte.AktDatum = wert;
-        else if (name == "Periode")
-            werte.Periode = std::stoi(wert);
-        else if (name == "GesendeteMail")
-            werte.GesendeteMails.push_back(wert);
-        else if (name == "Plan")
-            plan = wert;
-        else
-            ADD_FAILURE() << zeile;
+        setzer.at(zeile.substr(0, gleich))(zeile.substr(gleich + 1));
     }
     return plan;
 }
@@ -313,10 +307,10 @@ TEST(GpnEingabe, AMegabyteLineIsReadInOnePiece) {
     std::string viele;
     for (int i = 0; i < 350000; ++i)
         viele += ",2";
-    ASSERT_TRUE(
-        u.lies(Zeilen{"00L,A,Anna", "0U,1", "Uf,,DE", "Uk,,5a,,5b", "Ul,,A",
-                      "Uz 1     1,,,,,,,," + viele.substr(1),
-                      "0V,1,20261207,1,A,,,,," + std::string(1 << 20, 'x'), "Vk,,5a" + viele}));
+    ASSERT_TRUE(u.liesInhalt(
+        joinLines(Zeilen{"00L,A,Anna", "0U,1", "Uf,,DE", "Uk,,5a,,5b", "Ul,,A",
+                         "Uz 1     1,,,,,,,," + viele.substr(1),
+                         "0V,1,20261207,1,A,,,,," + std::string(1 << 20, 'x'), "Vk,,5a" + viele})));
     EXPECT_EQ(u.plan.Unterrichte.at(0).Klassen.size(), 350000u * 3 - 1);
     EXPECT_EQ(u.plan.Vertretungen.at(0).Text.size(), 1u << 20);
     EXPECT_EQ(u.plan.Vertretungen.at(0).Klassen.size(), 2u + 350000u * 2);

@@ -103,52 +103,12 @@ TEST(PlanView, ImpossibleDatesKeepTheDateBefore) {
 }
 
 // The period in force or no entry reads nothing again; another period while the file is gone
-// leaves no rows until a read succeeds.
-TEST(PlanView, PeriodDialog) {
+// leaves no rows until a read succeeds. A plan that is not whole is no plan: no rows come of it,
+// at start or later, so no notice row tells a mailed teacher that the plan no longer holds, and
+// the records stay as they are.
+TEST(PlanView, PeriodDialogAndAFileThatIsNotWhole) {
     Fenster f;
     // Two periods; lesson 1 is German in the first and English in the second.
-    testing::writeFile(f.dir.file("plan.gpn"),
-                       testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/zwei-perioden.gpn"));
-    f.w.werte.GpnDatei = f.dir.file("plan.gpn");
-    f.w.werte.AktDatum = "20261207";
-    ASSERT_TRUE(f.w.liesGpnDatei());
-    f.w.beschrifteEdit();
-    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "DE");
-
-    // The period in force, or no entry: nothing is read again.
-    std::filesystem::rename(f.w.werte.GpnDatei, f.dir.file("weg.gpn"));
-    f.ui.redraws.clear();
-    f.w.periodeGewaehlt(0);
-    f.w.periodeGewaehlt(-1);
-    EXPECT_EQ(f.w.werte.Periode, 1);
-    EXPECT_TRUE(f.ui.boxes.empty());
-    EXPECT_TRUE(f.ui.redraws.empty());
-
-    // Another period while the file is gone: its message, and no rows until a read succeeds.
-    f.w.periodeGewaehlt(1);
-    EXPECT_EQ(f.w.werte.Periode, 2);
-    EXPECT_EQ(f.ui.boxTexts("info"),
-              (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
-                                        "gp-Untis-Stundenplan-Datei aus!"_cp}));
-    EXPECT_FALSE(f.w.planGelesen);
-    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
-    EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
-
-    // Back to the first period with the file in place: read again, rows rebuilt.
-    std::filesystem::rename(f.dir.file("weg.gpn"), f.w.werte.GpnDatei);
-    f.w.werte.Periode = 1;
-    f.w.periodeGewaehlt(1);
-    EXPECT_EQ(f.w.periodenAuswahl, 1);
-    EXPECT_EQ(f.w.log.lines().at(2), "Ausgewählte Periode: 2 (von 2)"_cp);
-    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
-    EXPECT_FALSE(f.w.busyVisible);
-    EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 4);
-}
-
-// A plan that is not whole is no plan: no rows come of it, at start or later, so no notice row
-// tells a mailed teacher that the plan no longer holds, and the records stay as they are.
-TEST(PlanView, AFileThatIsNotWholeGivesNoRowsAndLeavesTheRecords) {
-    Fenster f;
     const std::string ganz =
         testing::readFile(TAFELBOT_SOURCE_DIR "/tests/plan/data/zwei-perioden.gpn");
     const std::string abgeschnitten = ganz.substr(0, ganz.find("R1,"));
@@ -168,23 +128,54 @@ TEST(PlanView, AFileThatIsNotWholeGivesNoRowsAndLeavesTheRecords) {
     EXPECT_FALSE(f.w.planGelesen);
     EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_EQ(f.ui.boxes[0].text.rfind("Die gpn-Datei \"" + gpn + "\" ist unvollständig"_cp, 0),
-              0u);
+    const std::string unvollstaendig = "Die gpn-Datei \"" + gpn + "\" ist unvollständig"_cp;
+    EXPECT_EQ(f.ui.boxes[0].text.rfind(unvollstaendig, 0), 0u);
 
     // Whole again: the substitution and the notice row of the mailed teacher.
     testing::writeFile(gpn, ganz);
     f.w.gpnDateiGewaehlt(gpn);
     EXPECT_TRUE(f.w.planGelesen);
     ASSERT_EQ(f.w.zeilen.Zeilen.size(), 2u);
+    EXPECT_EQ(f.w.zeilen.Zeilen[0].StattFach, "DE");
     EXPECT_EQ(f.w.zeilen.Zeilen[1].Stunde, "-1");
 
-    // Cut while the office changes the period: the rows of the earlier read go.
-    testing::writeFile(gpn, abgeschnitten);
+    // The period in force, or no entry: nothing is read again.
+    std::filesystem::rename(gpn, f.dir.file("weg.gpn"));
+    f.ui.boxes.clear();
+    f.ui.redraws.clear();
+    f.w.periodeGewaehlt(0);
+    f.w.periodeGewaehlt(-1);
+    EXPECT_EQ(f.w.werte.Periode, 1);
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_TRUE(f.ui.redraws.empty());
+
+    // Another period while the file is gone: its message, and no rows until a read succeeds.
     f.w.periodeGewaehlt(1);
+    EXPECT_EQ(f.w.werte.Periode, 2);
+    EXPECT_EQ(f.ui.boxTexts("info"),
+              (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
+                                        "gp-Untis-Stundenplan-Datei aus!"_cp}));
     EXPECT_FALSE(f.w.planGelesen);
     EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
     EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
-    EXPECT_EQ(f.ui.boxes.size(), 2u);
+
+    // The second period with the file in place: read again, rows rebuilt.
+    std::filesystem::rename(f.dir.file("weg.gpn"), gpn);
+    f.w.werte.Periode = 1;
+    f.w.periodeGewaehlt(1);
+    EXPECT_EQ(f.w.periodenAuswahl, 1);
+    EXPECT_EQ(f.w.log.lines().at(2), "Ausgewählte Periode: 2 (von 2)"_cp);
+    EXPECT_EQ(f.w.zeilen.Zeilen.at(0).StattFach, "EN");
+    EXPECT_FALSE(f.w.busyVisible);
+    EXPECT_EQ(std::count(f.ui.redraws.begin(), f.ui.redraws.end(), ViewPart::BusyNotice), 4);
+
+    // Cut while the office changes the period: the rows of the earlier read go.
+    testing::writeFile(gpn, abgeschnitten);
+    f.w.periodeGewaehlt(0);
+    EXPECT_FALSE(f.w.planGelesen);
+    EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
+    EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
+    EXPECT_EQ(f.ui.boxes.back().text.rfind(unvollstaendig, 0), 0u);
     EXPECT_EQ(f.w.werte.GesendeteMails, mails);
 }
 

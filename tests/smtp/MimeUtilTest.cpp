@@ -6,32 +6,9 @@
 namespace tafelbot {
 namespace {
 
-std::vector<std::string> splitCrLf(const std::string& item) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (auto pos = item.find("\r\n"); pos != std::string::npos; pos = item.find("\r\n", start)) {
-        lines.push_back(item.substr(start, pos - start));
-        start = pos + 2;
-    }
-    lines.push_back(item.substr(start));
-    return lines;
-}
-
-TEST(Base64Test, StandardVectorsBothWaysAndToleranceForWhatAPeerSends) {
-    // clang-format off
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
-    // clang-format on
-    for (const auto& [plain, encoded] : vectors) {
-        EXPECT_EQ(base64Encode(plain), encoded) << plain;
-        EXPECT_EQ(base64Decode(encoded), plain) << encoded;
-    }
-    std::string allBytes;
-    for (int b = 0; b < 256; ++b)
-        allBytes += static_cast<char>(b);
-    EXPECT_EQ(base64Decode(base64Encode(allBytes)), allBytes);
-
+// Encoding, and decoding what a well-behaved server sends, are the real-server tests' (AUTH,
+// CRAM challenges, attachments read back by a mail parser).
+TEST(Base64Test, DecodingToleratesWhatAPeerMaySend) {
     EXPECT_EQ(base64Decode("Zm9v\r\nYmFy"), "foobar");
     EXPECT_EQ(base64Decode("Zg==Zm8="), "ffo"); // "=" ends a group, decoding goes on
     EXPECT_EQ(base64Decode("Zm9"), "fo");
@@ -50,20 +27,17 @@ TEST(QuotedPrintableTest, EscapesEverythingOutsidePrintableAsciiAndTheEqualsSign
 }
 
 TEST(QuotedPrintableTest, LongLinesBreakAt76WithoutTearingAnEscape) {
-    auto lines = splitCrLf(encodedBodyItem(std::string(200, 'x')));
-    EXPECT_EQ(lines, (std::vector<std::string>{std::string(75, 'x') + "=",
-                                               std::string(75, 'x') + "=", std::string(50, 'x')}));
+    const std::string x75 = std::string(75, 'x');
+    EXPECT_EQ(encodedBodyItem(std::string(200, 'x')),
+              x75 + "=\r\n" + x75 + "=\r\n" + std::string(50, 'x'));
     EXPECT_EQ(encodedBodyItem(std::string(76, 'y')), std::string(76, 'y'));
 
     // An escape starting at the last or next-to-last place of a chunk moves on whole.
-    for (std::size_t before : {73u, 74u}) {
-        auto broken = splitCrLf(encodedBodyItem(std::string(before, 'a') + "\xFC" + "bbbb"));
-        EXPECT_EQ(broken, (std::vector<std::string>{std::string(before, 'a') + "=", "=FCbbbb"}));
-    }
-    auto third = splitCrLf(encodedBodyItem(std::string(149, 'c') + "=" + "dd"));
-    ASSERT_EQ(third.size(), 3u);
-    EXPECT_EQ(third[1], std::string(74, 'c') + "=");
-    EXPECT_EQ(third[2], "=3Ddd");
+    for (std::size_t before : {73u, 74u})
+        EXPECT_EQ(encodedBodyItem(std::string(before, 'a') + "\xFC" + "bbbb"),
+                  std::string(before, 'a') + "=\r\n=FCbbbb");
+    EXPECT_EQ(encodedBodyItem(std::string(149, 'c') + "=dd"),
+              std::string(75, 'c') + "=\r\n" + std::string(74, 'c') + "=\r\n=3Ddd");
 }
 
 TEST(HeaderWordTest, PlainAsciiStaysAndEverythingElseBecomesEncodedWords) {

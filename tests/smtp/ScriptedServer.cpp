@@ -94,8 +94,4 @@ void ScriptedServer::close(bool reset) {
     ::close(std::exchange(peer_, -1));
 }
 
-std::string ScriptedServer::unusedPort() {
-    return ScriptedServer().portText(); // free again once the listener is gone
-}
-
 } // namespace tafelbot::testing

@@ -30,8 +30,6 @@ public:
     bool played() const { return next_ == script_.size(); }
     // Every byte the client sent.
     const std::string& received() const { return received_; }
-    // A port on 127.0.0.1 where nobody listens.
-    static std::string unusedPort();
 
 private:
     void accept();

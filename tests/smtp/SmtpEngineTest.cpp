@@ -33,16 +33,13 @@ struct Transcript {
 
     explicit Transcript(TSmtpAuthType auth = smtpAuthNone,
                         TSmtpSecurity security = smtpSecurityAuto) {
-        engine.settings = {"mail.test",
-                           security,
-                           auth,
-                           "konto",
-                           "geheim",
-                           "Schule <buero@schule.test>",
-                           {"a@x.test", "Bernd <b@x.test>", "\"C, D\" <c@x.test>"},
-                           "",
-                           "",
-                           false};
+        engine.settings.host = "mail.test";
+        engine.settings.security = security;
+        engine.settings.authType = auth;
+        engine.settings.username = "konto";
+        engine.settings.password = "geheim";
+        engine.settings.fromName = "Schule <buero@schule.test>";
+        engine.settings.rcptName = {"a@x.test", "Bernd <b@x.test>", "\"C, D\" <c@x.test>"};
     }
 
     void step(const std::string& s) {
@@ -53,10 +50,9 @@ struct Transcript {
             {"mail", &SmtpEngine::mail},      {"quit", &SmtpEngine::quit},
             {"abort", &SmtpEngine::abort},    {"sent", &SmtpEngine::sendRoomAvailable}};
         if (s.rfind("S: ", 0) == 0) {
-            std::string bytes = s.substr(3) + "|";
-            std::replace(bytes.begin(), bytes.end(), '|', '\n');
-            for (auto lf = bytes.find('\n'); lf != std::string::npos; lf = bytes.find('\n', lf + 2))
-                bytes.insert(lf, "\r");
+            std::string bytes;
+            for (char c : s.substr(3) + "|")
+                bytes += c == '|' ? std::string("\r\n") : std::string(1, c);
             engine.received(bytes);
         } else if (s.rfind("S- ", 0) == 0) {
             engine.received(s.substr(3));
