@@ -1,10 +1,6 @@
 #include "mail/Kalender.h"
 
-#include "mail/MailComposer.h"
-#include "plan/Versandsatz.h"
 #include "settings/Cp1252.h"
-#include "support/FixedClock.h"
-#include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

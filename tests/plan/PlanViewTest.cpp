@@ -149,12 +149,15 @@ TEST(PlanView, PeriodDialogAndAFileThatIsNotWhole) {
     EXPECT_TRUE(f.ui.boxes.empty());
     EXPECT_TRUE(f.ui.redraws.empty());
 
-    // Another period while the file is gone: its message, and no rows until a read succeeds.
+    // Another period while the file is gone: its message, the log as it was, and no rows until a
+    // read succeeds.
+    const std::deque<std::string> log = f.w.log.lines();
     f.w.periodeGewaehlt(1);
     EXPECT_EQ(f.w.werte.Periode, 2);
     EXPECT_EQ(f.ui.boxTexts("info"),
               (std::vector<std::string>{"Bitte wählen Sie zunächst Ihre "
                                         "gp-Untis-Stundenplan-Datei aus!"_cp}));
+    EXPECT_EQ(f.w.log.lines(), log);
     EXPECT_FALSE(f.w.planGelesen);
     EXPECT_TRUE(f.w.zeilen.Zeilen.empty());
     EXPECT_EQ(f.w.tabelle.AnzeigeZeilen, 0);
