@@ -36,24 +36,15 @@ const std::vector<std::string> htmlText = {
     "<table><tr><td>3.</td><td>a=b</td><td>7b</td></tr></table>", std::string(1200, 'x') + "\xDF",
     "<img src=\"cid:IMAGE1\"></body></html>"};
 
-// The image and the file every mail carries.
-struct Attachments {
-    testing::TempDir dir;
-    Attachments() {
+struct Session : testing::SmtpSession<THtmlSmtpCli> {
+    testing::TempDir dir; // the image and the file every mail carries
+
+    Session(const SmtpTestServer& server, TSmtpAuthType authType) : SmtpSession(server) {
         std::string image;
         for (int i = 0; i < 540; ++i)
             image += static_cast<char>(i * 31);
         testing::writeFile(dir.file("bild.gif"), image);
         testing::writeFile(dir.file("liste.txt"), "eins\r\nzwei\r\n");
-    }
-};
-std::string attachment(const std::string& name) {
-    static const Attachments attachments;
-    return attachments.dir.file(name);
-}
-
-struct Session : testing::SmtpSession<THtmlSmtpCli> {
-    Session(const SmtpTestServer& server, TSmtpAuthType authType) : SmtpSession(server) {
         cli.AuthType = authType;
         cli.FromName = "buero@schule.test";
         cli.HdrFrom = "Schulbüro <buero@schule.test>"_cp;
@@ -61,8 +52,8 @@ struct Session : testing::SmtpSession<THtmlSmtpCli> {
         cli.HdrSubject = subject;
         cli.PlainText = plainText;
         cli.HtmlText = htmlText;
-        cli.SetEmailImages({attachment("bild.gif")});
-        cli.SetEmailFiles({attachment("liste.txt")});
+        cli.SetEmailImages({dir.file("bild.gif")});
+        cli.SetEmailFiles({dir.file("liste.txt")});
         cli.AddRecipientLists(cli.HdrTo, "", "kopie@schule.test");
     }
 };

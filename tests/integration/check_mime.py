@@ -12,25 +12,6 @@ import json
 import sys
 
 
-def walk(part, path, report):
-    report["defects"] += [f"{path}: {type(d).__name__}: {d}" for d in part.defects]
-    report["defects"] += [f"{path} header {name}: {type(d).__name__}: {d}"
-                          for name, value in part.items() for d in getattr(value, "defects", [])]
-    if part.is_multipart():
-        for index, child in enumerate(part.iter_parts()):
-            walk(child, f"{path}.{index + 1}", report)
-        return
-    content_type = part.get_content_type()
-    if part.get_content_disposition() is None and content_type in ("text/plain", "text/html"):
-        key = content_type[5:]  # "plain" or "html"
-        if report[key] is None:
-            report[key] = part.get_content().replace("\r\n", "\n")
-        return
-    data = part.get_payload(decode=True) or b""
-    report["attachments"].append({"filename": part.get_filename(),
-                                  "content_id": part.get("Content-ID"), "hex": data.hex()})
-
-
 def check(raw):
     report = {"defects": [], "headers": {}, "plain": None, "html": None, "attachments": []}
     for number, line in enumerate(raw.split(b"\r\n" if b"\r\n" in raw else b"\n"), 1):
@@ -40,7 +21,21 @@ def check(raw):
     for name in ("From", "To", "Cc", "Subject", "Date", "Message-ID", "Mime-Version"):
         if message[name] is not None:
             report["headers"][name] = str(message[name])
-    walk(message, "message", report)
+    for part in message.walk():
+        kind = part.get_content_type()
+        report["defects"] += [f"{kind}: {type(d).__name__}: {d}" for d in part.defects]
+        report["defects"] += [f"{kind} header {name}: {type(d).__name__}: {d}"
+                              for name, value in part.items()
+                              for d in getattr(value, "defects", [])]
+        if part.is_multipart():
+            continue
+        if part.get_content_disposition() is None and kind in ("text/plain", "text/html"):
+            if report[kind[5:]] is None:  # "plain" or "html"
+                report[kind[5:]] = part.get_content().replace("\r\n", "\n")
+        else:
+            report["attachments"].append({"filename": part.get_filename(),
+                                          "content_id": part.get("Content-ID"),
+                                          "hex": (part.get_payload(decode=True) or b"").hex()})
     return report
 
 

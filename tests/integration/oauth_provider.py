@@ -26,6 +26,10 @@ import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl, urlencode, urlsplit
 
+# The token endpoint's answer to the clients whose provider is broken.
+BROKEN = {"kaputt": (200, "<html>Wartung</html>", "text/html"),
+          "fehler": (500, {"error": "server_error", "error_description": "down"})}
+
 
 class Provider:
     def __init__(self, access_token):
@@ -137,12 +141,9 @@ class Handler(BaseHTTPRequestHandler):
         form = dict(parse_qsl(fields))
         client = form.get("client_id", "")
         if path == "/token" and client == "stumm":
-            provider.stop.wait(60)
-            return
-        if path == "/token" and client == "kaputt":
-            return self.reply(200, "<html>Wartung</html>", "text/html")
-        if path == "/token" and client == "fehler":
-            return self.reply(500, {"error": "server_error", "error_description": "down"})
+            return provider.stop.wait(60)
+        if path == "/token" and client in BROKEN:
+            return self.reply(*BROKEN[client])
         routes = {"/device": provider.device, "/token": provider.token,
                   "/approve": provider.approve, "/authorize": provider.authorize,
                   "/revoke": provider.revoke,

@@ -51,14 +51,24 @@ REPLY = {"4xx": "451 4.3.0 Voruebergehender Fehler, bitte spaeter erneut versuch
          "5xx": "554 5.3.0 Abgelehnt"}
 
 
-def oauth_fields(pairs):
-    """The key=value pairs of a SASL OAuth message, separated by ^A."""
-    fields = {}
-    for pair in pairs.split(b"\x01"):
-        key, sep, value = pair.partition(b"=")
-        if sep:
-            fields[key] = value
-    return fields
+def bearer_login(mechanism, message):
+    """(login, token) of an XOAUTH2 message, "user=LOGIN^Aauth=Bearer TOKEN^A^A", or of an
+    OAUTHBEARER one, "n,a=LOGIN,^Ahost=H^Aport=P^Aauth=Bearer TOKEN^A^A"; Nones if malformed."""
+    if not message.endswith(b"\x01\x01"):
+        return None, None
+    pairs = message[:-2].split(b"\x01")
+    login = None
+    if mechanism == "OAUTHBEARER":
+        header = pairs.pop(0).split(b",")
+        if len(header) != 3 or header[0] != b"n" or not header[1].startswith(b"a="):
+            return None, None
+        login = header[1][2:].replace(b"=2C", b",").replace(b"=3D", b"=")
+    fields = dict(pair.partition(b"=")[::2] for pair in pairs)
+    port = fields.get(b"port", b"")
+    if mechanism == "OAUTHBEARER" and (b"host" not in fields or not port.isdigit()):
+        return None, None
+    bearer = fields.get(b"auth", b"")
+    return login or fields.get(b"user"), bearer[7:] if bearer.startswith(b"Bearer ") else None
 
 
 class Handler:
@@ -100,7 +110,7 @@ class Handler:
     async def auth_CRAM_SHA1(self, server, args):
         return await self.cram(server, "CRAM-SHA1", hashlib.sha1)
 
-    async def oauth(self, server, args, mechanism, parse):
+    async def oauth(self, server, args, mechanism):
         if len(args) > 1:
             try:
                 message = base64.b64decode(args[1], validate=True)
@@ -110,7 +120,7 @@ class Handler:
             message = await server.challenge_auth("")
             if not isinstance(message, bytes):
                 return AuthResult(success=False)
-        login, token = parse(message)
+        login, token = bearer_login(mechanism, message)
         if (self.bearer_token is None or login is None
                 or not hmac.compare_digest(login, self.user)
                 or not hmac.compare_digest(token or b"", self.bearer_token)):
@@ -119,37 +129,13 @@ class Handler:
             return AuthResult(success=False, handled=False)
         return AuthResult(success=True, auth_data={"mechanism": mechanism, "login": login.decode()})
 
-    @staticmethod
-    def parse_xoauth2(message):
-        if not message.endswith(b"\x01\x01"):
-            return None, None
-        fields = oauth_fields(message[:-2])
-        bearer = fields.get(b"auth", b"")
-        return fields.get(b"user"), bearer[7:] if bearer.startswith(b"Bearer ") else None
-
-    @staticmethod
-    def parse_oauthbearer(message):
-        # gs2 header "n,a=USER," then ^A host=..^A port=..^A auth=Bearer TOKEN ^A^A.
-        header, sep, rest = message.partition(b"\x01")
-        parts = header.split(b",")
-        if not sep or len(parts) != 3 or parts[0] != b"n" or not parts[1].startswith(b"a="):
-            return None, None
-        if not rest.endswith(b"\x01\x01"):
-            return None, None
-        fields = oauth_fields(rest[:-2])
-        if b"host" not in fields or not fields.get(b"port", b"").isdigit():
-            return None, None
-        login = parts[1][2:].replace(b"=2C", b",").replace(b"=3D", b"=")
-        bearer = fields.get(b"auth", b"")
-        return login, bearer[7:] if bearer.startswith(b"Bearer ") else None
-
     @auth_mechanism("XOAUTH2")
     async def auth_XOAUTH2(self, server, args):
-        return await self.oauth(server, args, "XOAUTH2", self.parse_xoauth2)
+        return await self.oauth(server, args, "XOAUTH2")
 
     @auth_mechanism("OAUTHBEARER")
     async def auth_OAUTHBEARER(self, server, args):
-        return await self.oauth(server, args, "OAUTHBEARER", self.parse_oauthbearer)
+        return await self.oauth(server, args, "OAUTHBEARER")
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.refused_recipients:

@@ -1,15 +1,12 @@
 #include "oauth/Grants.h"
 #include "oauth/RedirectListener.h"
 #include "oauth/SignIn.h"
-#include "platform/SecretStore.h"
 #include "settings/Cp1252.h"
 #include "support/ChildProcess.h"
-#include "support/FixedClock.h"
 #include "support/TestCertificates.h"
 #include "support/TestFiles.h"
 
 #include <curl/curl.h>
-#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -21,14 +18,18 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 
-// tests/integration/oauth_provider.py as a child process; it ends when its stdin closes.
-class LocalProvider {
-public:
-    // With arguments, they name a certificate: https.
-    explicit LocalProvider(const std::vector<std::string>& args = {})
-        : process_(command(args), "/dev/null"), base(std::string(args.empty() ? "http" : "https") +
-                                                     "://127.0.0.1:" + process_.firstLine()) {}
+// tests/integration/oauth_provider.py as a child process; it ends when its stdin closes. With
+// arguments, they name a certificate: https.
+struct LocalProvider {
+    explicit LocalProvider(std::vector<std::string> args = {})
+        : process(command(args), "/dev/null"), base(std::string(args.empty() ? "http" : "https") +
+                                                    "://127.0.0.1:" + process.firstLine()) {}
 
+    static std::vector<std::string> command(std::vector<std::string> args) {
+        args.insert(args.begin(), {TAFELBOT_SYSTEM_PYTHON,
+                                   TAFELBOT_SOURCE_DIR "/tests/integration/oauth_provider.py"});
+        return args;
+    }
     OAuthSettings settings(const std::string& client) const {
         return {"custom",        client, "", "", base + "/device", base + "/authorize",
                 base + "/token", "smtp"};
@@ -38,17 +39,8 @@ public:
         const auto reply = postForm(base + path, fields, 5s, &error);
         return nlohmann::json::parse(reply ? reply->body : "null");
     }
-    int stat(const char* name) const { return post("/stats")[name].get<int>(); }
 
-private:
-    static std::vector<std::string> command(std::vector<std::string> args) {
-        args.insert(args.begin(), {TAFELBOT_SYSTEM_PYTHON,
-                                   TAFELBOT_SOURCE_DIR "/tests/integration/oauth_provider.py"});
-        return args;
-    }
-    testing::ChildProcess process_;
-
-public:
+    testing::ChildProcess process;
     const std::string base;
 };
 
@@ -131,11 +123,15 @@ TEST(OAuthHttpsTest, TheProvidersCertificateIsCheckedAgainstTheTrustStore) {
     }
 }
 
-TEST_F(OAuthTest, DevicePollingFollowsTheIntervalAndEachAnswerOfTheProvider) {
+// The user signs in while the program waits for the second poll, unless the row says not to.
+TEST_F(OAuthTest, DevicePollingFollowsTheIntervalEachAnswerOfTheProviderAndItsLimit) {
     const struct {
         const char* client;
         std::vector<int> waits; // seconds asked of the waiter before the end
         const char* error;      // part of the message; empty: a token came
+        bool approve = true;
+        std::size_t cancelAt = 0; // the waiter cancels at this wait
+        std::chrono::seconds limit = 600s;
     } cases[] = {
         {"schule", {1, 1}, ""},
         {"langsam", {1, 6}, ""},
@@ -144,43 +140,30 @@ TEST_F(OAuthTest, DevicePollingFollowsTheIntervalAndEachAnswerOfTheProvider) {
         {"fehler", {1}, "server_error (down)"},
         {"kaputt", {1}, "keine lesbare Antwort geschickt (HTTP 200)"},
         {"stumm", {1}, "nicht innerhalb von 1 Sekunde geantwortet"},
+        {"schule", {1, 1, 1}, "nicht innerhalb von 3 Sekunden abgeschlossen", false, 0, 3s},
+        {"schule", {1}, "Die Anmeldung wurde abgebrochen.", false, 1},
     };
     for (const auto& c : cases) {
-        const auto settings = provider.settings(c.client);
+        SCOPED_TRACE(c.client + std::string(" ") + c.error);
         std::string error;
-        const Grants grants(*providerFor(settings, &error), 1s);
+        const Grants grants(*providerFor(provider.settings(c.client), &error), 1s);
         const auto code = grants.startDevice(&error);
         ASSERT_TRUE(code) << error;
         EXPECT_EQ(code->verificationUri, "http://127.0.0.1/geraet");
         std::vector<int> waits;
-        // The user signs in while the program waits for the second poll.
         const auto result = grants.pollDevice(
             *code,
             [&](std::chrono::milliseconds time) {
                 waits.push_back(static_cast<int>(time.count() / 1000));
-                if (waits.size() == 2)
+                if (waits.size() == 2 && c.approve)
                     provider.post("/approve", {{"user_code", code->userCode}});
-                return true;
+                return waits.size() != c.cancelAt;
             },
-            600s);
-        EXPECT_EQ(waits, c.waits) << c.client;
-        EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.client;
-        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error)) << c.client;
+            c.limit);
+        EXPECT_EQ(waits, c.waits);
+        EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty());
+        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error));
     }
-}
-
-TEST_F(OAuthTest, DevicePollingEndsAtTheLimitAndWhenCancelled) {
-    std::string error;
-    const Grants grants(*providerFor(provider.settings("schule"), &error), 5s);
-    const auto code = grants.startDevice(&error);
-    int polls = 0;
-    auto result = grants.pollDevice(
-        *code, [&](auto) { return ++polls < 100; }, 3s);
-    EXPECT_EQ(polls, 3);
-    EXPECT_THAT(result.error, HasSubstr("nicht innerhalb von 3 Sekunden abgeschlossen"));
-    result = grants.pollDevice(
-        *code, [](auto) { return false; }, 3s);
-    EXPECT_EQ(result.error, "Die Anmeldung wurde abgebrochen.");
 }
 
 TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
@@ -217,44 +200,25 @@ TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
         EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.error;
         EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error));
     }
-    EXPECT_EQ(provider.stat("codes"), 1); // the tampered redirect never reached the provider
+    // The tampered redirect never reached the provider.
+    EXPECT_EQ(provider.post("/stats")["codes"], 1);
 }
 
-// After its lifetime the refresh gives a new token and a new refresh token, and the next expiry
-// needs that new one (the provider ended the old one). (Sign-in before any, the file's rights, a
-// revoked sign-in and secrets kept out of every output: the command line's OAuth test.)
-TEST_F(OAuthTest, StoredSignInRefreshesWhenExpiredAndRotates) {
+// A sign-in without a browser on the screen takes the device grant and is stored for its
+// account. (Its refresh and rotation, the file's rights, a revoked sign-in and secrets kept out
+// of every output: the command line's OAuth test.)
+TEST_F(OAuthTest, ASignInIsStoredForItsAccount) {
     const auto settings = provider.settings("schule");
-    const std::string account = "vertretungsplan@schule.example";
+    EXPECT_FALSE(signedIn(settings, "konto@schule.example"));
     SignInOptions options;
     options.limit = 30s;
-    ASSERT_EQ(signIn(settings, account, options,
-                     {[](const std::string&) {},
-                      [&](const std::string&, const std::string& code) {
-                          provider.post("/approve", {{"user_code", code}});
-                      }}),
-              "");
-    EXPECT_TRUE(signedIn(settings, account));
-    std::string file;
-    for (const auto& entry : std::filesystem::directory_iterator(data.path() + "Tafelbot/"))
-        file = entry.path();
-    const auto first = fromJson(testing::readFile(file));
-    EXPECT_EQ(accessTokenForSending(settings, account, 5s).token, first->accessToken);
-    EXPECT_EQ(provider.stat("refreshes"), 0);
-    const std::int64_t later = first->expiresAt + 1;
-    testing::FixedClock clock({1970, 1, 1, 0, 0, static_cast<int>(later), 0, 4});
-    for (int round = 1; round <= 2; ++round) {
-        auto stored = fromJson(testing::readFile(file));
-        stored->expiresAt = later - 1;
-        testing::writeFile(file, toJson(*stored));
-        const AccessToken token = accessTokenForSending(settings, account, 5s);
-        EXPECT_EQ(token.error, "");
-        const auto renewed = fromJson(testing::readFile(file));
-        EXPECT_EQ(token.token, renewed->accessToken);
-        EXPECT_NE(renewed->refreshToken, stored->refreshToken);
-        EXPECT_EQ(renewed->expiresAt, later + 3600);
-    }
-    EXPECT_EQ(provider.stat("refreshes"), 2);
+    const SignInEvents events = {[](const std::string&) {},
+                                 [&](const std::string&, const std::string& code) {
+                                     provider.post("/approve", {{"user_code", code}});
+                                 }};
+    ASSERT_EQ(signIn(settings, "konto@schule.example", options, events), "");
+    EXPECT_TRUE(signedIn(settings, "konto@schule.example"));
+    EXPECT_FALSE(signedIn(settings, "andere@schule.example"));
 }
 
 } // namespace
