@@ -3,8 +3,6 @@
 // The protocol itself is the engine's, tested by transcripts (SmtpEngineTest).
 
 #include "ScriptedServer.h"
-#include "smtp/MimeUtil.h"
-#include "smtp/SmtpAuth.h"
 #include "support/FixedClock.h"
 #include "support/SmtpSession.h"
 
@@ -17,7 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing::calls;
 using testing::ScriptedServer;
-using Codes = std::vector<int>;
 using Lines = std::vector<std::string>;
 
 struct Session : testing::SmtpSession<> {
