@@ -127,9 +127,7 @@ TEST_F(StartupTest, ClosingReportsAFailedWriteAndStillEnds) {
     std::string fehlt = dir.file("fehlt/Tafelbot.ini");
     MainWorkflow w(andere, fehlt);
     w.formCloseQuery();
-    EXPECT_EQ(andere.boxTexts("error"),
-              Zeilen{"Fehler beim Schreiben der Datei \"" + fehlt +
-                     "\".\n\rSie haben evtl. keine Schreibberechtigung!"});
+    EXPECT_EQ(andere.boxTexts("error").size(), 1u); // its text: tests/settings/SettingsFileTest
     EXPECT_FALSE(platform::fileExists(fehlt));
 }
 

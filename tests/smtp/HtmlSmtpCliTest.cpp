@@ -1,10 +1,11 @@
-// The mail clients' part of DATA driven without a network: the hooks the pump calls, in the
-// order it calls them, and the MIME body they produce line by line.
+// The HTML mail client's messages as they would go out, without a network: the MIME body line by
+// line, the Content-Type it puts in the header, and the hooks it calls.
 
 #include "smtp/HtmlSmtpCli.h"
 
 #include "smtp/PollEventLoop.h"
 #include "support/FixedClock.h"
+#include "support/SmtpSession.h"
 #include "support/TestFiles.h"
 
 #include <cstdio>
@@ -16,42 +17,30 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class ProbeClient : public THtmlSmtpCli {
-public:
-    using THtmlSmtpCli::PrepareEmail;
-    using THtmlSmtpCli::THtmlSmtpCli;
-
-    // The header as the pump sends it, from the lines Data built.
-    std::vector<std::string> header(std::vector<std::string> lines) {
-        TriggerProcessHeader(lines);
-        for (auto& line : lines)
-            TriggerHeaderLine(line);
-        return lines;
-    }
-    std::vector<std::string> body() {
-        std::vector<std::string> items;
-        bool more = true;
-        for (int lineNum = 1; lineNum < 10000; ++lineNum) {
-            std::string line;
-            TriggerGetData(lineNum, line, 1023, more);
-            if (!more)
-                break;
-            items.push_back(line);
-        }
-        return items;
-    }
-};
-
-const std::vector<std::string> builtHeader = {"Subject: Plan", "Mime-Version: 1.0",
-                                              "Content-Type: text/html; charset=\"iso-8859-1\"",
-                                              "X-Note: content-type: stays"};
-
 class HtmlSmtpCliTest : public ::testing::Test {
 protected:
     testing::FixedClock clock{{2026, 12, 5, 8, 22, 26, 0, 6}, 0x00ABCDEF};
     PollEventLoop loop;
-    ProbeClient client{loop};
+    THtmlSmtpCli client{loop};
     testing::TempDir dir;
+    Lines header; // of the last message
+
+    // Only a line that starts with it is the Content-Type header.
+    HtmlSmtpCliTest() { client.HdrSubject = "content-type: stays"; }
+
+    // The last message's body; its header goes to `header`.
+    Lines body() {
+        Lines lines = client.MessageLines();
+        auto blank = std::find(lines.begin(), lines.end(), "");
+        header.assign(lines.begin(), blank);
+        EXPECT_EQ(header.at(0), "Subject: content-type: stays");
+        return Lines(blank + 1, lines.end());
+    }
+    std::string contentType() const {
+        return *std::find_if(header.begin(), header.end(), [](const std::string& line) {
+            return line.rfind("Content-Type:", 0) == 0;
+        });
+    }
 };
 
 TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundariesAndHooksLast) {
@@ -75,19 +64,17 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundari
     Lines outers;
     for (int message = 0; message < 2; ++message) {
         platform::seedRandomForTesting(7); // the same clock and random sequence every time
-        client.PrepareEmail();
+        const Lines got = body();
         const std::string outer = client.OuterBoundary();
         const std::string inner = client.InnerBoundary();
-        auto expectedHeader = builtHeader;
-        expectedHeader[2] = "Content-Type: multipart/related; type=\"multipart/alternative\"; "
-                            "boundary=\"" +
-                            outer + "\"";
-        EXPECT_EQ(client.header(builtHeader), expectedHeader);
-        EXPECT_EQ(seenByHandler, expectedHeader);
+        EXPECT_EQ(contentType(), "Content-Type: multipart/related; "
+                                 "type=\"multipart/alternative\"; boundary=\"" +
+                                     outer + "\"");
+        EXPECT_EQ(seenByHandler, header);
         const std::string qp = "Content-Transfer-Encoding: quoted-printable";
         const std::string b64 = "Content-Transfer-Encoding: base64";
         // clang-format off
-        EXPECT_EQ(client.body(), (Lines{
+        EXPECT_EQ(got, (Lines{
             "This is a multipart MIME formatted message. Vorspann", "",
             "--" + outer, "Content-Type: multipart/alternative; boundary=\"" + inner + "\"", "",
             "--" + inner, "Content-Type: text/plain; charset=\"iso-8859-1\"", qp, "",
@@ -116,9 +103,10 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundari
     EXPECT_LT(std::stoul(outer[2], nullptr, 16), 2147483647u);
 
     // Gone after the check before sending: the body ends with an error, never silently.
-    client.PrepareEmail();
-    std::remove(dir.file("plan.txt").c_str());
-    EXPECT_THROW(client.body(), AttachmentUnreadable);
+    client.OnGetData = [&](TCustomSmtpClient&, int, std::string&, int, bool&) {
+        std::remove(dir.file("plan.txt").c_str());
+    };
+    EXPECT_THROW(body(), AttachmentUnreadable);
 }
 
 TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMixed) {
@@ -127,20 +115,15 @@ TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMix
     client.PlainText = {"Gr\xFC\xDF"
                         "e = 1",
                         ".Punkt", std::string(1500, 'l')};
-    client.PrepareEmail();
-    EXPECT_EQ(client.header(builtHeader), builtHeader);
-    EXPECT_EQ(client.body(), (std::vector<std::string>{"Aus MailMessage",
-                                                       "Gr\xFC\xDF"
-                                                       "e = 1",
-                                                       ".Punkt", std::string(1022, 'l')}));
+    EXPECT_EQ(body(), (std::vector<std::string>{"Aus MailMessage",
+                                                "Gr\xFC\xDF"
+                                                "e = 1",
+                                                ".Punkt", std::string(1022, 'l')}));
 
     testing::writeFile(dir.file("plan.txt"), "Plan");
     client.PlainText = {"Text"};
     client.SetEmailFiles({dir.file("plan.txt")});
-    client.PrepareEmail();
     const std::string boundary = "= Multipart Boundary 1205260822";
-    EXPECT_EQ(client.header(builtHeader)[2],
-              "Content-Type: multipart/mixed;\r\n\tboundary=\"" + boundary + "\"");
     // clang-format off
     const Lines expected = {
         "This is a multipart MIME message.", "",
@@ -151,40 +134,39 @@ TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMix
         "\tfilename=\"plan.txt\"", "", base64Encode("Plan"), "",
         "--" + boundary + "--"};
     // clang-format on
-    EXPECT_EQ(client.body(), expected);
+    EXPECT_EQ(body(), expected);
+    EXPECT_EQ(contentType(), "Content-Type: multipart/mixed;\r\n\tboundary=\"" + boundary + "\"");
 
     // The next mails, plain without files and HTML, must not inherit that boundary.
     client.SetEmailFiles({});
-    client.PrepareEmail();
-    EXPECT_EQ(client.header(builtHeader), builtHeader);
+    body();
+    EXPECT_EQ(contentType(), "Content-Type: text/plain; charset=\"iso-8859-1\"");
     client.SetContentType(smtpHtml);
-    client.PrepareEmail();
-    EXPECT_NE(client.header(builtHeader)[2].find("multipart/related"), std::string::npos);
+    body();
+    EXPECT_NE(contentType().find("multipart/related"), std::string::npos);
 }
 
 TEST_F(HtmlSmtpCliTest, FileListsKeepTrimmedExistingNamesAndUnreadableOnesRefuseTheMessage) {
     testing::writeFile(dir.file("a.gif"), "GIF89a");
     const std::string missing = dir.file("fehlt.gif");
-    try {
-        client.SetEmailImages(
-            {"  " + dir.file("a.gif") + " ", "", " ", missing, dir.file("a.gif")});
-        ADD_FAILURE() << "no exception";
-    } catch (const SmtpException& e) {
-        EXPECT_EQ(std::string(e.what()), "File not found '" + missing + "'");
-    }
+    EXPECT_EQ(testing::thrownText<SmtpException>([&] {
+                  client.SetEmailImages(
+                      {"  " + dir.file("a.gif") + " ", "", " ", missing, dir.file("a.gif")});
+              }),
+              "File not found '" + missing + "'");
     EXPECT_EQ(client.EmailImages(), std::vector<std::string>{dir.file("a.gif")});
     EXPECT_THROW(client.SetEmailFiles({missing}), SmtpException);
     EXPECT_TRUE(client.EmailFiles().empty());
 
     // Gone between the assignment and the sending: refused before anything goes out.
     std::remove(dir.file("a.gif").c_str());
-    EXPECT_THROW(client.PrepareEmail(), AttachmentUnreadable);
+    EXPECT_THROW(body(), AttachmentUnreadable);
     testing::writeFile(dir.file("liste.txt"), "x");
     client.SetEmailImages({});
     client.SetEmailFiles({dir.file("liste.txt")});
     std::remove(dir.file("liste.txt").c_str());
     client.SetContentType(smtpPlainText);
-    EXPECT_THROW(client.PrepareEmail(), AttachmentUnreadable);
+    EXPECT_THROW(body(), AttachmentUnreadable);
 }
 
 } // namespace

@@ -248,7 +248,8 @@ TEST(SmtpEngineTest, DialoguesEndWithTheRightCompletionsAndError) {
         // Without AUTH the automatic mode still greets with EHLO, to see an offer of STARTTLS;
         // a server that does not know EHLO gets HELO within the same request.
         {"EHLO refused", smtpAuthNone,
-         {"open", banner, ehlo, "S: 502 what?", "C: HELO client.test", "S: 250 ok", "done 8 0"}, ""},
+         {"open", banner, ehlo, "S: 502 what?", "C: HELO client.test", "S: 250 ok", "done 8 0"},
+         ""},
         {"HELO with none", smtpAuthNone,
          {"open", banner, "C: HELO client.test", "S: 250 ok", "done 8 0"}, "", smtpSecurityNone},
         // With AUTH an old server gets HELO and no AUTH at all.
