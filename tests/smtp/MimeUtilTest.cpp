@@ -16,8 +16,8 @@ TEST(Base64Test, DecodingToleratesWhatAPeerMaySend) {
     EXPECT_EQ(base64Decode("!!**"), "");
 }
 
+// Umlauts and the equals sign: the HTML client's test.
 TEST(QuotedPrintableTest, EscapesEverythingOutsidePrintableAsciiAndTheEqualsSign) {
-    EXPECT_EQ(quotedPrintableLine("gr\xFCn=1"), "gr=FCn=3D1");
     // No line ends in a bare blank or tab, which a gateway may strip (RFC 2045 6.7, rule 3).
     EXPECT_EQ(quotedPrintableLine("a\tb "), "a=09b=20");
     EXPECT_EQ(quotedPrintableLine("Klasse:  \t"), "Klasse:  =09");
@@ -41,8 +41,7 @@ TEST(QuotedPrintableTest, LongLinesBreakAt76WithoutTearingAnEscape) {
 }
 
 TEST(HeaderWordTest, PlainAsciiStaysAndEverythingElseBecomesEncodedWords) {
-    EXPECT_EQ(encodeHeaderWord("Vertretungsplan vom 05.12."), "Vertretungsplan vom 05.12.");
-    EXPECT_EQ(encodeHeaderWord("Plan f\xFCr M\xFCller"), "=?iso-8859-1?Q?Plan_f=FCr_M=FCller?=");
+    // Plain ASCII staying plain: the HTML client's test (its subject); umlauts: the header test.
     EXPECT_EQ(encodeHeaderWord("\xE4_?=", "ISO-8859-15"), "=?ISO-8859-15?Q?=E4=5F=3F=3D?=");
     // A line break in a value must never start a header line of its own.
     EXPECT_EQ(encodeHeaderWord("a\r\nBcc: x"), "=?iso-8859-1?Q?a=0D=0ABcc=3A_x?=");

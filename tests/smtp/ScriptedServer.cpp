@@ -71,8 +71,12 @@ void ScriptedServer::play() {
             if (received_.size() < taken_ + std::stoul(text))
                 return;
             taken_ += std::stoul(text);
-        } else {
-            close(step == "reset");
+        } else { // "close" or "reset"
+            linger hard{1, 0};
+            if (step == "reset")
+                ::setsockopt(peer_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            watch_.reset();
+            ::close(std::exchange(peer_, -1));
         }
     }
 }
@@ -84,14 +88,6 @@ void ScriptedServer::send(const std::string& bytes) {
             return; // the client is gone: its side of the test says what that means
         done += static_cast<std::size_t>(n);
     }
-}
-
-void ScriptedServer::close(bool reset) {
-    linger hard{1, 0};
-    if (reset)
-        ::setsockopt(peer_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    watch_.reset();
-    ::close(std::exchange(peer_, -1));
 }
 
 } // namespace tafelbot::testing

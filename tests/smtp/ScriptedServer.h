@@ -19,7 +19,7 @@ namespace tafelbot::testing {
 
 class ScriptedServer {
 public:
-    // Listens at once; accepts only on a loop it runs on.
+    // Listens at once, and accepts once it runs on a loop.
     explicit ScriptedServer(std::vector<std::string> script = {});
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
@@ -32,11 +32,9 @@ public:
     const std::string& received() const { return received_; }
 
 private:
-    void accept();
     void read();
     void play();
     void send(const std::string& bytes);
-    void close(bool reset);
 
     std::vector<std::string> script_;
     std::size_t next_ = 0;
