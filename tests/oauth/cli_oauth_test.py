@@ -38,8 +38,8 @@ class School(cli_send_test.School):
         self.env.pop("DISPLAY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
 
-    def call(self, path, data=None):
-        with urllib.request.urlopen(self.base + path, data=data, timeout=10) as reply:
+    def call(self, path):
+        with urllib.request.urlopen(self.base + path, timeout=10) as reply:
             return json.load(reply)
 
     def login(self):
