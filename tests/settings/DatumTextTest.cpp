@@ -43,7 +43,6 @@ TEST(Datum, RoundTripAndWeekdayOverEveryDayFrom1990To2040) {
         ASSERT_EQ(WochentagName(d), namen[(tage + 1) % 7]) << text;
     }
     EXPECT_EQ(tage, 18628);
-    EXPECT_EQ(DatumZuText(Str2DateTime("20000229", ui)), "20000229");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -72,8 +71,6 @@ TEST(Cp1252, RoundTripOfEveryByte) {
     for (int b = 0; b < 256; ++b)
         alle += static_cast<char>(b);
     EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(alle)), alle);
-    EXPECT_EQ("für"_cp, "f\xFC"
-                        "r");
     EXPECT_EQ(cp1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
     EXPECT_EQ(utf8ToCp1252("\xE2\x82\xAC"), "\x80");
     EXPECT_EQ(utf8ToCp1252("\xE4\xB8\xAD"), "?"); // not in Windows-1252

@@ -22,17 +22,10 @@ namespace {
 using testing::RecordingUi;
 using Zeilen = std::vector<std::string>;
 
-Zeilen zeilenVon(const std::string& text, const std::string& ende = "\r\n") {
-    Zeilen zeilen;
-    for (std::size_t a = 0, e; (e = text.find(ende, a)) != std::string::npos; a = e + ende.size())
-        zeilen.push_back(text.substr(a, e - a));
-    return zeilen;
-}
-
 // A file under tests/settings/data (UTF-8, LF) as Windows-1252 lines.
 Zeilen datenZeilen(const std::string& name) {
-    return zeilenVon(
-        utf8ToCp1252(testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/" + name)), "\n");
+    return testing::splitLines(
+        utf8ToCp1252(testing::readFile(TAFELBOT_SOURCE_DIR "/tests/settings/data/" + name)));
 }
 
 const std::string Server = "* Mailserver-Einstellungen";
@@ -44,7 +37,7 @@ protected:
     void SetUp() override {
         Einstellungen standard;
         setzeStandardwerte(standard);
-        datei = zeilenVon(iniInhalt(standard));
+        datei = testing::splitLines(iniInhalt(standard), "\r\n");
         datei.back() = satz;
         datei.push_back("");
     }
@@ -110,7 +103,7 @@ TEST_F(IniTest, APasswordLineChangesOnlyWithThePassword) {
     werte.Server.Kennwort = "neu\xe4";
     ASSERT_TRUE(IniSchreiben(werte, pfad, ui));
     ASSERT_TRUE(IniLesen(werte, pfad, ui));
-    std::string neu = zeilenVon(testing::readFile(pfad))[nach(Server, 6)];
+    std::string neu = testing::splitLines(testing::readFile(pfad), "\r\n")[nach(Server, 6)];
     EXPECT_NE(neu, datei[nach(Server, 6)]);
     EXPECT_EQ(werte.Server.Kennwort, "neu\xe4");
     std::string gelesen = testing::readFile(pfad);

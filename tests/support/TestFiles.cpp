@@ -50,4 +50,11 @@ std::string joinLines(const std::vector<std::string>& lines, const std::string& 
     return text;
 }
 
+std::vector<std::string> splitLines(const std::string& text, const std::string& end) {
+    std::vector<std::string> lines;
+    for (std::size_t a = 0, e; (e = text.find(end, a)) != std::string::npos; a = e + end.size())
+        lines.push_back(text.substr(a, e - a));
+    return lines;
+}
+
 } // namespace tafelbot::testing

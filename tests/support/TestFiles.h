@@ -28,5 +28,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 // The lines joined into the text of a file, each ended by `end`.
 std::string joinLines(const std::vector<std::string>& lines, const std::string& end = "\r\n");
+// The lines of a text whose lines each end in `end` (a last line without it is left out).
+std::vector<std::string> splitLines(const std::string& text, const std::string& end = "\n");
 
 } // namespace tafelbot::testing
