@@ -126,8 +126,6 @@ void MainWindowTest::theTableTakesTheRoomOfALargerWindowAndScrollsTheSameLines()
     const auto kinder = tabelle->findChildren<QWidget*>().size();
     QTest::mouseClick(linie(p, 12).haken, Qt::LeftButton);
     QVERIFY(!linie(p, 15).haken->isChecked() && linie(p, 0).haken->isChecked());
-    for (const TVZeile& z : p.wf().zeilen.Zeilen)
-        QCOMPARE(z.Senden, z.Vertreter != "Koch");
     const QString letzte = linie(p, 15).nummer->text();
     bar->setValue(bar->maximum()); // the last page holds the last sixteen rows
     const auto& z = p.wf().zeilen;
