@@ -165,10 +165,9 @@ void MainWindowTest::typedDatesAndTheCalendar() {
     const struct {
         QString getippt, danach, meldung;
     } faelle[] = {
-        {"07.12.26", "07.12.2026", {}},
         {"9.12.", "09.12." + jahr, {}},
         {"8.12", "08.12." + jahr, {}},
-        {"8.12.2026", "08.12.2026", {}},
+        {"08.12.26", "08.12.2026", {}},
         {"x.12.2026", "08.12.2026", format.arg("x.12.2026", "")},
     };
     for (const auto& fall : faelle) {
