@@ -9,6 +9,7 @@ import csv
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -166,9 +167,7 @@ class SendTest(unittest.TestCase):
     def test_overrides_hold_for_the_run_and_a_plan_not_read_sends_nothing(self):
         demo = demo_with_login(self)
         stored = read(demo.ini).decode("cp1252").split("\r\n")[1:10]  # file, date, period
-        copy = os.path.join(demo.dir.name, "kopie.gpn")
-        with open(copy, "wb") as target:
-            target.write(read(os.path.join(DEMO, "demo.gpn")))
+        copy = shutil.copy(os.path.join(DEMO, "demo.gpn"), os.path.join(demo.dir.name, "kopie.gpn"))
         sent = demo.send("--gpn", copy, "--date", "20261208", "--period", "2")
         self.assertEqual(sent.returncode, 0, sent.stderr)
         self.assertTrue(demo.messages())

@@ -278,16 +278,13 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("maildir")
     parser.add_argument("--user", default="konto")
-    parser.add_argument("--require-auth", action="store_true")
-    parser.add_argument("--refuse-password", action="store_true")
-    parser.add_argument("--tls-cert")
-    parser.add_argument("--tls-key")
-    parser.add_argument("--implicit-tls", action="store_true")
-    parser.add_argument("--require-starttls", action="store_true")
-    parser.add_argument("--auth-require-tls", action="store_true")
-    parser.add_argument("--refuse-recipient", action="append", default=[])
-    parser.add_argument("--bearer-token")
-    parser.add_argument("--auth-exclude", action="append", default=[])
+    for switch in ("--require-auth", "--refuse-password", "--implicit-tls", "--require-starttls",
+                   "--auth-require-tls"):
+        parser.add_argument(switch, action="store_true")
+    for value in ("--tls-cert", "--tls-key", "--bearer-token"):
+        parser.add_argument(value)
+    for repeated in ("--refuse-recipient", "--auth-exclude"):
+        parser.add_argument(repeated, action="append", default=[])
     faults = parser.add_mutually_exclusive_group()
     faults.add_argument("--drop-in-data", action="store_true")
     faults.add_argument("--stall-in-data", action="store_true")

@@ -49,7 +49,6 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundari
         imageBytes += static_cast<char>(i * 7);
     testing::writeFile(dir.file("logo.GIF"), imageBytes);
     testing::writeFile(dir.file("plan.txt"), "Plan\n");
-    EXPECT_EQ(client.ContentType(), smtpHtml);
     client.PlainText = {"Gr\xFC\xDF"
                         "e = 1"};
     client.HtmlText = {"<img src=\"cid:IMAGE1\">"};
