@@ -1,8 +1,7 @@
 #pragma once
 
 // Drives one SMTP client on its own loop request by request, as the send driver does, and
-// records what it reports: "done <request> <code>" and "closed <error>" in the order they came,
-// and the protocol log.
+// records what it reports: "done <request> <code>" and "closed <error>" in the order they came.
 
 #include "smtp/CustomSmtpClient.h"
 #include "smtp/PollEventLoop.h"
@@ -36,7 +35,6 @@ struct SmtpSession {
     PollEventLoop loop;
     Client cli{loop};
     std::vector<std::string> events;
-    std::vector<std::string> display;
     int completions = 0;
     int lastCode = -1;
 
@@ -54,9 +52,6 @@ struct SmtpSession {
         };
         cli.OnSessionClosed = [this](TCustomSmtpClient&, int error) {
             events.push_back("closed " + std::to_string(error));
-        };
-        cli.OnDisplay = [this](TCustomSmtpClient&, const std::string& line) {
-            display.push_back(line);
         };
     }
 
