@@ -190,8 +190,9 @@ TEST(SmtpEngineTest, DialoguesEndWithTheRightCompletionsAndError) {
           "C: Subject: x", "C: ", "done 5 500", "drop", "closed 0"},
          "500 Message body could not be produced: attachment unreadable"},
 
-        // OAuth: OAUTHBEARER where announced, else XOAUTH2; never the password.
-        // A 334 carries the server's error; an empty line (XOAUTH2) or ^A answers it.
+        // OAuth, never the password (which mechanism where both are announced, and a token
+        // accepted: the real-server and command-line OAuth tests). A 334 carries the server's
+        // error; an empty line (XOAUTH2) or ^A answers it.
         {"XOAUTH2 refused", smtpAuthNone,
          {"S: 250 AUTH XOAUTH2", ok, "auth", xoauth2, jsonError, "C: ",
           "S: 535 5.7.3 Authentication unsuccessful", "done 11 535"},
