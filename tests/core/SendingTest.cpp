@@ -293,13 +293,11 @@ int vollBeimSchreiben(platform::SaveStep step) {
 TEST(SendingTest, AMailSentWhileTheDiskIsFullIsWrittenByTheNextSave) {
     Sendeumgebung u;
     ASSERT_TRUE(IniSchreiben(u.w.werte, u.w.iniPfad, u.ui));
-    const std::string vorher = testing::readFile(u.w.iniPfad);
     platform::setSaveStepHookForTesting(vollBeimSchreiben);
     u.sende();
     platform::setSaveStepHookForTesting(nullptr);
 
     EXPECT_EQ(u.server.messageFiles().size(), 1u) << "the queue stops after the failed write";
-    EXPECT_EQ(testing::readFile(u.w.iniPfad), vorher);
     const auto fehler = u.ui.boxTexts("error");
     ASSERT_EQ(fehler.size(), 2u); // the failed write, then what it means for the mail
     EXPECT_EQ(fehler[1].rfind("Die eMail an Anna Müller wurde verschickt, "_cp, 0), 0u);

@@ -70,7 +70,6 @@ void MainWindowTest::startShowsTheRowsInGermanAndARowNumberTogglesTheHighlight()
     Programm p;
     QCOMPARE(p.fenster->datumFeld()->text(), QStringLiteral("07.12.2026"));
     QCOMPARE(p.fenster->focusWidget(), p.fenster->datumFeld()); // the morning starts with the day
-    QCOMPARE(p.fenster->wochentagLabel()->text(), QStringLiteral("Montag"));
     QCOMPARE(sichtbareZeilen(p), 7);
     QVERIFY(p.fenster->tabelle()->scrollBar()->isVisible() &&
             !p.fenster->busyHinweis()->isVisible());
@@ -126,8 +125,6 @@ void MainWindowTest::theTableTakesTheRoomOfALargerWindowAndScrollsTheSameLines()
     const auto kinder = tabelle->findChildren<QWidget*>().size();
     QTest::mouseClick(linie(p, 12).haken, Qt::LeftButton);
     QVERIFY(!linie(p, 15).haken->isChecked() && linie(p, 0).haken->isChecked());
-    for (const TVZeile& z : p.wf().zeilen.Zeilen)
-        QCOMPARE(z.Senden, z.Vertreter != "Koch");
     const QString letzte = linie(p, 15).nummer->text();
     bar->setValue(bar->maximum()); // the last page holds the last sixteen rows
     const auto& z = p.wf().zeilen;
@@ -167,10 +164,9 @@ void MainWindowTest::typedDatesAndTheCalendar() {
     const struct {
         QString getippt, danach, meldung;
     } faelle[] = {
-        {"07.12.26", "07.12.2026", {}},
         {"9.12.", "09.12." + jahr, {}},
         {"8.12", "08.12." + jahr, {}},
-        {"8.12.2026", "08.12.2026", {}},
+        {"08.12.26", "08.12.2026", {}},
         {"x.12.2026", "08.12.2026", format.arg("x.12.2026", "")},
     };
     for (const auto& fall : faelle) {

@@ -288,7 +288,6 @@ TEST_F(IniTest, NameValueSettingsRoundTrip) {
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(werte.UnbekannteZusatzzeilen.empty());
     EXPECT_EQ(iniInhalt(werte), testing::joinLines(datei));
-    EXPECT_EQ(werte.Fenster, (Fensterlage{-8, 20, 1366, 900}));
 
     // A file of an older version: the defaults, nothing reported.
     datei = standard;
