@@ -310,7 +310,6 @@ TEST(SendingTest, AMailSentWhileTheDiskIsFullIsWrittenByTheNextSave) {
               "nicht benachrichtigt");
     EXPECT_FALSE(u.w.versandFehlerfrei());
     u.w.einstellungenAbbrechen(); // reads the file again, which lacks the records
-    EXPECT_EQ(u.w.werte.GesendeteMails.size(), 3u);
     EXPECT_TRUE(u.row(0).Gesendet && !u.row(0).Senden && u.row(1).Senden);
 
     u.sende(); // the others now; the save writes Anna's records as well

@@ -17,11 +17,8 @@ TEST(Datum, Str2DateTimeReportsImpossibleDatesAndGivesZero) {
                              "2004a229", "200402290", "00000101", "20040200"}) {
         RecordingUi ui;
         EXPECT_EQ(Str2DateTime(text, ui), DatumZeit{}) << text;
-        ASSERT_EQ(ui.boxes.size(), 1u) << text;
-        EXPECT_EQ(ui.boxes[0],
-                  (RecordingUi::Box{"error", "Str2DateTime(): Falsches Datumsformat in der "
-                                             "Zeichenkette \"" +
-                                                 text + "\""}));
+        const std::string meldung = "Str2DateTime(): Falsches Datumsformat in der Zeichenkette \"";
+        EXPECT_EQ(ui.boxes, (std::vector<RecordingUi::Box>{{"error", meldung + text + "\""}}));
     }
 }
 
