@@ -64,9 +64,6 @@ def bearer_login(mechanism, message):
             return None, None
         login = header[1][2:].replace(b"=2C", b",").replace(b"=3D", b"=")
     fields = dict(pair.partition(b"=")[::2] for pair in pairs)
-    port = fields.get(b"port", b"")
-    if mechanism == "OAUTHBEARER" and (b"host" not in fields or not port.isdigit()):
-        return None, None
     bearer = fields.get(b"auth", b"")
     return login or fields.get(b"user"), bearer[7:] if bearer.startswith(b"Bearer ") else None
 

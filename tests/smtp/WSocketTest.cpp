@@ -19,9 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ScriptedServer;
 
-std::string thrownText(const std::function<void()>& call) {
-    return testing::thrownText<ESocketException>(call);
-}
+const auto thrownText = testing::thrownText<ESocketException>;
 
 struct SocketFixture : ::testing::Test {
     PollEventLoop loop;

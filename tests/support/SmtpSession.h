@@ -9,7 +9,6 @@
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,7 +65,7 @@ struct SmtpSession {
     }
 
     // Issues the requests in turn up to the first that fails; the codes they completed with.
-    std::vector<int> run(std::initializer_list<SmtpCall> requests) {
+    std::vector<int> run(const std::vector<SmtpCall>& requests) {
         std::vector<int> codes;
         for (SmtpCall call : requests) {
             codes.push_back(request(call));
