@@ -302,7 +302,7 @@ void MainWindowTest::pdfHasAPagePerTeacher() {
         int tage;
         bool ohneAdresse;
         int seiten;
-    } faelle[] = {{1, false, 4}, {1, true, 1}, {2, false, 6}};
+    } faelle[] = {{1, true, 1}, {2, false, 6}}; // (one day's every page: the command line's test)
     for (const auto& fall : faelle) {
         p.fenster->tageAuswahl()->setCurrentIndex(fall.tage - 1);
         const QString datei = QString::fromStdString(p.dir.file("plan.pdf"));
