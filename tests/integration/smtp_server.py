@@ -216,27 +216,24 @@ class FaultySMTP(SMTP):
             return
         await super().push(status)
 
-    async def smtp_EHLO(self, arg):
-        await self.answered("hello", "EHLO", arg)
-
-    async def smtp_HELO(self, arg):
-        await self.answered("hello", "HELO", arg)
-
-    async def smtp_MAIL(self, arg):
-        await self.answered("mail", "MAIL", arg)
-
-    async def smtp_RCPT(self, arg):
-        await self.answered("rcpt", "RCPT", arg)
-
-    async def smtp_QUIT(self, arg):
-        await self.answered("quit", "QUIT", arg)
-
     async def smtp_DATA(self, arg):
         if self.step == "in-data" and self.envelope.rcpt_tos:
             await super().push("354 End data with <CR><LF>.<CR><LF>")
             await self.fault_at("in-data")
             return
         await self.answered("data", "DATA", arg)
+
+
+def answering(step, command):
+    """aiosmtpd's handler of a command, with the fault of `step` in its place."""
+    async def smtp_command(self, arg):
+        await self.answered(step, command, arg)
+    return smtp_command
+
+
+for _command, _step in (("EHLO", "hello"), ("HELO", "hello"), ("MAIL", "mail"), ("RCPT", "rcpt"),
+                        ("QUIT", "quit")):
+    setattr(FaultySMTP, "smtp_" + _command, answering(_step, _command))
 
 
 async def serve(args):
