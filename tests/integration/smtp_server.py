@@ -3,7 +3,7 @@
 
 It prints the port the system chose as its first line and ends when its standard input closes.
 Every message is stored as MAILDIR/NNNN.eml (dot-stuffing undone) with MAILDIR/NNNN.json beside
-it: envelope, AUTH mechanism and login, whether and how it was encrypted.
+it: recipients, AUTH mechanism and login, whether it was encrypted.
 CRAM-MD5 and CRAM-SHA1, which check the HMAC of their challenge, join aiosmtpd's PLAIN and LOGIN;
 with --bearer-token so do XOAUTH2 and OAUTHBEARER (RFC 7628), which accept the account with that
 access token and answer any other with a 334 carrying a JSON error, then 535 (--auth-exclude MECH
@@ -77,14 +77,17 @@ class Handler:
         self.count = 0
         self.refused_recipients = set(args.refuse_recipient)
 
-    def authenticator(self, server, session, envelope, mechanism, auth_data):
-        ok = (isinstance(auth_data, LoginPassword) and not self.refuse_password
-              and hmac.compare_digest(auth_data.login, self.user)
-              and hmac.compare_digest(auth_data.password, PASSWORD))
-        if not ok:
+    def result(self, mechanism, login, secret, expected):
+        """Success for the account with the expected secret, unless passwords are refused."""
+        if (self.refuse_password or not hmac.compare_digest(login, self.user)
+                or not hmac.compare_digest(secret, expected)):
             return AuthResult(success=False, handled=False)
-        return AuthResult(success=True,
-                          auth_data={"mechanism": mechanism, "login": auth_data.login.decode()})
+        return AuthResult(success=True, auth_data={"mechanism": mechanism, "login": login.decode()})
+
+    def authenticator(self, server, session, envelope, mechanism, auth_data):
+        if not isinstance(auth_data, LoginPassword):
+            return AuthResult(success=False, handled=False)
+        return self.result(mechanism, auth_data.login, auth_data.password, PASSWORD)
 
     async def cram(self, server, mechanism, digest):
         challenge = f"<{os.getpid()}.{time.monotonic_ns()}@mail.test>".encode()
@@ -93,11 +96,7 @@ class Handler:
             return AuthResult(success=False)
         login, _, response = answer.rpartition(b" ")
         expected = hmac.new(PASSWORD, challenge, digest).hexdigest().encode()
-        if (self.refuse_password or not hmac.compare_digest(login, self.user)
-                or not hmac.compare_digest(response, expected)):
-            return AuthResult(success=False, handled=False)
-        return AuthResult(success=True,
-                          auth_data={"mechanism": mechanism, "login": login.decode()})
+        return self.result(mechanism, login, response, expected)
 
     @auth_mechanism("CRAM-MD5")
     async def auth_CRAM_MD5(self, server, args):
@@ -118,13 +117,11 @@ class Handler:
             if not isinstance(message, bytes):
                 return AuthResult(success=False)
         login, token = bearer_login(mechanism, message)
-        if (self.bearer_token is None or login is None
-                or not hmac.compare_digest(login, self.user)
-                or not hmac.compare_digest(token or b"", self.bearer_token)):
+        outcome = self.result(mechanism, login or b"", token or b"", self.bearer_token)
+        if not outcome.success:
             # The client answers the error with one line of its own; then 535.
             await server.challenge_auth(OAUTH_ERROR)
-            return AuthResult(success=False, handled=False)
-        return AuthResult(success=True, auth_data={"mechanism": mechanism, "login": login.decode()})
+        return outcome
 
     @auth_mechanism("XOAUTH2")
     async def auth_XOAUTH2(self, server, args):
@@ -152,10 +149,8 @@ class Handler:
         # Set by STARTTLS and by TLS from the first byte alike.
         tls = server.transport.get_extra_info("ssl_object")
         with open(base + ".json", "w", encoding="utf-8") as out:
-            json.dump({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
-                       "mechanism": auth.get("mechanism"), "login": auth.get("login"),
-                       "tls": tls is not None,
-                       "tls_version": tls.version() if tls is not None else None}, out)
+            json.dump({"rcpt_tos": envelope.rcpt_tos, "mechanism": auth.get("mechanism"),
+                       "login": auth.get("login"), "tls": tls is not None}, out)
         return "250 Message accepted for delivery"
 
 

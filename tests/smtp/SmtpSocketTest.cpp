@@ -106,7 +106,7 @@ TEST(SmtpClientTest, ConnectionsThatFailCompleteOnce) {
             s.events.push_back("closed " + std::to_string(error));
             cli.Abort();
         };
-        s.request(Connect);
+        s.run({Connect});
         EXPECT_EQ(s.events, events);
         EXPECT_EQ(s.cli.LastResponse(), response);
         EXPECT_EQ(s.cli.State(), smtpReady);

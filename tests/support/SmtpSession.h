@@ -54,21 +54,17 @@ struct SmtpSession {
         };
     }
 
-    // Issues a request and runs the loop until it completes: its code, -1 when none came in time.
-    int request(SmtpCall call, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        int before = completions;
-        (cli.*call)();
-        EXPECT_EQ(completions, before) << "OnRequestDone ran inside the request";
-        if (!loop.runUntil([&] { return completions > before; }, limit))
-            return -1;
-        return lastCode;
-    }
-
-    // Issues the requests in turn up to the first that fails; the codes they completed with.
+    // Issues the requests in turn, each once the one before completed, up to the first that
+    // fails; the codes they completed with, -1 where none came in time.
     std::vector<int> run(const std::vector<SmtpCall>& requests) {
         std::vector<int> codes;
         for (SmtpCall call : requests) {
-            codes.push_back(request(call));
+            const int before = completions;
+            (cli.*call)();
+            EXPECT_EQ(completions, before) << "OnRequestDone ran inside the request";
+            const bool done =
+                loop.runUntil([&] { return completions > before; }, std::chrono::seconds(10));
+            codes.push_back(done ? lastCode : -1);
             if (codes.back() != 0)
                 break;
         }
