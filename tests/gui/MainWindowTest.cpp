@@ -250,7 +250,7 @@ void MainWindowTest::chosenFileThatIsNoPlanLeavesAnEmptyTable() {
     ModalAnswerer antworten;
     antworten.ok();
     QTest::mouseClick(p.fenster->gpnButton(), Qt::LeftButton);
-    // One box: the message of the plan view's test (tests/plan/PlanViewTest.cpp).
+    // One box: the reader's message for a file that is no plan (tests/plan/GpnLeserTest.cpp).
     QVERIFY(antworten.texte.size() == 1 && antworten.unerwartet == 0);
     QCOMPARE(start + "/", QString::fromStdString(p.dir.path()));
     QVERIFY(p.fenster->windowTitle().endsWith(QStringLiteral("  -  notizen")));

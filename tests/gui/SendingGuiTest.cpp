@@ -40,8 +40,8 @@ private slots:
     void twoDaysMailAndRecordAsTwoRunsOfOneDay();
 };
 
-// "Test-eMail senden" closes the dialog while the mail goes out (that it records nothing:
-// tests/core/SendingTest.cpp).
+// "Test-eMail senden" closes the dialog while the mail goes out (that it records nothing: the
+// command line's test-mail run, tests/integration/cli_send_test.py).
 void SendingGuiTest::testMailLeavesTheDialog() {
     SmtpTestServer server;
     Programm p(anServer(server));
