@@ -160,12 +160,11 @@ TEST(SmtpTlsFaultTest, AHandshakeThatGoesWrongEndsTheSessionWithItsReason) {
 }
 
 // In the automatic mode a password goes without TLS only to this machine; the setting "none"
-// sends it anywhere, as the user chose.
+// sends it anywhere, as the user chose. (127.0.0.1 allowed: every real-server test; a school's
+// server refused: the engine's dialogue with a stranger.)
 TEST(SmtpTlsFaultTest, APlainPasswordOnlyToALoopbackAddressUnlessEncryptionIsSwitchedOff) {
     const platform::Ipv4 school = 0x0A000005;
-    EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x7F000001));
     EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x7F0000FE));
-    EXPECT_FALSE(PlainPasswordAllowed(smtpSecurityAuto, false, school));
     EXPECT_FALSE(PlainPasswordAllowed(smtpSecurityAuto, false, 0x80000001));
     EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityAuto, true, school));
     EXPECT_TRUE(PlainPasswordAllowed(smtpSecurityNone, false, school));
