@@ -157,7 +157,6 @@ TEST_F(SocketFixture, DataGoesBothWaysAndAPeerThatClosesGivesOneCloseAndTheDefau
     EXPECT_EQ(server.received(), payload);
     EXPECT_EQ(received, text);
     EXPECT_EQ(count("sent 0"), 1);
-    EXPECT_EQ(count("closed 0"), 1);
     EXPECT_EQ(events.back(), "closed 0");
     EXPECT_EQ(changes,
               (std::vector<std::pair<TSocketState, TSocketState>>{{wsClosed, wsOpened},
@@ -170,7 +169,7 @@ TEST_F(SocketFixture, DataGoesBothWaysAndAPeerThatClosesGivesOneCloseAndTheDefau
     EXPECT_EQ(thrownText([&] { socket.Connect(); }), "Connect: No Port Specified");
     EXPECT_EQ(socket.LingerOnOff, wsLingerOn);
     EXPECT_EQ(socket.LocalAddr(), "0.0.0.0");
-    socket.Close(); // a second close reports nothing
+    socket.Close(); // one close reported, also after a second one
     EXPECT_EQ(count("closed 0"), 1);
 }
 
