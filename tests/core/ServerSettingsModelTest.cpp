@@ -9,7 +9,7 @@
 namespace tafelbot {
 namespace {
 
-using Texte = std::vector<std::string>;
+using Boxen = std::vector<testing::RecordingUi::Box>;
 
 const std::string GekuerztMeldung =
     "Der eingegebene Zusatztext besteht aus mehr als 255 Zeichen!\n\rDer Text musste gekürzt werden."_cp;
@@ -36,8 +36,7 @@ TEST(ServerSettingsModel, AdditionalTextIsJoinedIntoOneLineOfAtMost254Characters
         model.uebernehmen(server, ui);
         EXPECT_EQ(server.Zusatztext, text);
         EXPECT_EQ(model.Zusatztext, std::vector<std::string>{text});
-        EXPECT_EQ(ui.boxTexts("info"), gekuerzt ? Texte{GekuerztMeldung} : Texte{});
-        EXPECT_EQ(ui.boxes.size(), gekuerzt ? 1u : 0u);
+        EXPECT_EQ(ui.boxes, (gekuerzt ? Boxen{{"info", GekuerztMeldung}} : Boxen{}));
     }
 }
 

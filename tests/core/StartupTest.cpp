@@ -19,10 +19,6 @@ using Zeilen = std::vector<std::string>;
 const std::string LoeschFehler = "Fehler beim Löschen der Informationen über bisher gesendete "
                                  "eMails\n\rin der Einstellungsdatei \"Tafelbot.ini\"!"_cp;
 
-std::string grundCaption() {
-    return FixeTexte::programmNameVersion() + "  (" + FixeTexte::autorZeile() + ")";
-}
-
 // Overrides of the command line hold for the run and never reach the file: the command line's
 // tests (rows and send with --gpn, --date and --period).
 class StartupTest : public ::testing::Test {
@@ -75,7 +71,9 @@ TEST_F(StartupTest, CaptionNamesTheDataFileWithoutItsExtension) {
         RecordingUi leer;
         MainWorkflow w(leer, pfad);
         w.formActivate([&](Einstellungen& e) { e.GpnDatei = dir.file("fehlt/") + gpn; });
-        EXPECT_EQ(w.caption, grundCaption() + "  -  " + name) << gpn;
+        EXPECT_EQ(w.caption, FixeTexte::programmNameVersion() + "  (" + FixeTexte::autorZeile() +
+                                 ")  -  " + name)
+            << gpn;
     }
 }
 

@@ -25,10 +25,6 @@ const app::TableCell& zelle(Programm& p, int i, int kategorie) {
                 .zellen[static_cast<std::size_t>(p.wf().tabelle.layout().slotVon(kategorie))];
 }
 
-QString lehrer(Programm& p, int i) {
-    return zelle(p, i, KatVertreter).text();
-}
-
 int sichtbareZeilen(Programm& p) {
     int n = 0;
     for (const auto& l : p.fenster->tabelle()->linien())
@@ -73,7 +69,7 @@ void MainWindowTest::startShowsTheRowsInGermanAndARowNumberTogglesTheHighlight()
     QVERIFY(p.fenster->tabelle()->scrollBar()->isVisible() &&
             !p.fenster->busyHinweis()->isVisible());
     // Müller has no e-mail address: no tick box, no sent/changed markers, but co-supervision's.
-    QCOMPARE(lehrer(p, 3), QStringLiteral("Müller"));
+    QCOMPARE(zelle(p, 3, KatVertreter).text(), QStringLiteral("Müller"));
     QVERIFY(linie(p, 0).haken->isVisible() && linie(p, 0).haken->isChecked());
     QVERIFY(!linie(p, 3).haken->isVisible() && !linie(p, 3).markierungen[1]->isVisible() &&
             linie(p, 3).markierungen[0]->isVisible());

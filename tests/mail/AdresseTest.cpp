@@ -39,9 +39,7 @@ TEST(AdresseTest, OnlyWhatTheEnvelopeAndTheHeaderCarryUnchangedPasses) {
     };
     for (const Fall& f : faelle)
         EXPECT_EQ(istAdressliste(f.adresse), f.gueltig) << sichtbar(f.adresse);
-}
-
-TEST(AdresseTest, ControlsAreShownByName) {
+    // What a refusal names: controls by name.
     EXPECT_EQ(sichtbar(std::string_view("a\r\nb\0c\x7F", 7)), "a<CR><LF>b<NUL>c<0x7F>");
 }
 

