@@ -31,11 +31,6 @@ struct HookGuard {
     ~HookGuard() { platform::setSaveStepHookForTesting(nullptr); }
 };
 
-std::size_t filesIn(const std::string& dir) {
-    auto entries = std::filesystem::directory_iterator(dir);
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-}
-
 TEST(SaveFaults, ASaveKilledOrRefusedAtAnyStepLeavesTheOldOrTheNewFileWhole) {
     const std::string alt(70'000, 'a'); // larger than one write of a pipe or a page
     const std::string neu = "* Bisher gesendete eMails:\r\n" + std::string(90'000, 'n');
@@ -67,7 +62,8 @@ TEST(SaveFaults, ASaveKilledOrRefusedAtAnyStepLeavesTheOldOrTheNewFileWhole) {
             HookGuard hook;
             EXPECT_EQ(platform::replaceFileAtomically(pfad, neu, &grund), ersetzt);
             EXPECT_EQ(testing::readFile(pfad), ersetzt ? neu : alt);
-            EXPECT_EQ(filesIn(dir.path()), 1u) << "no temporary file is left";
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+                << "no temporary file is left";
             if (!ersetzt) {
                 EXPECT_EQ(grund, std::strerror(fehler));
             }

@@ -53,10 +53,10 @@ def start(test, *args):
 
 class School:
     """A folder of its own with a server and a school's settings pointed at it: the demo school
-    (server block lines changed by `block`, lines put before it by `before`), or with `teachers`
-    the plain school of that many teachers from the demo's generator."""
+    (server block lines changed by `block`, lines put before it by `before`, no records unless
+    `sent`), or with `teachers` the plain school of that many teachers from the demo's generator."""
 
-    def __init__(self, test, *options, teachers=None, block=None, before=()):
+    def __init__(self, test, *options, teachers=None, block=None, before=(), sent=True):
         self.dir = tempfile.TemporaryDirectory()
         test.addCleanup(self.dir.cleanup)
         self.maildir = os.path.join(self.dir.name, "mails")
@@ -69,6 +69,8 @@ class School:
                             str(teachers), self.dir.name, port], check=True)
             return
         lines = read(os.path.join(DEMO, "demo.ini")).decode("cp1252").split("\n")
+        if not sent:
+            lines = lines[:lines.index("* Bisher gesendete eMails:\r") + 1] + [""]
         first = next(i for i, l in enumerate(lines) if l.startswith("* Mailserver")) + 1
         lines[3] = os.path.join(DEMO, "demo.gpn") + "\r"
         for offset, value in {2: port, **(block or {})}.items():

@@ -89,7 +89,7 @@ class Handler:
             return AuthResult(success=False, handled=False)
         return self.result(mechanism, auth_data.login, auth_data.password, PASSWORD)
 
-    async def cram(self, server, mechanism, digest):
+    async def cram(self, server, args, mechanism, digest):
         challenge = f"<{os.getpid()}.{time.monotonic_ns()}@mail.test>".encode()
         answer = await server.challenge_auth(challenge)
         if not isinstance(answer, bytes):
@@ -97,14 +97,6 @@ class Handler:
         login, _, response = answer.rpartition(b" ")
         expected = hmac.new(PASSWORD, challenge, digest).hexdigest().encode()
         return self.result(mechanism, login, response, expected)
-
-    @auth_mechanism("CRAM-MD5")
-    async def auth_CRAM_MD5(self, server, args):
-        return await self.cram(server, "CRAM-MD5", hashlib.md5)
-
-    @auth_mechanism("CRAM-SHA1")
-    async def auth_CRAM_SHA1(self, server, args):
-        return await self.cram(server, "CRAM-SHA1", hashlib.sha1)
 
     async def oauth(self, server, args, mechanism):
         if len(args) > 1:
@@ -122,14 +114,6 @@ class Handler:
             # The client answers the error with one line of its own; then 535.
             await server.challenge_auth(OAUTH_ERROR)
         return outcome
-
-    @auth_mechanism("XOAUTH2")
-    async def auth_XOAUTH2(self, server, args):
-        return await self.oauth(server, args, "XOAUTH2")
-
-    @auth_mechanism("OAUTHBEARER")
-    async def auth_OAUTHBEARER(self, server, args):
-        return await self.oauth(server, args, "OAUTHBEARER")
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.refused_recipients:
@@ -152,6 +136,20 @@ class Handler:
             json.dump({"rcpt_tos": envelope.rcpt_tos, "mechanism": auth.get("mechanism"),
                        "login": auth.get("login"), "tls": tls is not None}, out)
         return "250 Message accepted for delivery"
+
+
+# `method` of the handler as aiosmtpd's AUTH mechanism `name`.
+def offered(name, method, *details):
+    @auth_mechanism(name)
+    async def auth(self, server, args):
+        return await method(self, server, args, name, *details)
+    return auth
+
+
+for _name, _method, *_details in (("CRAM-MD5", Handler.cram, hashlib.md5),
+                                  ("CRAM-SHA1", Handler.cram, hashlib.sha1),
+                                  ("XOAUTH2", Handler.oauth), ("OAUTHBEARER", Handler.oauth)):
+    setattr(Handler, "auth_" + _name.replace("-", "_"), offered(_name, _method, *_details))
 
 
 class Faults:

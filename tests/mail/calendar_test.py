@@ -21,26 +21,22 @@ from cli_send_test import read, teacher  # noqa: E402
 
 TIMES = "1=07:45-08:30; 2=08:35-09:20;3=09:40-10:25;4=10:30-11:15;5=12:00-1245;" \
         "6=12:25-13:10;7=13:15-14:00;8=14:00-14:45"
-RECORDS = "* Bisher gesendete eMails:\r\n"
 
 
 class School(cli_send_test.School):
     """The demo school with the calendar switched on and no mail sent yet."""
 
     def __init__(self, test):
-        super().__init__(test, before=["Kalender=1", "Stundenzeiten=" + TIMES])
-        head = read(self.ini).decode("cp1252").split(RECORDS)[0] + RECORDS
-        with open(self.ini, "wb") as target:
-            target.write(head.encode("cp1252"))
+        super().__init__(test, before=["Kalender=1", "Stundenzeiten=" + TIMES], sent=False)
 
     def calendars(self):
         """Each mailed teacher's calendar, and what the run said on stderr."""
-        out = os.path.join(self.dir.name, "mails")
-        done = self.cli("mails", "--out", out)
+        done = self.cli("mails", "--out", self.maildir)
         assert done.returncode == 0, done.stderr
         calendars = {}
-        for name in os.listdir(out):
-            mail = email.message_from_bytes(read(os.path.join(out, name)), policy=email.policy.SMTP)
+        for name in os.listdir(self.maildir):
+            mail = email.message_from_bytes(read(os.path.join(self.maildir, name)),
+                                            policy=email.policy.SMTP)
             parts = [p for p in mail.walk() if p.get_content_type() == "text/calendar"]
             if parts:
                 calendars[name[:-4]] = icalendar.Calendar.from_ical(parts[0].get_payload(decode=True))
@@ -57,8 +53,7 @@ class CalendarTest(unittest.TestCase):
 
         for kurz, calendar in calendars.items():
             self.assertEqual(calendar["METHOD"], "PUBLISH")
-            zone = calendar.walk("VTIMEZONE")
-            self.assertEqual([str(z["TZID"]) for z in zone], ["Europe/Berlin"])
+            self.assertEqual([str(z["TZID"]) for z in calendar.walk("VTIMEZONE")], ["Europe/Berlin"])
             mine = [r for r in rows if teacher(r["Schluessel"]) == kurz and r["Stunde"] != "-1"]
             self.assertEqual(len(calendar.walk("VEVENT")), len(mine), kurz)
             for event in calendar.walk("VEVENT"):

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <tuple>
 
 namespace tafelbot::oauth {
 namespace {
@@ -74,21 +75,18 @@ protected:
 };
 
 TEST(OAuthUrlTest, PlainHttpOnlyOnLoopbackAndPkceAsRfc7636Shows) {
-    const struct {
-        const char* url;
-        bool allowed;
-    } cases[] = {{"https://login.example.org/token", true},
-                 {"http://127.0.0.1:8080/t", true},
-                 {"http://localhost/t", true},
-                 {"http://[::1]/t", true},
-                 {"http://login.example.org/token", false},
-                 {"http://127.0.0.1.example.org/", false},
-                 {"ftp://127.0.0.1/t", false},
-                 {"kein url", false}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, bool> cases[] = {{"https://login.example.org/token", true},
+                                                  {"http://127.0.0.1:8080/t", true},
+                                                  {"http://localhost/t", true},
+                                                  {"http://[::1]/t", true},
+                                                  {"http://login.example.org/token", false},
+                                                  {"http://127.0.0.1.example.org/", false},
+                                                  {"ftp://127.0.0.1/t", false},
+                                                  {"kein url", false}};
+    for (const auto& [url, allowed] : cases) {
         std::string error;
-        EXPECT_EQ(urlAllowed(c.url, &error), c.allowed) << c.url;
-        EXPECT_EQ(error.empty(), c.allowed) << error;
+        EXPECT_EQ(urlAllowed(url, &error), allowed) << url;
+        EXPECT_EQ(error.empty(), allowed) << error;
     }
     std::string error;
     EXPECT_FALSE(postForm("http://login.example.org/token", {}, 1s, &error));
@@ -101,24 +99,22 @@ TEST(OAuthUrlTest, PlainHttpOnlyOnLoopbackAndPkceAsRfc7636Shows) {
 
 TEST(OAuthHttpsTest, TheProvidersCertificateIsCheckedAgainstTheTrustStore) {
     const auto& certificates = testing::TestCertificates::get();
-    const struct {
-        const testing::TestCertificates::Pair& pair;
-        bool trusted; // the tests' CA named by SSL_CERT_FILE
-        const char* error;
-    } cases[] = {{certificates.good(), true, ""},
-                 {certificates.good(), false, "Zertifikat"},
-                 {certificates.otherName(), true, "Zertifikat"},
-                 {certificates.expired(), true, "Zertifikat"}};
-    for (const auto& c : cases) {
-        LocalProvider provider({"--tls-cert", c.pair.cert, "--tls-key", c.pair.key});
-        if (c.trusted)
+    // The certificate, whether the tests' CA is named by SSL_CERT_FILE, part of the error.
+    const std::tuple<const testing::TestCertificates::Pair&, bool, const char*> cases[] = {
+        {certificates.good(), true, ""},
+        {certificates.good(), false, "Zertifikat"},
+        {certificates.otherName(), true, "Zertifikat"},
+        {certificates.expired(), true, "Zertifikat"}};
+    for (const auto& [pair, trusted, expected] : cases) {
+        LocalProvider provider({"--tls-cert", pair.cert, "--tls-key", pair.key});
+        if (trusted)
             ::setenv("SSL_CERT_FILE", certificates.caFile().c_str(), 1);
         else
             ::unsetenv("SSL_CERT_FILE");
         std::string error;
         const auto reply = postForm(provider.base + "/stats", {}, 5s, &error);
-        EXPECT_EQ(reply.has_value(), c.trusted && std::string(c.error).empty()) << c.pair.cert;
-        EXPECT_THAT(cp1252ToUtf8(error), HasSubstr(c.error));
+        EXPECT_EQ(reply.has_value(), trusted && std::string(expected).empty()) << pair.cert;
+        EXPECT_THAT(cp1252ToUtf8(error), HasSubstr(expected));
         ::unsetenv("SSL_CERT_FILE");
     }
 }
@@ -167,11 +163,7 @@ TEST_F(OAuthTest, DevicePollingFollowsTheIntervalEachAnswerOfTheProviderAndItsLi
 
 // (A sign-in without an S256 challenge the provider refuses, which the first row would show.)
 TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
-    const struct {
-        const char* client;
-        std::function<std::string(std::string)> tamper;
-        const char* error;
-    } cases[] = {
+    const std::tuple<const char*, std::function<std::string(std::string)>, const char*> cases[] = {
         {"schule", [](std::string r) { return r; }, ""},
         {"schule",
          [](std::string r) {
@@ -183,19 +175,19 @@ TEST_F(OAuthTest, BrowserSignInChecksStateAndVerifier) {
          "anderer \"state\""},
         {"ablehnen", [](std::string r) { return r; }, "Zustimmung wurde nicht erteilt"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [client, tamper, expected] : cases) {
         std::string error;
-        const Grants grants(*providerFor(provider.settings(c.client), &error), 5s);
+        const Grants grants(*providerFor(provider.settings(client), &error), 5s);
         RedirectListener listener;
         ASSERT_TRUE(listener.open(&error)) << error;
         std::thread browser;
         const auto result = grants.codeGrant(
             {listener.redirectUri(),
              [&](std::string* why) { return listener.await(20s, nullptr, why); }},
-            [&](const std::string& address) { browser = std::thread(browse, address, c.tamper); });
+            [&](const std::string& address) { browser = std::thread(browse, address, tamper); });
         browser.join();
-        EXPECT_EQ(result.grant.has_value(), std::string(c.error).empty()) << c.error;
-        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(c.error));
+        EXPECT_EQ(result.grant.has_value(), std::string(expected).empty()) << expected;
+        EXPECT_THAT(cp1252ToUtf8(result.error), HasSubstr(expected));
     }
     // The tampered redirect never reached the provider.
     EXPECT_EQ(provider.post("/stats")["codes"], 1);

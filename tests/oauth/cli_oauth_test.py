@@ -58,9 +58,8 @@ class School(cli_send_test.School):
 
     def expire(self):
         stored = json.loads(read(self.stored()))
-        stored["expires_at"] = 0
         with open(self.stored(), "w") as target:
-            json.dump(stored, target)
+            json.dump(dict(stored, expires_at=0), target)
         return stored
 
 

@@ -17,6 +17,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+const std::string greeting = std::string("Gr\xFC\xDF") + "e = 1";
+
 class HtmlSmtpCliTest : public ::testing::Test {
 protected:
     testing::FixedClock clock{{2026, 12, 5, 8, 22, 26, 0, 6}, 0x00ABCDEF};
@@ -49,8 +51,7 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundari
         imageBytes += static_cast<char>(i * 7);
     testing::writeFile(dir.file("logo.GIF"), imageBytes);
     testing::writeFile(dir.file("plan.txt"), "Plan\n");
-    client.PlainText = {"Gr\xFC\xDF"
-                        "e = 1"};
+    client.PlainText = {greeting};
     client.HtmlText = {"<img src=\"cid:IMAGE1\">"};
     client.SetEmailImages({dir.file("logo.GIF")});
     client.SetEmailFiles({dir.file("plan.txt")});
@@ -111,13 +112,8 @@ TEST_F(HtmlSmtpCliTest, HtmlMailIsTheRelatedSkeletonWithBase64PartsFreshBoundari
 TEST_F(HtmlSmtpCliTest, PlainTextModeSendsTheTextUnencodedAndFilesAsMultipartMixed) {
     client.SetContentType(smtpPlainText);
     client.MailMessage = {"Aus MailMessage"};
-    client.PlainText = {"Gr\xFC\xDF"
-                        "e = 1",
-                        ".Punkt", std::string(1500, 'l')};
-    EXPECT_EQ(body(), (std::vector<std::string>{"Aus MailMessage",
-                                                "Gr\xFC\xDF"
-                                                "e = 1",
-                                                ".Punkt", std::string(1022, 'l')}));
+    client.PlainText = {greeting, ".Punkt", std::string(1500, 'l')};
+    EXPECT_EQ(body(), (Lines{"Aus MailMessage", greeting, ".Punkt", std::string(1022, 'l')}));
 
     testing::writeFile(dir.file("plan.txt"), "Plan");
     client.PlainText = {"Text"};

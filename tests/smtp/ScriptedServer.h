@@ -22,8 +22,6 @@ public:
     // Listens at once, and accepts once it runs on a loop.
     explicit ScriptedServer(std::vector<std::string> script = {});
     ~ScriptedServer();
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     void runOn(EventLoop& loop);
     std::string portText() const { return std::to_string(port_); }

@@ -43,11 +43,8 @@ TEST(SmtpClientTest, TheHeaderCarriesTheListedLinesWithEncodedWordsAndAMessageId
         line = "body " + std::to_string(n);
         more = n < 2;
     };
-    Lines lines;
-    {
-        testing::FixedClock clock({2026, 12, 5, 8, 22, 26, 0, 6}, 1000);
-        lines = cli.MessageLines();
-    }
+    testing::FixedClock clock({2026, 12, 5, 8, 22, 26, 0, 6}, 1000);
+    Lines lines = cli.MessageLines();
     // The identifier: 16 random hex digits, the time, the sender's domain.
     ASSERT_EQ(lines.size(), 15u);
     EXPECT_TRUE(std::regex_match(
@@ -88,15 +85,13 @@ TEST(SmtpClientTest, ConnectionsThatFailCompleteOnce) {
     // A refused connect (at a port free again once its listener is gone) and a name that cannot be
     // found (refused by the resolver without asking a name server) report their error, even when
     // the caller aborts the client on the close that comes with it (as the send driver does).
+    // clang-format off
     const std::tuple<std::string, std::string, Lines, std::string> failures[] = {
-        {"127.0.0.1",
-         ScriptedServer().portText(),
-         {"closed 0", "done 0 10061"},
+        {"127.0.0.1", ScriptedServer().portText(), {"closed 0", "done 0 10061"},
          "500 Connection refused (Winsock error #10061)"},
-        {"a..b",
-         "25",
-         {"closed 11001", "done 0 11001"},
+        {"a..b", "25", {"closed 11001", "done 0 11001"},
          "500 Host not found (Winsock error #11001)"}};
+    // clang-format on
     for (const auto& [host, port, events, response] : failures) {
         ScriptedServer unused;
         Session s(unused);

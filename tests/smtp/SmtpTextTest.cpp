@@ -46,13 +46,11 @@ TEST(SmtpTextTest, RecipientListsSplitOutsideQuotesAndKeepEachItemWhole) {
 }
 
 TEST(SmtpTextTest, ReplyCodesAndContinuationLines) {
-    auto code = [](const char* line) { return ParseReplyCode(line).code; };
     // Plain replies, continuation lines and plain text: the engine's dialogues.
-    EXPECT_EQ(code(" \t+354 go ahead"), 354);
+    EXPECT_EQ(ParseReplyCode(" \t+354 go ahead").code, 354);
     // Anything that is not a reply must never count as accepted.
-    EXPECT_EQ(code("0 OK"), 500);
-    EXPECT_EQ(code("-250 OK"), 500);
-    EXPECT_EQ(code("99999999999999 OK"), 500);
+    for (const char* line : {"0 OK", "-250 OK", "99999999999999 OK"})
+        EXPECT_EQ(ParseReplyCode(line).code, 500) << line;
     EXPECT_FALSE(ParseReplyCode("garbage-").continuation);
 }
 
