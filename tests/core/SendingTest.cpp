@@ -43,13 +43,12 @@ TVZeile zeile(int lehrer, const std::string& vertreter, const std::string& stund
     return z;
 }
 
-SmtpTestServer::Options mitArgumenten(std::vector<std::string> argumente,
-                                      const TestCertificates::Pair* zertifikat = nullptr) {
-    SmtpTestServer::Options o;
+std::vector<std::string> mitArgumenten(std::vector<std::string> argumente,
+                                       const TestCertificates::Pair* zertifikat = nullptr) {
     if (zertifikat)
-        o.extraArguments = {"--tls-cert", zertifikat->cert, "--tls-key", zertifikat->key};
-    o.extraArguments.insert(o.extraArguments.end(), argumente.begin(), argumente.end());
-    return o;
+        argumente.insert(argumente.begin(),
+                         {"--tls-cert", zertifikat->cert, "--tls-key", zertifikat->key});
+    return argumente;
 }
 const std::vector<std::string> StartTlsPflicht = {"--require-starttls", "--auth-require-tls"};
 const std::vector<std::string> TlsVonAnfang = {"--implicit-tls"};
@@ -58,7 +57,7 @@ const std::vector<std::string> TlsVonAnfang = {"--implicit-tls"};
 // same, and Schmidt with one each; Ohne without an address), a server, and the poll loop the
 // client runs on.
 struct Sendeumgebung {
-    explicit Sendeumgebung(SmtpTestServer::Options optionen = {}) : server(std::move(optionen)) {
+    explicit Sendeumgebung(const std::vector<std::string>& optionen = {}) : server(optionen) {
         w.attachEventLoop(loop);
         w.sitzungsZeitlimit = 20s;
         Einstellungen& e = w.werte;

@@ -62,7 +62,7 @@ void SendingGuiTest::testMailLeavesTheDialog() {
 // limit), "Abbrechen" ends it at once and records nothing; a run over two days stops with the
 // day it was in and gives the table both days back.
 void SendingGuiTest::cancelEndsTheWaitForASilentServer() {
-    SmtpTestServer server({false, false, {"--stall-in-data"}});
+    SmtpTestServer server({"--stall-in-data"});
     Programm p(anServer(server));
     p.fenster->tageAuswahl()->setCurrentIndex(1);
     ModalAnswerer frage;
@@ -89,10 +89,9 @@ void SendingGuiTest::twoDaysMailAndRecordAsTwoRunsOfOneDay() {
     using Ergebnis = std::pair<std::multiset<std::string>, std::vector<std::string>>;
     auto versende = [](const std::vector<int>& tageJeLauf, Ergebnis& ergebnis, bool tls) {
         const auto& z = TestCertificates::get().good();
-        SmtpTestServer server({false, false,
-                               tls ? std::vector<std::string>{"--tls-cert", z.cert, "--tls-key",
-                                                              z.key, "--require-starttls"}
-                                   : std::vector<std::string>{}});
+        SmtpTestServer server(tls ? std::vector<std::string>{"--tls-cert", z.cert, "--tls-key",
+                                                             z.key, "--require-starttls"}
+                                  : std::vector<std::string>{});
         Programm p([&](Einstellungen& e) {
             anServer(server)(e);
             if (!tls)

@@ -94,7 +94,7 @@ TEST(SmtpRealServerTest, AnHtmlMailArrivesAsGivenThroughEitherKindOfRequests) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mechanism);
-        SmtpTestServer server({false, false, c.serverArguments});
+        SmtpTestServer server(c.serverArguments);
         Session session(server, c.authType);
         if (!c.serverArguments.empty())
             session.cli.OAuthBearerToken = "tok-123";
@@ -121,7 +121,7 @@ TEST(SmtpRealServerTest, AnHtmlMailArrivesAsGivenThroughEitherKindOfRequests) {
 // A refused CRAM answer (the refusal of PLAIN and LOGIN: tests/smtp/SmtpEngineTest.cpp) and a
 // missing login end the request with the server's code.
 TEST(SmtpRealServerTest, ARefusedPasswordOrAMissingLoginStopsTheSessionWithTheServersCode) {
-    SmtpTestServer server({true, true, {}});
+    SmtpTestServer server({"--require-auth", "--refuse-password"});
     Session cram(server, smtpAuthCramMD5);
     EXPECT_EQ(cram.run({Connect, Ehlo, Auth, MailFrom}), (Codes{0, 0, 535}));
     EXPECT_EQ(cram.cli.ErrorMessage().rfind("535", 0), 0u) << cram.cli.ErrorMessage();

@@ -6,15 +6,12 @@
 
 namespace tafelbot::testing {
 
-SmtpTestServer::SmtpTestServer(Options options) : mailDir_(dir_.file("mail")) {
+SmtpTestServer::SmtpTestServer(const std::vector<std::string>& options)
+    : mailDir_(dir_.file("mail")) {
     std::filesystem::create_directory(mailDir_);
     std::vector<std::string> args = {
         TAFELBOT_SYSTEM_PYTHON, TAFELBOT_SOURCE_DIR "/tests/integration/smtp_server.py", mailDir_};
-    if (options.requireAuth)
-        args.push_back("--require-auth");
-    if (options.refusePassword)
-        args.push_back("--refuse-password");
-    args.insert(args.end(), options.extraArguments.begin(), options.extraArguments.end());
+    args.insert(args.end(), options.begin(), options.end());
     process_ = std::make_unique<ChildProcess>(args, dir_.file("server.log"));
     try {
         port_ = static_cast<std::uint16_t>(std::stoi(process_->firstLine()));

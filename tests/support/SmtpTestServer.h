@@ -15,17 +15,10 @@ namespace tafelbot::testing {
 
 class SmtpTestServer {
 public:
-    struct Options {
-        // The account is the script's: "konto" with the password "geheim".
-        bool requireAuth = false;
-        bool refusePassword = false;
-        std::vector<std::string> extraArguments; // TLS options and the like
-    };
-
-    // Starts the server and waits (at most 20 s) for its port; throws std::runtime_error with
-    // the server's error output when it does not come up.
-    explicit SmtpTestServer(Options options);
-    SmtpTestServer() : SmtpTestServer(Options()) {}
+    // Starts the server with the script's options (smtp_server.py --help; its account is "konto"
+    // with the password "geheim") and waits (at most 20 s) for its port; throws
+    // std::runtime_error with the server's error output when it does not come up.
+    explicit SmtpTestServer(const std::vector<std::string>& options = {});
     SmtpTestServer(const SmtpTestServer&) = delete;
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;
 
